@@ -1,0 +1,88 @@
+#include "cipher/strip.h"
+
+#include <cmath>
+
+namespace quorvel {
+
+std::u16string PadText(std::u16string_view text) {
+  std::u16string padded(text);
+  padded.append(static_cast<std::size_t>(PaddingCount(text.size())), u' ');
+  return padded;
+}
+
+EncodeResult EncodeStrip(std::u16string_view text, const KeyTriple& keys, const CodePage& page) {
+  EncodeResult result;
+  if (text.empty()) {
+    result.failure = EncodeFailure{EncodeError::kEmpty};
+    return result;
+  }
+  if (text.size() > kMaxTextLength) {
+    result.failure = EncodeFailure{EncodeError::kTooLong};
+    return result;
+  }
+  const std::size_t length = text.size();
+  const std::size_t columns = (length + static_cast<std::size_t>(PaddingCount(length))) / 3;
+  result.columns.resize(columns);
+
+  auto code_at = [&](std::size_t i, int& code) {
+    if (i >= length) {
+      code = u' ';  // padding
+      return true;
+    }
+    code = page.Code(text[i]);
+    return code >= 0;
+  };
+
+  for (std::size_t x = 0; x < columns; ++x) {
+    int codes[3];
+    for (std::size_t j = 0; j < 3; ++j) {
+      const std::size_t i = 3 * x + j;
+      if (!code_at(i, codes[j])) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+          c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+        }
+        result.columns.clear();
+        result.failure = EncodeFailure{EncodeError::kNoCode, i + 1, c};
+        return result;
+      }
+    }
+    result.columns[x] =
+        ColumnColour(static_cast<std::uint8_t>(codes[0]), static_cast<std::uint8_t>(codes[1]),
+                     static_cast<std::uint8_t>(codes[2]), keys);
+  }
+  return result;
+}
+
+std::optional<std::int16_t> LastColumnIndex(float width) {
+  const float last = width - 1.0f;  // single precision, as the width is held
+  if (!std::isfinite(last)) return std::nullopt;
+  const float rounded = std::nearbyint(last);  // halves to even
+  if (rounded < -32768.0f || rounded > 32767.0f) return std::nullopt;
+  return static_cast<std::int16_t>(rounded);
+}
+
+std::optional<std::array<char16_t, 3>> ColumnCharacters(std::int32_t packed, const KeyTriple& keys,
+                                                        const CodePage& page) {
+  // Truncating divisions on the signed value: for 0x00BBGGRR these give
+  // exactly BB, GG and RR; for -1 they give red -1, which has no character.
+  const std::int64_t p = packed;
+  const std::int64_t blue = p / 65536;
+  const std::int64_t green = (p - blue * 65536) / 256;
+  const std::int64_t red = p - blue * 65536 - green * 256;
+  const std::int64_t codes[3] = {red ^ keys[0], green ^ keys[1], blue ^ keys[2]};
+  std::array<char16_t, 3> chars{};
+  for (std::size_t i = 0; i < 3; ++i) {
+    if (codes[i] < 0 || codes[i] > 255) return std::nullopt;
+    chars[i] = page.Char(static_cast<std::uint8_t>(codes[i]));
+  }
+  return chars;
+}
+
+void TrimTrailingSpaces(std::u16string& text) {
+  const std::size_t keep = text.find_last_not_of(u' ');
+  text.erase(keep == std::u16string::npos ? 0 : keep + 1);
+}
+
+}  // namespace quorvel

@@ -1,0 +1,201 @@
+#include "forms/frmmain.h"
+
+#include <QIcon>
+
+#include "cipher/keys.h"
+#include "cipher/strip.h"
+#include "platform/codepage_host.h"
+#include "platform/msgbox.h"
+#include "platform/paths.h"
+#include "platform/pictures.h"
+#include "platform/twips.h"
+
+namespace quorvel {
+
+namespace {
+
+using platform::MsgBox;
+
+QFont Arial(double points, bool bold = false) {
+  QFont font(QStringLiteral("Arial"));
+  font.setPointSizeF(points);
+  font.setBold(bold);
+  return font;
+}
+
+// Places a control at its position and size in twips.
+template <typename W>
+W* Place(W* w, double left, double top, double width, double height, const QFont& font) {
+  w->setGeometry(platform::TwipsRect(left, top, width, height));
+  w->setFont(font);
+  return w;
+}
+
+QLabel* MakeLabel(QWidget* parent, const QString& caption, double left, double top, double width,
+                  double height, const QFont& font, bool auto_size) {
+  auto* label = Place(new QLabel(caption, parent), left, top, width, height, font);
+  label->setFocusPolicy(Qt::NoFocus);
+  if (auto_size) label->adjustSize();
+  return label;
+}
+
+QPushButton* MakeButton(QWidget* parent, const QString& caption, double left, double top,
+                        double width, double height, const QFont& font) {
+  auto* button = Place(new QPushButton(caption, parent), left, top, width, height, font);
+  button->setAutoDefault(false);
+  return button;
+}
+
+platform::PictureBox* MakePictureBox(QWidget* parent, double left, double top, double width,
+                                     double height) {
+  auto* box = new platform::PictureBox(parent);
+  box->setGeometry(platform::TwipsRect(left, top, width, height));
+  box->SetBackColor(0xFFFFFF);
+  box->SetAutoSize(true);
+  box->Cls();
+  return box;
+}
+
+QString Character(char32_t c) {
+  if (c < 0x20 || (c >= 0x7F && c < 0xA0)) return QString();
+  const char32_t one[1] = {c};
+  return QString::fromUcs4(one, 1);
+}
+
+// What the user is told when a text cannot be hidden.
+QString DescribeEncodeFailure(const EncodeFailure& failure, qsizetype length, int code_page) {
+  if (failure.error == EncodeError::kTooLong) {
+    return QStringLiteral(
+               "The text is too long to hide in one picture: it has %1 characters, and a picture "
+               "holds at most %2. Nothing was saved.")
+        .arg(length)
+        .arg(kMaxTextLength);
+  }
+  const QString hex =
+      QString::number(static_cast<uint>(failure.character), 16).toUpper().rightJustified(4, u'0');
+  const QString shown = Character(failure.character);
+  return QStringLiteral(
+             "The character %1U+%2 at position %3 has no code in code page %4, so it cannot be "
+             "hidden in the picture. Nothing was saved.")
+      .arg(shown.isEmpty() ? QString() : QStringLiteral("\"%1\" ").arg(shown), hex)
+      .arg(failure.position)
+      .arg(code_page);
+}
+
+}  // namespace
+
+frmmain::frmmain(QWidget* parent) : QWidget(parent, Qt::Window) {
+  // A fixed-size dialog-style window: title bar and close box only.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  setWindowTitle(QStringLiteral("Quorvel Encryption"));
+  setWindowIcon(QIcon(QStringLiteral(":/quorvel.ico")));
+  setFont(Arial(9.6, true));
+  setFixedSize(platform::TwipsToPixels(8160), platform::TwipsToPixels(5652));
+
+  const QFont f90 = Arial(9), f96 = Arial(9.6), f84 = Arial(8.4), f84b = Arial(8.4, true);
+
+  txtSrc = Place(new platform::TextBox(this), 135, 2325, 3885, 2535, f96);
+  pEncrypt = MakePictureBox(this, 9105, 1605, 1380, 120);
+  pEncrypt->setVisible(false);
+  pEncrypt->setFocusPolicy(Qt::NoFocus);
+  CmdEncrypt = MakeButton(this, QStringLiteral("Encrypt"), 105, 4980, 1215, 345, f90);
+  txtDecrypt = Place(new platform::TextBox(this), 4125, 2325, 3885, 2535, f96);
+  cmdDecrypt = MakeButton(this, QStringLiteral("Decrypt"), 4125, 4980, 1215, 345, f90);
+
+  FraKeys = Place(new QGroupBox(QStringLiteral("Encryption/Decryption keys"), this), 135, 240, 2580,
+                  1260, f96);
+  const double key_left[3] = {315, 1000, 1695};
+  const double key_height[3] = {285, 315, 285};
+  const double label_left[3] = {345, 1035, 1725};
+  const QColor label_colour[3] = {QColor(0xFF, 0, 0), QColor(0, 0x80, 0), QColor(0, 0, 0xC0)};
+  for (int i = 0; i < 3; ++i) {
+    const auto u = static_cast<std::size_t>(i);
+    lblKeys[u] = MakeLabel(FraKeys, QStringLiteral("KEY %1").arg(i + 1), label_left[i], 435, 435,
+                           210, f84b, true);
+    QPalette palette = lblKeys[u]->palette();
+    palette.setColor(QPalette::WindowText, label_colour[i]);
+    lblKeys[u]->setPalette(palette);
+    txtKeys[u] =
+        Place(new platform::LineTextBox(FraKeys), key_left[i], 750, 510, key_height[i], f84);
+    txtKeys[u]->setAlignment(Qt::AlignCenter);
+    txtKeys[u]->SetText(QStringLiteral("042"));
+  }
+
+  FraBitmap = Place(new QGroupBox(QStringLiteral("Load Encrypted Bitmap"), this), 2940, 240, 5040,
+                    1245, f96);
+  lblFilename = MakeLabel(FraBitmap, QStringLiteral("File name:"), 180, 285, 740, 210, f84, true);
+  txtFilename = Place(new platform::LineTextBox(FraBitmap), 195, 540, 3705, 330, f90);
+  txtFilename->SetText(QStringLiteral("C:\\dpics\\pic.bmp"));
+  txtFilename->setEnabled(false);
+  txtFilename->setToolTip(platform::HostPath(txtFilename->Text()));
+  cmdLoad = MakeButton(FraBitmap, QStringLiteral("Load"), 4050, 510, 780, 345, f84);
+  pDecrypt = MakePictureBox(FraBitmap, 195, 930, 1380, 120);
+  pDecrypt->setFocusPolicy(Qt::StrongFocus);
+  pDecrypt->SetTag(QStringLiteral("0"));
+
+  Command1 = MakeButton(this, QStringLiteral("Clear"), 1440, 4980, 1215, 345, f90);
+  Command2 = MakeButton(this, QStringLiteral("Clear"), 5475, 4980, 1215, 345, f90);
+  Label1 =
+      MakeLabel(this, QStringLiteral("Enter or paste the text:"), 240, 1920, 2895, 255, f90, false);
+
+  // Focus order.
+  QWidget* order[] = {txtSrc,     CmdEncrypt, txtDecrypt, cmdDecrypt, txtKeys[0], txtKeys[1],
+                      txtKeys[2], cmdLoad,    pDecrypt,   Command1,   Command2};
+  for (std::size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+
+  connect(CmdEncrypt, &QPushButton::clicked, this, &frmmain::CmdEncrypt_Click);
+  connect(cmdDecrypt, &QPushButton::clicked, this, &frmmain::cmdDecrypt_Click);
+  connect(cmdLoad, &QPushButton::clicked, this, &frmmain::cmdLoad_Click);
+  connect(Command1, &QPushButton::clicked, this, &frmmain::Command1_Click);
+  connect(Command2, &QPushButton::clicked, this, &frmmain::Command2_Click);
+  txtSrc->SetClickHandler([this] { txtSrc_Click(); });
+  txtSrc->setFocus();
+}
+
+bool frmmain::Form_Load() { return true; }
+
+void frmmain::CmdEncrypt_Click() {
+  const QString source = txtSrc->Text();
+  if (source.isEmpty()) return;
+
+  // A key that does not convert is refused: encoding with a key byte of 0
+  // in its place would drop part of the user's secret without a word.
+  const KeyConversion keys =
+      ConvertKeys(platform::ToU16(txtKeys[0]->Text()), platform::ToU16(txtKeys[1]->Text()),
+                  platform::ToU16(txtKeys[2]->Text()));
+  if (!keys.keys) {
+    MsgBox(QStringLiteral("Error"), platform::vbOKOnly, this);
+    return;
+  }
+
+  const CodePage& page = platform::ActiveCodePage();
+  const EncodeResult strip = EncodeStrip(platform::ToU16(source), *keys.keys, page);
+  if (!strip.ok()) {
+    MsgBox(DescribeEncodeFailure(*strip.failure, source.size(), page.Number()),
+           platform::vbExclamation, this);
+    return;
+  }
+
+  const int columns = static_cast<int>(strip.columns.size());
+  pEncrypt->SetWidth(columns);
+  pEncrypt->Cls();
+  for (int x = 0; x < columns; ++x) {
+    pEncrypt->Line(x, 0, x, 8, Packed(strip.columns[static_cast<std::size_t>(x)]));
+  }
+
+  const platform::SaveResult saved = platform::SavePicture(pEncrypt->Image(), txtFilename->Text());
+  if (!saved.ok) {
+    MsgBox(saved.error, platform::vbCritical, this);
+    return;
+  }
+  MsgBox(QStringLiteral("Done."), platform::vbOKOnly, this);
+}
+
+void frmmain::cmdDecrypt_Click() {}
+void frmmain::cmdLoad_Click() {}
+void frmmain::Command1_Click() {}
+void frmmain::Command2_Click() {}
+void frmmain::txtSrc_Click() {}
+
+}  // namespace quorvel

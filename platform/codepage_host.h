@@ -1,0 +1,20 @@
+// The code page the program uses for character codes.
+#pragma once
+
+#include <QString>
+
+#include "cipher/codepage.h"
+
+namespace quorvel::platform {
+
+// On Windows the system's ANSI code page when it is one of the known
+// single-byte pages (1252 otherwise). Elsewhere the page Windows would use
+// for the language of the user's locale, taken from LC_ALL, then LC_CTYPE,
+// then LANG (the first one set and not empty).
+const CodePage& ActiveCodePage();
+
+// Program text and the cipher's UTF-16 text.
+inline std::u16string ToU16(const QString& s) { return s.toStdU16String(); }
+inline QString FromU16(const std::u16string& s) { return QString::fromStdU16String(s); }
+
+}  // namespace quorvel::platform

@@ -1,0 +1,48 @@
+#include "platform/msgbox.h"
+
+#include <QMessageBox>
+#include <QWidget>
+#include <utility>
+
+namespace quorvel::platform {
+
+namespace {
+
+MessageHandler& Handler() {
+  static MessageHandler handler;
+  return handler;
+}
+
+QMessageBox::Icon IconFor(int buttons) {
+  switch (buttons & 0x70) {
+    case vbCritical:
+      return QMessageBox::Critical;
+    case 32:
+      return QMessageBox::Question;
+    case vbExclamation:
+      return QMessageBox::Warning;
+    case vbInformation:
+      return QMessageBox::Information;
+    default:
+      return QMessageBox::NoIcon;
+  }
+}
+
+}  // namespace
+
+void MsgBox(const QString& prompt, int buttons, QWidget* parent) {
+  const MessageRecord record{QString::fromLatin1(kAppTitle), prompt, buttons};
+  if (Handler()) {
+    Handler()(record);
+    return;
+  }
+  QMessageBox box(IconFor(buttons), record.title, prompt, QMessageBox::Ok, parent);
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
+}
+
+MessageHandler SetMessageHandler(MessageHandler handler) {
+  return std::exchange(Handler(), std::move(handler));
+}
+
+}  // namespace quorvel::platform

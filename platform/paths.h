@@ -1,0 +1,29 @@
+// The program's fixed paths are written as Windows paths ("C:\dpics\pic.bmp").
+// On Windows they are used as written. Elsewhere a path X:\a\b maps to
+// $XDG_DATA_HOME/quorvel/drive_x/a/b (~/.local/share when XDG_DATA_HOME is
+// unset or not absolute), the drive letter matched without case and each
+// backslash a folder separator.
+#pragma once
+
+#include <QString>
+
+namespace quorvel::platform {
+
+// Dir attribute for folders.
+inline constexpr int vbDirectory = 16;
+
+// The host path of a program path. Empty when the path cannot be mapped
+// (a ".." component, which would lead outside the drive's folder).
+QString HostPath(const QString& program_path);
+
+// The name of the file (or, with vbDirectory, the file or folder) that
+// matches a pattern, "*" and "?" allowed in its last component; the empty
+// string when nothing matches.
+QString Dir(const QString& pattern, int attributes = 0);
+
+// Creates a folder, with the folders above it on the mapped drive. On
+// failure returns false and sets `error` to a sentence naming the host
+// folder and the reason.
+bool MkDir(const QString& program_path, QString* error);
+
+}  // namespace quorvel::platform

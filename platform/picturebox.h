@@ -1,0 +1,74 @@
+// A picture box: a borderless widget measured in pixels whose drawing and
+// assigned pictures land in a persistent image. That image is what Image()
+// returns, what Point() reads and what the widget paints.
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+
+namespace quorvel::platform {
+
+class PictureBox : public QWidget {
+ public:
+  explicit PictureBox(QWidget* parent = nullptr);
+
+  // Colours are packed as 0x00BBGGRR.
+  void SetBackColor(std::uint32_t packed);
+  std::uint32_t BackColor() const { return back_color_; }
+
+  // With AutoSize, assigning a picture resizes the box to it.
+  void SetAutoSize(bool on) { auto_size_ = on; }
+  bool AutoSize() const { return auto_size_; }
+
+  // The outer width in pixels; the persistent image follows it, keeping what
+  // still fits and showing the background colour elsewhere.
+  void SetWidth(int pixels);
+
+  // Inner width in the box's own unit, the pixel.
+  float ScaleWidth() const { return static_cast<float>(Synced().width()); }
+  float ScaleHeight() const { return static_cast<float>(Synced().height()); }
+
+  // Fills the persistent image with the background colour.
+  void Cls();
+
+  // A line from (x1, y1) to (x2, y2) in the packed colour, painted over what
+  // is there. The end point itself is not painted.
+  void Line(int x1, int y1, int x2, int y2, std::uint32_t packed);
+
+  // The persistent image exactly as drawn, in QImage::Format_RGB32.
+  const QImage& Image() const { return Synced(); }
+
+  // Makes a picture the content of the box, its channel values unchanged
+  // (an alpha channel is ignored). With AutoSize the box takes its size.
+  void SetPicture(const QImage& picture);
+
+  // Sets the picture to none: the image shows the background colour.
+  void ClearPicture();
+  bool HasPicture() const { return has_picture_; }
+
+  // The packed colour 0x00BBGGRR of a point of the persistent image, or -1
+  // for a point outside it.
+  std::int32_t Point(int x, int y) const;
+
+  const QString& Tag() const { return tag_; }
+  void SetTag(const QString& tag) { tag_ = tag; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  // The persistent image, brought to the box's size first: a hidden box
+  // gets no resize events, yet its image must follow every size change.
+  const QImage& Synced() const;
+  QImage& Synced();
+
+  mutable QImage image_;
+  std::uint32_t back_color_ = 0xFFFFFF;
+  bool auto_size_ = false;
+  bool has_picture_ = false;
+  QString tag_;
+};
+
+}  // namespace quorvel::platform

@@ -1,0 +1,258 @@
+#include "forms/frmmain.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+#include "platform/msgbox.h"
+#include "platform/pictures.h"
+#include "platform/twips.h"
+#include "tests/test_support.h"
+
+namespace quorvel {
+namespace {
+
+using platform::MessageRecord;
+
+class FrmMainTest : public testing::QtFixture {
+ protected:
+  void SetUp() override {
+    QtFixture::SetUp();
+    qputenv("LANG", "en_US.UTF-8");
+    qunsetenv("LC_ALL");
+    qunsetenv("LC_CTYPE");
+    platform::SetTwipsPerPixelForTesting(15);
+    ASSERT_TRUE(QDir().mkpath(Drive(QStringLiteral("dpics"))));
+    form_ = std::make_unique<frmmain>();
+  }
+  void TearDown() override {
+    form_.reset();
+    QtFixture::TearDown();
+  }
+
+  QString PicPath() const { return Drive(QStringLiteral("dpics/pic.bmp")); }
+
+  // The strip in the file: the colour of row 0 of every column.
+  std::vector<std::uint32_t> FileColumns() const {
+    const auto loaded = platform::LoadPicture(QStringLiteral("C:\\dpics\\pic.bmp"));
+    std::vector<std::uint32_t> columns;
+    if (!loaded.ok()) return columns;
+    const QImage image = loaded.image.convertToFormat(QImage::Format_RGB32);
+    for (int x = 0; x < image.width(); ++x) {
+      const QRgb c = image.pixel(x, 0);
+      columns.push_back(static_cast<std::uint32_t>(qRed(c) | qGreen(c) << 8 | qBlue(c) << 16));
+    }
+    return columns;
+  }
+
+  void Encrypt(const QString& text) {
+    form_->txtSrc->SetText(text);
+    QTest::mouseClick(form_->CmdEncrypt, Qt::LeftButton);
+  }
+
+  std::unique_ptr<frmmain> form_;
+};
+
+TEST_F(FrmMainTest, ControlsStandWhereTheLayoutPutsThem) {
+  frmmain& f = *form_;
+  EXPECT_EQ(f.windowTitle(), QStringLiteral("Quorvel Encryption"));
+  EXPECT_EQ(f.size(), QSize(544, 377));
+  EXPECT_EQ(f.minimumSize(), f.maximumSize());
+  EXPECT_FALSE(f.windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_FALSE(f.windowFlags() & Qt::WindowMaximizeButtonHint);
+
+  struct Case {
+    QWidget* w;
+    QRect pixels;
+    QWidget* parent;
+  };
+  const Case cases[] = {
+      {f.txtSrc, {9, 155, 259, 169}, &f},          {f.CmdEncrypt, {7, 332, 81, 23}, &f},
+      {f.txtDecrypt, {275, 155, 259, 169}, &f},    {f.cmdDecrypt, {275, 332, 81, 23}, &f},
+      {f.FraKeys, {9, 16, 172, 84}, &f},           {f.txtKeys[0], {21, 50, 34, 19}, f.FraKeys},
+      {f.txtKeys[1], {67, 50, 34, 21}, f.FraKeys}, {f.txtKeys[2], {113, 50, 34, 19}, f.FraKeys},
+      {f.FraBitmap, {196, 16, 336, 83}, &f},       {f.txtFilename, {13, 36, 247, 22}, f.FraBitmap},
+      {f.cmdLoad, {270, 34, 52, 23}, f.FraBitmap}, {f.pDecrypt, {13, 62, 92, 8}, f.FraBitmap},
+      {f.Command1, {96, 332, 81, 23}, &f},         {f.Command2, {365, 332, 81, 23}, &f},
+      {f.Label1, {16, 128, 193, 17}, &f},          {f.pEncrypt, {607, 107, 92, 8}, &f},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.w->geometry(), c.pixels) << c.w->metaObject()->className();
+    EXPECT_EQ(c.w->parentWidget(), c.parent);
+  }
+  // Auto-sized labels keep their top-left corner.
+  EXPECT_EQ(f.lblKeys[0]->pos(), QPoint(23, 29));
+  EXPECT_EQ(f.lblKeys[1]->pos(), QPoint(69, 29));
+  EXPECT_EQ(f.lblKeys[2]->pos(), QPoint(115, 29));
+  EXPECT_EQ(f.lblFilename->pos(), QPoint(12, 19));
+}
+
+TEST_F(FrmMainTest, CaptionsTextsAndFonts) {
+  frmmain& f = *form_;
+  EXPECT_EQ(f.CmdEncrypt->text(), QStringLiteral("Encrypt"));
+  EXPECT_EQ(f.cmdDecrypt->text(), QStringLiteral("Decrypt"));
+  EXPECT_EQ(f.cmdLoad->text(), QStringLiteral("Load"));
+  EXPECT_EQ(f.Command1->text(), QStringLiteral("Clear"));
+  EXPECT_EQ(f.Command2->text(), QStringLiteral("Clear"));
+  EXPECT_EQ(f.FraKeys->title(), QStringLiteral("Encryption/Decryption keys"));
+  EXPECT_EQ(f.FraBitmap->title(), QStringLiteral("Load Encrypted Bitmap"));
+  EXPECT_EQ(f.lblFilename->text(), QStringLiteral("File name:"));
+  EXPECT_EQ(f.Label1->text(), QStringLiteral("Enter or paste the text:"));
+  const QColor colours[3] = {Qt::red, QColor(0, 0x80, 0), QColor(0, 0, 0xC0)};
+  for (int i = 0; i < 3; ++i) {
+    const auto u = static_cast<std::size_t>(i);
+    EXPECT_EQ(f.lblKeys[u]->text(), QStringLiteral("KEY %1").arg(i + 1));
+    EXPECT_EQ(f.lblKeys[u]->palette().color(QPalette::WindowText), colours[i]);
+    EXPECT_TRUE(f.lblKeys[u]->font().bold());
+    EXPECT_EQ(f.txtKeys[u]->Text(), QStringLiteral("042"));
+    EXPECT_EQ(f.txtKeys[u]->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
+    EXPECT_DOUBLE_EQ(f.txtKeys[u]->font().pointSizeF(), 8.4);
+  }
+  EXPECT_EQ(f.txtFilename->Text(), QStringLiteral("C:\\dpics\\pic.bmp"));
+  EXPECT_FALSE(f.txtFilename->isEnabled());
+  EXPECT_EQ(f.txtFilename->toolTip(), PicPath());
+  EXPECT_EQ(f.txtSrc->Text(), QString());
+  EXPECT_EQ(f.txtDecrypt->Text(), QString());
+  EXPECT_EQ(f.pDecrypt->Tag(), QStringLiteral("0"));
+  EXPECT_FALSE(f.pEncrypt->isVisibleTo(&f));
+  EXPECT_EQ(f.CmdEncrypt->font().family(), QStringLiteral("Arial"));
+  EXPECT_DOUBLE_EQ(f.CmdEncrypt->font().pointSizeF(), 9.0);
+  EXPECT_DOUBLE_EQ(f.txtSrc->font().pointSizeF(), 9.6);
+  EXPECT_DOUBLE_EQ(f.FraKeys->font().pointSizeF(), 9.6);
+  EXPECT_FALSE(f.FraKeys->font().bold());
+}
+
+TEST_F(FrmMainTest, TabVisitsTheControlsInOrder) {
+  frmmain& f = *form_;
+  f.show();
+  QApplication::setActiveWindow(&f);
+  f.txtSrc->setFocus();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+  const QWidget* expected[] = {f.CmdEncrypt, f.txtDecrypt, f.cmdDecrypt, f.txtKeys[0],
+                               f.txtKeys[1], f.txtKeys[2], f.cmdLoad,    f.pDecrypt,
+                               f.Command1,   f.Command2,   f.txtSrc};
+  for (const QWidget* next : expected) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), next)
+        << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className()
+                                        : "none");
+  }
+}
+
+TEST_F(FrmMainTest, EncryptDrawsSavesAndSaysDone) {
+  form_->txtKeys[0]->SetText(QStringLiteral("1"));
+  form_->txtKeys[1]->SetText(QStringLiteral(" 2 "));
+  form_->txtKeys[2]->SetText(QStringLiteral("3.5"));  // halves to even: 4
+  Encrypt(QStringLiteral("ab\r\ncd"));
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].prompt, QStringLiteral("Done."));
+  EXPECT_EQ(Messages()[0].title, QStringLiteral("Quorvel"));
+  EXPECT_EQ(Messages()[0].buttons, 0);
+  // "ab\r" and "\ncd": two columns.
+  const std::vector<std::uint32_t> expected = {
+      std::uint32_t('a' ^ 1) | std::uint32_t('b' ^ 2) << 8 | std::uint32_t(13 ^ 4) << 16,
+      std::uint32_t(10 ^ 1) | std::uint32_t('c' ^ 2) << 8 | std::uint32_t('d' ^ 4) << 16};
+  EXPECT_EQ(FileColumns(), expected);
+  // The hidden surface is two pixels wide, its rows 0 to 7 painted.
+  EXPECT_EQ(form_->pEncrypt->ScaleWidth(), 2.0f);
+  EXPECT_EQ(form_->pEncrypt->Point(1, 7), static_cast<std::int32_t>(expected[1]));
+  EXPECT_FALSE(form_->pEncrypt->isVisibleTo(form_.get()));
+}
+
+TEST_F(FrmMainTest, EmptyTextDoesNothing) {
+  Encrypt(QString());
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_FALSE(QFileInfo::exists(PicPath()));
+  EXPECT_EQ(form_->pEncrypt->ScaleWidth(), 92.0f);
+}
+
+TEST_F(FrmMainTest, BadKeyIsRefusedAndNothingIsWritten) {
+  for (const char* bad : {"", "abc", "256", "-1", "1e2"}) {
+    for (std::size_t i = 0; i < 3; ++i) {
+      ClearMessages();
+      for (auto* key : form_->txtKeys) key->SetText(QStringLiteral("42"));
+      form_->txtKeys[i]->SetText(QString::fromUtf8(bad));
+      Encrypt(QStringLiteral("hello"));
+      ASSERT_EQ(Messages().size(), 1u) << bad;
+      EXPECT_EQ(Messages()[0].prompt, QStringLiteral("Error"));
+      EXPECT_EQ(Messages()[0].buttons, 0);
+      EXPECT_FALSE(QFileInfo::exists(PicPath()));
+      EXPECT_EQ(form_->pEncrypt->ScaleWidth(), 92.0f);
+    }
+  }
+}
+
+TEST_F(FrmMainTest, UnwritableFileIsReportedNotDone) {
+  Encrypt(QStringLiteral("first"));
+  const QByteArray before = testing::ReadFile(PicPath());
+  ASSERT_FALSE(before.isEmpty());
+  ClearMessages();
+
+  // The folder gone after start-up: the message names the path.
+  ASSERT_TRUE(QDir(Drive(QStringLiteral("dpics"))).removeRecursively());
+  Encrypt(QStringLiteral("second"));
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_NE(Messages()[0].prompt, QStringLiteral("Done."));
+  EXPECT_TRUE(Messages()[0].prompt.contains(PicPath())) << Messages()[0].prompt.toStdString();
+  EXPECT_EQ(Messages()[0].title, QStringLiteral("Quorvel"));
+
+  // A folder standing where the file should be: the old content is kept.
+  ASSERT_TRUE(QDir().mkpath(PicPath()));
+  ClearMessages();
+  Encrypt(QStringLiteral("third"));
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_NE(Messages()[0].prompt, QStringLiteral("Done."));
+  EXPECT_TRUE(QFileInfo(PicPath()).isDir());
+}
+
+TEST_F(FrmMainTest, SecondEncodeLeavesOnlyTheSecondStrip) {
+  Encrypt(QString(30, u'x'));
+  EXPECT_EQ(FileColumns().size(), 10u);
+  Encrypt(QStringLiteral("abcd"));
+  const auto columns = FileColumns();
+  ASSERT_EQ(columns.size(), 2u);
+  const std::uint32_t k = 42;
+  EXPECT_EQ(columns[1], ('d' ^ k) | (' ' ^ k) << 8 | (' ' ^ k) << 16);
+  EXPECT_EQ(QDir(Drive(QStringLiteral("dpics"))).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+TEST_F(FrmMainTest, LongestTextAndOneMore) {
+  Encrypt(QString(98301, u'q'));
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].prompt, QStringLiteral("Done."));
+  EXPECT_EQ(FileColumns().size(), 32767u);
+
+  ClearMessages();
+  const QByteArray before = testing::ReadFile(PicPath());
+  Encrypt(QString(98302, u'q'));
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_TRUE(Messages()[0].prompt.contains(QStringLiteral("98302")));
+  EXPECT_TRUE(Messages()[0].prompt.contains(QStringLiteral("98301")));
+  EXPECT_EQ(testing::ReadFile(PicPath()), before);
+}
+
+TEST_F(FrmMainTest, CharacterWithoutCodeIsNamed) {
+  Encrypt(QStringLiteral("ok"));
+  const QByteArray before = testing::ReadFile(PicPath());
+  ClearMessages();
+  Encrypt(QStringLiteral("caf\u00e9 \u0416x"));  // é is in 1252, Ж is not
+  ASSERT_EQ(Messages().size(), 1u);
+  const QString prompt = Messages()[0].prompt;
+  EXPECT_TRUE(prompt.contains(QStringLiteral("U+0416"))) << prompt.toStdString();
+  EXPECT_TRUE(prompt.contains(QStringLiteral("position 6"))) << prompt.toStdString();
+  EXPECT_TRUE(prompt.contains(QStringLiteral("1252")));
+  EXPECT_EQ(testing::ReadFile(PicPath()), before);
+
+  // With a Russian locale the same text encodes.
+  qputenv("LANG", "ru_RU.UTF-8");
+  ClearMessages();
+  Encrypt(QStringLiteral("\u0416"));
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].prompt, QStringLiteral("Done."));
+  EXPECT_EQ(FileColumns()[0] & 0xFF, 0xC6u ^ 42u);  // Ж is 0xC6 in 1251
+}
+
+}  // namespace
+}  // namespace quorvel

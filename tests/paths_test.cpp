@@ -1,0 +1,82 @@
+#include "platform/paths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "tests/test_support.h"
+
+namespace quorvel {
+namespace {
+
+using testing::QtFixture;
+
+class PathsTest : public QtFixture {};
+
+TEST_F(PathsTest, DriveLettersMapUnderTheDataFolder) {
+  const QString base = data_home_ + QStringLiteral("/quorvel");
+  struct Case {
+    const char* program;
+    QString host;
+  };
+  for (const Case& c : {
+           Case{"C:\\dpics\\pic.bmp", base + "/drive_c/dpics/pic.bmp"},
+           Case{"c:\\dpics", base + "/drive_c/dpics"},
+           Case{"D:\\a\\b\\c.txt", base + "/drive_d/a/b/c.txt"},
+           Case{"C:\\", base + "/drive_c"},
+           Case{"C:", base + "/drive_c"},
+           Case{"C:\\a\\\\b\\.\\c", base + "/drive_c/a/b/c"},
+           Case{"C:\\dpics\\my pic.bmp", base + "/drive_c/dpics/my pic.bmp"},
+       }) {
+    EXPECT_EQ(platform::HostPath(QString::fromUtf8(c.program)), c.host) << c.program;
+  }
+}
+
+TEST_F(PathsTest, ParentFoldersAreRefused) {
+  EXPECT_EQ(platform::HostPath(QStringLiteral("C:\\..\\etc\\passwd")), QString());
+  EXPECT_EQ(platform::HostPath(QStringLiteral("C:\\dpics\\..\\..\\x")), QString());
+}
+
+TEST_F(PathsTest, UnsetOrRelativeDataHomeFallsBackToHome) {
+  qunsetenv("XDG_DATA_HOME");
+  EXPECT_EQ(platform::HostPath(QStringLiteral("C:\\dpics")),
+            QDir::homePath() + QStringLiteral("/.local/share/quorvel/drive_c/dpics"));
+  qputenv("XDG_DATA_HOME", "relative/dir");
+  EXPECT_EQ(platform::HostPath(QStringLiteral("C:\\dpics")),
+            QDir::homePath() + QStringLiteral("/.local/share/quorvel/drive_c/dpics"));
+}
+
+TEST_F(PathsTest, DirFindsFilesAndFoldersWithTheDirectoryAttribute) {
+  EXPECT_EQ(platform::Dir(QStringLiteral("c:\\dpics"), platform::vbDirectory), QString());
+  ASSERT_TRUE(QDir().mkpath(Drive(QStringLiteral("dpics"))));
+  EXPECT_EQ(platform::Dir(QStringLiteral("c:\\dpics"), platform::vbDirectory),
+            QStringLiteral("dpics"));
+  // Without the attribute a folder does not match.
+  EXPECT_EQ(platform::Dir(QStringLiteral("c:\\dpics"), 0), QString());
+
+  ASSERT_TRUE(testing::WriteFile(Drive(QStringLiteral("dpics/pic.bmp")), "x"));
+  EXPECT_EQ(platform::Dir(QStringLiteral("c:\\dpics\\pic.bmp")), QStringLiteral("pic.bmp"));
+  EXPECT_EQ(platform::Dir(QStringLiteral("c:\\dpics\\*.bmp")), QStringLiteral("pic.bmp"));
+  EXPECT_EQ(platform::Dir(QStringLiteral("c:\\dpics\\*.png")), QString());
+}
+
+TEST_F(PathsTest, MkDirCreatesTheDriveFolderAsNeeded) {
+  QString error;
+  ASSERT_TRUE(platform::MkDir(QStringLiteral("c:\\dpics"), &error)) << error.toStdString();
+  EXPECT_TRUE(QFileInfo(Drive(QStringLiteral("dpics"))).isDir());
+}
+
+TEST_F(PathsTest, MkDirNamesTheFolderAndTheReason) {
+  // A file where the drive's folder should be.
+  ASSERT_TRUE(QDir().mkpath(data_home_ + QStringLiteral("/quorvel")));
+  ASSERT_TRUE(testing::WriteFile(Drive(), "not a folder"));
+  QString error;
+  EXPECT_FALSE(platform::MkDir(QStringLiteral("c:\\dpics"), &error));
+  EXPECT_TRUE(error.contains(Drive(QStringLiteral("dpics")))) << error.toStdString();
+  EXPECT_TRUE(error.contains(QStringLiteral("Not a directory")) ||
+              error.contains(QStringLiteral("File exists")))
+      << error.toStdString();
+}
+
+}  // namespace
+}  // namespace quorvel

@@ -1,0 +1,141 @@
+#include "platform/pictures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QtEndian>
+
+#include "tests/test_support.h"
+
+namespace quorvel {
+namespace {
+
+using testing::MakeBmp;
+using testing::QtFixture;
+
+class PicturesTest : public QtFixture {
+ protected:
+  void SetUp() override {
+    QtFixture::SetUp();
+    ASSERT_TRUE(QDir().mkpath(Drive(QStringLiteral("dpics"))));
+  }
+  const QString path_ = QStringLiteral("C:\\dpics\\pic.bmp");
+};
+
+QImage Sample(int width, int height) {
+  QImage image(width, height, QImage::Format_RGB32);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) image.setPixel(x, y, qRgb(x * 7 % 256, y * 31 % 256, x ^ y));
+  return image;
+}
+
+TEST_F(PicturesTest, WritesA24BitBottomUpBmpByteByByte) {
+  QImage image(2, 2, QImage::Format_RGB32);
+  image.setPixel(0, 0, qRgb(1, 2, 3));
+  image.setPixel(1, 0, qRgb(4, 5, 6));
+  image.setPixel(0, 1, qRgb(7, 8, 9));
+  image.setPixel(1, 1, qRgb(10, 11, 12));
+  const QByteArray b = platform::EncodeBmp24(image);
+  ASSERT_EQ(b.size(), 54 + 2 * 8);  // rows of 6 bytes padded to 8
+  auto u32 = [&](int at) { return qFromLittleEndian<quint32>(b.constData() + at); };
+  auto u16 = [&](int at) { return qFromLittleEndian<quint16>(b.constData() + at); };
+  EXPECT_EQ(b.left(2), QByteArray("BM"));
+  EXPECT_EQ(u32(2), 70u);
+  EXPECT_EQ(u32(10), 54u);
+  EXPECT_EQ(u32(14), 40u);
+  EXPECT_EQ(u32(18), 2u);
+  EXPECT_EQ(u32(22), 2u);  // positive: bottom-up
+  EXPECT_EQ(u16(28), 24);
+  EXPECT_EQ(u32(30), 0u);  // uncompressed
+  // The bottom row comes first, each pixel as blue, green, red.
+  const QByteArray rows = b.mid(54);
+  EXPECT_EQ(rows, QByteArray::fromHex("0908070c0b0a0000"
+                                      "0302010605040000"));
+}
+
+TEST_F(PicturesTest, SaveAndLoadKeepEveryChannel) {
+  const QImage image = Sample(300, 8);
+  const auto saved = platform::SavePicture(image, path_);
+  ASSERT_TRUE(saved.ok) << saved.error.toStdString();
+  const auto loaded = platform::LoadPicture(path_);
+  ASSERT_TRUE(loaded.ok()) << loaded.error.toStdString();
+  EXPECT_EQ(loaded.image.convertToFormat(QImage::Format_RGB32), image);
+}
+
+TEST_F(PicturesTest, SaveReplacesTheFileAndLeavesNothingElse) {
+  ASSERT_TRUE(platform::SavePicture(Sample(50, 8), path_).ok);
+  ASSERT_TRUE(platform::SavePicture(Sample(3, 8), path_).ok);
+  EXPECT_EQ(platform::LoadPicture(path_).image.width(), 3);
+  EXPECT_EQ(QDir(Drive(QStringLiteral("dpics"))).entryList(QDir::Files | QDir::Hidden),
+            QStringList{QStringLiteral("pic.bmp")});
+}
+
+TEST_F(PicturesTest, SaveFailuresNameThePathAndKeepTheOldFile) {
+  ASSERT_TRUE(platform::SavePicture(Sample(5, 8), path_).ok);
+  const QByteArray before = testing::ReadFile(Drive(QStringLiteral("dpics/pic.bmp")));
+
+  // A missing folder.
+  auto r = platform::SavePicture(Sample(5, 8), QStringLiteral("C:\\nowhere\\pic.bmp"));
+  EXPECT_FALSE(r.ok);
+  EXPECT_TRUE(r.error.contains(Drive(QStringLiteral("nowhere/pic.bmp")))) << r.error.toStdString();
+
+  // A folder that cannot be written to.
+  if (geteuid() != 0) {
+    QFile::setPermissions(Drive(QStringLiteral("dpics")), QFile::ReadOwner | QFile::ExeOwner);
+    r = platform::SavePicture(Sample(9, 8), path_);
+    EXPECT_FALSE(r.ok);
+    QFile::setPermissions(Drive(QStringLiteral("dpics")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  }
+  // A folder in the file's place.
+  ASSERT_TRUE(QDir().mkpath(Drive(QStringLiteral("dpics/dir.bmp"))));
+  r = platform::SavePicture(Sample(9, 8), QStringLiteral("C:\\dpics\\dir.bmp"));
+  EXPECT_FALSE(r.ok);
+  EXPECT_FALSE(r.error.isEmpty());
+
+  EXPECT_EQ(testing::ReadFile(Drive(QStringLiteral("dpics/pic.bmp"))), before);
+}
+
+TEST_F(PicturesTest, LoadDecidesTheFormatFromTheContent) {
+  // A PNG under a .bmp name loads; a BMP under a .png name loads too.
+  const QImage image = Sample(4, 2);
+  ASSERT_TRUE(image.save(Drive(QStringLiteral("dpics/pic.bmp")), "PNG"));
+  auto r = platform::LoadPicture(path_);
+  ASSERT_TRUE(r.ok()) << r.error.toStdString();
+  EXPECT_EQ(r.image.convertToFormat(QImage::Format_RGB32), image);
+
+  ASSERT_TRUE(
+      testing::WriteFile(Drive(QStringLiteral("dpics/x.png")), platform::EncodeBmp24(image)));
+  r = platform::LoadPicture(QStringLiteral("C:\\dpics\\x.png"));
+  ASSERT_TRUE(r.ok()) << r.error.toStdString();
+  EXPECT_EQ(r.image.convertToFormat(QImage::Format_RGB32), image);
+}
+
+TEST_F(PicturesTest, BadFilesFailWithAReason) {
+  const QByteArray good = MakeBmp(4, 2, 24, false, std::vector<std::uint32_t>(8, 0x123456));
+  QByteArray huge = good;
+  qToLittleEndian<qint32>(40000, huge.data() + 18);  // 40,000 x 40,000 claimed
+  qToLittleEndian<qint32>(40000, huge.data() + 22);
+  QByteArray wrong_magic = good;
+  wrong_magic[0] = 'X';
+
+  const std::pair<const char*, QByteArray> cases[] = {
+      {"empty", QByteArray()},        {"text", QByteArray("hello, this is not a picture")},
+      {"header only", good.left(54)}, {"truncated header", good.left(20)},
+      {"absurd size", huge},          {"wrong magic", wrong_magic},
+  };
+  for (const auto& [name, bytes] : cases) {
+    ASSERT_TRUE(testing::WriteFile(Drive(QStringLiteral("dpics/pic.bmp")), bytes));
+    const auto r = platform::LoadPicture(path_);
+    EXPECT_FALSE(r.ok()) << name;
+    EXPECT_FALSE(r.error.isEmpty()) << name;
+  }
+  QFile::remove(Drive(QStringLiteral("dpics/pic.bmp")));
+  const auto missing = platform::LoadPicture(path_);
+  EXPECT_FALSE(missing.ok());
+  EXPECT_TRUE(missing.error.contains(Drive(QStringLiteral("dpics/pic.bmp"))));
+}
+
+}  // namespace
+}  // namespace quorvel

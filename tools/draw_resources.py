@@ -1,0 +1,314 @@
+#!/usr/bin/env python3
+"""Draw Quorvel's built-in pictures into resources/.
+
+Writes:
+  resources/notice.bmp   685 x 361, 24-bit uncompressed bitmap, bottom-up rows
+  resources/quorvel.ico  one 32 x 32 image, 4 bits per pixel, 16-colour palette
+  resources/quorvel.png  the same 32 x 32 image as a PNG
+
+Pillow only renders the notice text; the bitmap and icon bytes are laid out
+here with struct so the file layout is exactly what the program expects.
+The output is deterministic: running the script again gives identical files
+(as long as Pillow, FreeType and the Liberation fonts stay the same).
+
+Usage:  /usr/bin/python3 tools/draw_resources.py
+"""
+
+import os
+import struct
+import sys
+
+from PIL import Image, ImageDraw, ImageFont
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+RES_DIR = os.path.join(ROOT, "resources")
+
+FONT_DIRS = (
+    "/usr/share/fonts/truetype/liberation",
+    "/usr/share/fonts/truetype/liberation2",
+    "/usr/share/fonts/liberation",
+)
+
+# ---------------------------------------------------------------------------
+# Notice picture
+# ---------------------------------------------------------------------------
+
+NOTICE_W = 685
+NOTICE_H = 361
+
+# The close button (about 21 x 21) sits over the picture at (8, 8); nothing
+# is drawn in the top-left 40 x 40 so it never covers any text.
+CLEAR_CORNER = 40
+MARGIN_LEFT = 48
+MARGIN_RIGHT = 40
+
+BACKGROUND = (246, 244, 239)
+TITLE_COLOUR = (38, 64, 96)
+TEXT_COLOUR = (40, 44, 52)
+RULE_COLOUR = (196, 200, 206)
+
+TITLE = "Quorvel"
+
+# (text, bold) - each entry is one paragraph, wrapped to the text column.
+PARAGRAPHS = (
+    ("Quorvel hides a short text in a strip picture: every three characters "
+     "become one pixel column, and each character is mixed with one of three "
+     "keys before it is stored in the red, green or blue channel.", False),
+    ("The three keys hide the text, but they do not protect it from someone "
+     "determined to read it. There are only about 16.7 million key "
+     "combinations, and anyone who knows the first three characters of a "
+     "text can read the keys straight off the first pixel column.", False),
+    ("Do not use Quorvel for real secrets.", True),
+    ("To close this notice, click the X button in the top-left corner.",
+     False),
+)
+
+TITLE_SIZE = 30
+BODY_SIZE = 17
+LINE_STEP = 24
+PARAGRAPH_GAP = 10
+
+
+def find_font(name):
+    for d in FONT_DIRS:
+        path = os.path.join(d, name)
+        if os.path.isfile(path):
+            return path
+    sys.exit("draw_resources: font %s not found (install fonts-liberation)"
+             % name)
+
+
+def wrap(text, font, width):
+    lines = []
+    current = ""
+    for word in text.split():
+        trial = word if not current else current + " " + word
+        if font.getlength(trial) <= width:
+            current = trial
+        else:
+            if not current:
+                sys.exit("draw_resources: word too wide: %r" % word)
+            lines.append(current)
+            current = word
+    if current:
+        lines.append(current)
+    return lines
+
+
+def draw_notice():
+    img = Image.new("RGB", (NOTICE_W, NOTICE_H), BACKGROUND)
+    d = ImageDraw.Draw(img)
+    # Anti-aliased text: "L" font mode gives 8-bit coverage.
+    d.fontmode = "L"
+
+    regular = find_font("LiberationSans-Regular.ttf")
+    bold = find_font("LiberationSans-Bold.ttf")
+    title_font = ImageFont.truetype(bold, TITLE_SIZE)
+    body_font = ImageFont.truetype(regular, BODY_SIZE)
+    body_bold = ImageFont.truetype(bold, BODY_SIZE)
+
+    column = NOTICE_W - MARGIN_LEFT - MARGIN_RIGHT
+
+    # Title, top-aligned just below the button row.
+    y = 16
+    d.text((MARGIN_LEFT, y), TITLE, font=title_font, fill=TITLE_COLOUR,
+           anchor="la")
+    y += 44
+    d.line([(MARGIN_LEFT, y), (NOTICE_W - MARGIN_RIGHT, y)],
+           fill=RULE_COLOUR, width=1)
+    y += 16
+
+    lines_drawn = []
+    for i, (text, is_bold) in enumerate(PARAGRAPHS):
+        font = body_bold if is_bold else body_font
+        for line in wrap(text, font, column):
+            d.text((MARGIN_LEFT, y), line, font=font, fill=TEXT_COLOUR,
+                   anchor="la")
+            lines_drawn.append(line)
+            y += LINE_STEP
+        if i + 1 < len(PARAGRAPHS):
+            y += PARAGRAPH_GAP
+
+    if y > NOTICE_H - 8:
+        sys.exit("draw_resources: notice text does not fit (ends at y=%d)" % y)
+
+    # The button corner must stay untouched.
+    corner = img.crop((0, 0, CLEAR_CORNER, CLEAR_CORNER))
+    if corner.getcolors() != [(CLEAR_CORNER * CLEAR_CORNER, BACKGROUND)]:
+        sys.exit("draw_resources: text reaches into the button corner")
+
+    return img, lines_drawn
+
+
+def bmp_bytes(img):
+    """24-bit BI_RGB bitmap, bottom-up, rows padded to 4 bytes."""
+    w, h = img.size
+    row = w * 3
+    stride = (row + 3) & ~3
+    pad = b"\x00" * (stride - row)
+    raw = img.convert("RGB").tobytes("raw", "BGR")
+    pixels = b"".join(raw[y * row:(y + 1) * row] + pad
+                      for y in range(h - 1, -1, -1))
+    offset = 14 + 40
+    file_header = struct.pack("<2sIHHI", b"BM", offset + len(pixels), 0, 0,
+                              offset)
+    info_header = struct.pack("<IiiHHIIiiII",
+                              40,           # header size
+                              w, h,         # positive height: bottom-up
+                              1,            # planes
+                              24,           # bits per pixel
+                              0,            # BI_RGB
+                              len(pixels),  # image size
+                              2835, 2835,   # 72 dpi
+                              0, 0)         # palette: none
+    return file_header + info_header + pixels
+
+
+# ---------------------------------------------------------------------------
+# Icon
+# ---------------------------------------------------------------------------
+
+ICON_SIZE = 32
+
+# The classic 16-colour palette, in its usual order.
+PALETTE16 = (
+    (0x00, 0x00, 0x00),  # 0 black
+    (0x80, 0x00, 0x00),  # 1 maroon
+    (0x00, 0x80, 0x00),  # 2 green
+    (0x80, 0x80, 0x00),  # 3 olive
+    (0x00, 0x00, 0x80),  # 4 navy
+    (0x80, 0x00, 0x80),  # 5 purple
+    (0x00, 0x80, 0x80),  # 6 teal
+    (0xC0, 0xC0, 0xC0),  # 7 silver
+    (0x80, 0x80, 0x80),  # 8 grey
+    (0xFF, 0x00, 0x00),  # 9 red
+    (0x00, 0xFF, 0x00),  # 10 lime
+    (0xFF, 0xFF, 0x00),  # 11 yellow
+    (0x00, 0x00, 0xFF),  # 12 blue
+    (0xFF, 0x00, 0xFF),  # 13 fuchsia
+    (0x00, 0xFF, 0xFF),  # 14 aqua
+    (0xFF, 0xFF, 0xFF),  # 15 white
+)
+BLACK, GREY, RED, LIME, BLUE = 0, 8, 9, 10, 12
+
+# Dark rounded square, 30 x 30 at (1, 1), with a grey rim.
+SQUARE_MIN = 1
+SQUARE_MAX = 30
+SQUARE_RADIUS = 6.0
+
+# Three strip columns: red, green, blue.
+STRIPES = ((5, RED), (13, LIME), (21, BLUE))
+STRIPE_W = 6
+STRIPE_TOP = 7
+STRIPE_BOTTOM = 24
+
+
+def _inside_rounded(x, y, lo, hi, r):
+    """Pixel-centre test against a rounded square spanning [lo, hi]."""
+    px, py = x + 0.5, y + 0.5
+    left, right = lo + r, hi + 1 - r
+    cx = min(max(px, left), right)
+    cy = min(max(py, left), right)
+    return (px - cx) ** 2 + (py - cy) ** 2 <= r * r and \
+        lo <= x <= hi and lo <= y <= hi
+
+
+def icon_indices():
+    """Returns (rows of palette indices, rows of opaque flags), top-down."""
+    idx = [[BLACK] * ICON_SIZE for _ in range(ICON_SIZE)]
+    opaque = [[False] * ICON_SIZE for _ in range(ICON_SIZE)]
+    for y in range(ICON_SIZE):
+        for x in range(ICON_SIZE):
+            if _inside_rounded(x, y, SQUARE_MIN, SQUARE_MAX, SQUARE_RADIUS):
+                opaque[y][x] = True
+                inner = _inside_rounded(x, y, SQUARE_MIN + 1, SQUARE_MAX - 1,
+                                        SQUARE_RADIUS - 1)
+                idx[y][x] = BLACK if inner else GREY
+    for x0, colour in STRIPES:
+        for y in range(STRIPE_TOP, STRIPE_BOTTOM + 1):
+            for x in range(x0, x0 + STRIPE_W):
+                idx[y][x] = colour
+    return idx, opaque
+
+
+def ico_bytes(idx, opaque):
+    n = ICON_SIZE
+    xor_stride = ((n * 4 + 31) // 32) * 4   # 4 bpp rows, 32-bit aligned
+    and_stride = ((n + 31) // 32) * 4       # 1 bpp rows, 32-bit aligned
+
+    xor = bytearray()
+    and_mask = bytearray()
+    for y in range(n - 1, -1, -1):          # bottom-up
+        row = bytearray()
+        for x in range(0, n, 2):
+            row.append((idx[y][x] << 4) | idx[y][x + 1])
+        row += b"\x00" * (xor_stride - len(row))
+        xor += row
+
+        bits = bytearray(and_stride)
+        for x in range(n):
+            if not opaque[y][x]:            # 1 = transparent
+                bits[x // 8] |= 0x80 >> (x % 8)
+        and_mask += bits
+
+    palette = b"".join(struct.pack("<BBBB", b, g, r, 0)
+                       for (r, g, b) in PALETTE16)
+    info = struct.pack("<IiiHHIIiiII",
+                       40,
+                       n, n * 2,            # height covers XOR + AND masks
+                       1,
+                       4,
+                       0,
+                       len(xor) + len(and_mask),
+                       0, 0,
+                       16, 0)
+    image = info + palette + bytes(xor) + bytes(and_mask)
+
+    header = struct.pack("<HHH", 0, 1, 1)   # reserved, type icon, one image
+    entry = struct.pack("<BBBBHHII",
+                        n, n,
+                        16,                 # colours in palette
+                        0,
+                        1,                  # planes
+                        4,                  # bits per pixel
+                        len(image),
+                        6 + 16)             # image data follows the entry
+    return header + entry + image
+
+
+def icon_png(idx, opaque):
+    img = Image.new("RGBA", (ICON_SIZE, ICON_SIZE), (0, 0, 0, 0))
+    px = img.load()
+    for y in range(ICON_SIZE):
+        for x in range(ICON_SIZE):
+            if opaque[y][x]:
+                px[x, y] = PALETTE16[idx[y][x]] + (255,)
+    return img
+
+
+# ---------------------------------------------------------------------------
+
+
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data)
+    print("wrote %s (%d bytes)" % (os.path.relpath(path, ROOT), len(data)))
+
+
+def main():
+    os.makedirs(RES_DIR, exist_ok=True)
+
+    notice, _ = draw_notice()
+    write(os.path.join(RES_DIR, "notice.bmp"), bmp_bytes(notice))
+
+    idx, opaque = icon_indices()
+    write(os.path.join(RES_DIR, "quorvel.ico"), ico_bytes(idx, opaque))
+
+    png_path = os.path.join(RES_DIR, "quorvel.png")
+    icon_png(idx, opaque).save(png_path, format="PNG", optimize=False)
+    print("wrote %s (%d bytes)" % (os.path.relpath(png_path, ROOT),
+                                   os.path.getsize(png_path)))
+
+
+if __name__ == "__main__":
+    main()

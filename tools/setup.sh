@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Quorvel needs to build, test and run, when
+# they are missing. Safe to run again: it installs nothing that is present.
+set -euo pipefail
+
+packages=(
+  build-essential cmake clang-format
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-liberation
+  xvfb x11-utils xdotool imagemagick
+  python3
+)
+# Extra packages for a caller's own needs (CI, benchmarks), as arguments.
+packages+=("$@")
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
+  [ "$status" = "installed" ] || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
