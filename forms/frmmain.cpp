@@ -153,7 +153,20 @@ frmmain::frmmain(QWidget* parent) : QWidget(parent, Qt::Window) {
   txtSrc->setFocus();
 }
 
-bool frmmain::Form_Load() { return true; }
+bool frmmain::Form_Load() {
+  // The picture folder; an existing file or folder of that name counts.
+  const QString folder = QStringLiteral("c:\\dpics");
+  if (platform::Dir(folder, platform::vbDirectory).isEmpty()) {
+    QString error;
+    if (!platform::MkDir(folder, &error)) {
+      // Without its folder the program cannot save or load its picture.
+      MsgBox(error + QStringLiteral(" Quorvel cannot start without it."), platform::vbCritical);
+      return false;
+    }
+  }
+  pDecrypt->ClearPicture();
+  return true;
+}
 
 void frmmain::CmdEncrypt_Click() {
   const QString source = txtSrc->Text();
@@ -192,10 +205,51 @@ void frmmain::CmdEncrypt_Click() {
   MsgBox(QStringLiteral("Done."), platform::vbOKOnly, this);
 }
 
-void frmmain::cmdDecrypt_Click() {}
-void frmmain::cmdLoad_Click() {}
-void frmmain::Command1_Click() {}
-void frmmain::Command2_Click() {}
+void frmmain::cmdDecrypt_Click() {
+  // The keys come first: an unusable key is an error even with no picture.
+  const KeyConversion keys =
+      ConvertKeys(platform::ToU16(txtKeys[0]->Text()), platform::ToU16(txtKeys[1]->Text()),
+                  platform::ToU16(txtKeys[2]->Text()));
+  if (!keys.keys) {
+    MsgBox(QStringLiteral("Error"), platform::vbOKOnly, this);
+    return;
+  }
+
+  const std::optional<double> loaded = ConvertNumber(platform::ToU16(pDecrypt->Tag()));
+  if (!loaded) {
+    MsgBox(QStringLiteral("Error"), platform::vbOKOnly, this);
+    return;
+  }
+  if (*loaded == 0) {
+    MsgBox(QStringLiteral("Load the picture first"), platform::vbInformation, this);
+    return;
+  }
+
+  const DecodeResult text = DecodeStrip(
+      *keys.keys, pDecrypt->ScaleWidth(), [this](std::int32_t x) { return pDecrypt->Point(x, 0); },
+      platform::ActiveCodePage());
+  if (!text.ok()) {
+    MsgBox(QStringLiteral("Error"), platform::vbOKOnly, this);
+    return;
+  }
+  txtDecrypt->SetText(platform::FromU16(text.text));
+}
+
+void frmmain::cmdLoad_Click() {
+  const platform::PictureResult picture = platform::LoadPicture(txtFilename->Text());
+  if (!picture.ok()) {
+    // The previous picture and the loaded flag stay as they were.
+    MsgBox(QStringLiteral("Error"), platform::vbOKOnly, this);
+    return;
+  }
+  pDecrypt->SetPicture(picture.image);
+  pDecrypt->SetTag(QStringLiteral("1"));
+}
+
+void frmmain::Command1_Click() { txtSrc->SetText(QString()); }
+
+void frmmain::Command2_Click() { txtDecrypt->SetText(QString()); }
+
 void frmmain::txtSrc_Click() {}
 
 }  // namespace quorvel

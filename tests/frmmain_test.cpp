@@ -9,51 +9,12 @@
 #include "platform/msgbox.h"
 #include "platform/pictures.h"
 #include "platform/twips.h"
-#include "tests/test_support.h"
+#include "tests/frmmain_fixture.h"
 
 namespace quorvel {
 namespace {
 
-using platform::MessageRecord;
-
-class FrmMainTest : public testing::QtFixture {
- protected:
-  void SetUp() override {
-    QtFixture::SetUp();
-    qputenv("LANG", "en_US.UTF-8");
-    qunsetenv("LC_ALL");
-    qunsetenv("LC_CTYPE");
-    platform::SetTwipsPerPixelForTesting(15);
-    ASSERT_TRUE(QDir().mkpath(Drive(QStringLiteral("dpics"))));
-    form_ = std::make_unique<frmmain>();
-  }
-  void TearDown() override {
-    form_.reset();
-    QtFixture::TearDown();
-  }
-
-  QString PicPath() const { return Drive(QStringLiteral("dpics/pic.bmp")); }
-
-  // The strip in the file: the colour of row 0 of every column.
-  std::vector<std::uint32_t> FileColumns() const {
-    const auto loaded = platform::LoadPicture(QStringLiteral("C:\\dpics\\pic.bmp"));
-    std::vector<std::uint32_t> columns;
-    if (!loaded.ok()) return columns;
-    const QImage image = loaded.image.convertToFormat(QImage::Format_RGB32);
-    for (int x = 0; x < image.width(); ++x) {
-      const QRgb c = image.pixel(x, 0);
-      columns.push_back(static_cast<std::uint32_t>(qRed(c) | qGreen(c) << 8 | qBlue(c) << 16));
-    }
-    return columns;
-  }
-
-  void Encrypt(const QString& text) {
-    form_->txtSrc->SetText(text);
-    QTest::mouseClick(form_->CmdEncrypt, Qt::LeftButton);
-  }
-
-  std::unique_ptr<frmmain> form_;
-};
+using testing::FrmMainTest;
 
 TEST_F(FrmMainTest, ControlsStandWhereTheLayoutPutsThem) {
   frmmain& f = *form_;
