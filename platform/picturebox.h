@@ -3,10 +3,11 @@
 // returns, what Point() reads and what the widget paints.
 #pragma once
 
-#include <QImage>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+
+#include "platform/persistent_image.h"
 
 namespace quorvel::platform {
 
@@ -16,7 +17,7 @@ class PictureBox : public QWidget {
 
   // Colours are packed as 0x00BBGGRR.
   void SetBackColor(std::uint32_t packed);
-  std::uint32_t BackColor() const { return back_color_; }
+  std::uint32_t BackColor() const { return image_.BackColor(); }
 
   // With AutoSize, assigning a picture resizes the box to it.
   void SetAutoSize(bool on) { auto_size_ = on; }
@@ -27,21 +28,18 @@ class PictureBox : public QWidget {
   void SetWidth(int pixels);
 
   // Inner width in the box's own unit, the pixel.
-  float ScaleWidth() const { return static_cast<float>(Synced().width()); }
-  float ScaleHeight() const { return static_cast<float>(Synced().height()); }
+  float ScaleWidth() const { return static_cast<float>(Synced().Size().width()); }
+  float ScaleHeight() const { return static_cast<float>(Synced().Size().height()); }
 
-  // Fills the persistent image with the background colour.
   void Cls();
-
-  // A line from (x1, y1) to (x2, y2) in the packed colour, painted over what
-  // is there. The end point itself is not painted.
   void Line(int x1, int y1, int x2, int y2, std::uint32_t packed);
 
   // The persistent image exactly as drawn, in QImage::Format_RGB32.
-  const QImage& Image() const { return Synced(); }
+  const QImage& Image() const { return Synced().Image(); }
 
-  // Makes a picture the content of the box, its channel values unchanged
-  // (an alpha channel is ignored). With AutoSize the box takes its size.
+  // Makes a picture the content of the box, its channel values unchanged.
+  // With AutoSize the box takes its size; otherwise it is drawn from the
+  // top-left corner and cut at the box's edges.
   void SetPicture(const QImage& picture);
 
   // Sets the picture to none: the image shows the background colour.
@@ -50,7 +48,7 @@ class PictureBox : public QWidget {
 
   // The packed colour 0x00BBGGRR of a point of the persistent image, or -1
   // for a point outside it.
-  std::int32_t Point(int x, int y) const;
+  std::int32_t Point(int x, int y) const { return Synced().Point(x, y); }
 
   const QString& Tag() const { return tag_; }
   void SetTag(const QString& tag) { tag_ = tag; }
@@ -61,11 +59,10 @@ class PictureBox : public QWidget {
  private:
   // The persistent image, brought to the box's size first: a hidden box
   // gets no resize events, yet its image must follow every size change.
-  const QImage& Synced() const;
-  QImage& Synced();
+  const PersistentImage& Synced() const;
+  PersistentImage& Synced();
 
-  mutable QImage image_;
-  std::uint32_t back_color_ = 0xFFFFFF;
+  mutable PersistentImage image_;
   bool auto_size_ = false;
   bool has_picture_ = false;
   QString tag_;

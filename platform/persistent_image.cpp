@@ -1,0 +1,90 @@
+#include "platform/persistent_image.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace quorvel::platform {
+
+namespace {
+
+QRgb ToRgb(std::uint32_t packed) {
+  return qRgb(static_cast<int>(packed & 0xFF), static_cast<int>((packed >> 8) & 0xFF),
+              static_cast<int>((packed >> 16) & 0xFF));
+}
+
+}  // namespace
+
+PersistentImage::PersistentImage(std::uint32_t back_color)
+    : image_(0, 0, QImage::Format_RGB32), back_color_(back_color & 0xFFFFFF) {}
+
+void PersistentImage::Resize(QSize size) {
+  size = size.expandedTo(QSize(0, 0));
+  if (image_.size() == size) return;
+  PersistentImage resized(back_color_);
+  resized.image_ = QImage(size, QImage::Format_RGB32);
+  resized.Cls();
+  resized.Draw(*this);
+  image_ = std::move(resized.image_);
+}
+
+void PersistentImage::Draw(const PersistentImage& source) {
+  const int w = std::min(image_.width(), source.image_.width());
+  const int h = std::min(image_.height(), source.image_.height());
+  for (int y = 0; y < h; ++y) {
+    std::copy_n(reinterpret_cast<const QRgb*>(source.image_.constScanLine(y)), w,
+                reinterpret_cast<QRgb*>(image_.scanLine(y)));
+  }
+}
+
+void PersistentImage::Cls() { image_.fill(ToRgb(back_color_)); }
+
+void PersistentImage::Line(int x1, int y1, int x2, int y2, std::uint32_t packed) {
+  const QRgb colour = ToRgb(packed);
+  const int width = image_.width();
+  const int height = image_.height();
+  if (x1 == x2) {
+    // Vertical, as every strip column is: a straight run down one column.
+    if (x1 < 0 || x1 >= width) return;
+    const int step = y1 < y2 ? 1 : -1;
+    for (int y = y1; y != y2; y += step) {
+      if (y >= 0 && y < height) reinterpret_cast<QRgb*>(image_.scanLine(y))[x1] = colour;
+    }
+    return;
+  }
+  // Bresenham's walk from the start point; the end point is left out.
+  const int dx = std::abs(x2 - x1), sx = x1 < x2 ? 1 : -1;
+  const int dy = -std::abs(y2 - y1), sy = y1 < y2 ? 1 : -1;
+  int err = dx + dy;
+  int x = x1, y = y1;
+  while (x != x2 || y != y2) {
+    if (x >= 0 && y >= 0 && x < width && y < height) {
+      reinterpret_cast<QRgb*>(image_.scanLine(y))[x] = colour;
+    }
+    const int e2 = 2 * err;
+    if (e2 >= dy) err += dy, x += sx;
+    if (e2 <= dx) err += dx, y += sy;
+  }
+}
+
+void PersistentImage::SetPicture(const QImage& picture) {
+  if (picture.hasAlphaChannel()) {
+    // The channels are taken as stored, whatever the alpha says.
+    QImage rgb = picture.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < rgb.height(); ++y) {
+      QRgb* line = reinterpret_cast<QRgb*>(rgb.scanLine(y));
+      for (int x = 0; x < rgb.width(); ++x) line[x] |= 0xFF000000u;
+    }
+    rgb.reinterpretAsFormat(QImage::Format_RGB32);
+    image_ = std::move(rgb);
+  } else {
+    image_ = picture.convertToFormat(QImage::Format_RGB32);
+  }
+}
+
+std::int32_t PersistentImage::Point(int x, int y) const {
+  if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return -1;
+  const QRgb c = reinterpret_cast<const QRgb*>(image_.constScanLine(y))[x];
+  return qRed(c) | qGreen(c) << 8 | qBlue(c) << 16;
+}
+
+}  // namespace quorvel::platform

@@ -1,0 +1,51 @@
+// The persistent image of a picture box: what drawing and assigned pictures
+// land in, what is saved and what is read back. It needs no window, so the
+// command-line companion draws and reads strips with the same code.
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <cstdint>
+
+namespace quorvel::platform {
+
+class PersistentImage {
+ public:
+  explicit PersistentImage(std::uint32_t back_color = 0xFFFFFF);
+
+  // Colours are packed as 0x00BBGGRR.
+  void SetBackColor(std::uint32_t packed) { back_color_ = packed & 0xFFFFFF; }
+  std::uint32_t BackColor() const { return back_color_; }
+
+  // A new size keeps what still fits; new areas show the background colour.
+  void Resize(QSize size);
+  QSize Size() const { return image_.size(); }
+
+  // Fills the whole image with the background colour.
+  void Cls();
+
+  // A line from (x1, y1) to (x2, y2) in the packed colour, painted over what
+  // is there and clipped to the image. The end point itself is not painted.
+  void Line(int x1, int y1, int x2, int y2, std::uint32_t packed);
+
+  // Makes a picture the content: its size, and its colour channels exactly
+  // as stored (an alpha channel is ignored; palette pictures give their
+  // palette colours).
+  void SetPicture(const QImage& picture);
+
+  // Copies another image over this one from the top-left corner, cut at
+  // this image's edges.
+  void Draw(const PersistentImage& source);
+
+  // The packed colour 0x00BBGGRR of a point, or -1 for a point outside.
+  std::int32_t Point(int x, int y) const;
+
+  // The image, in QImage::Format_RGB32.
+  const QImage& Image() const { return image_; }
+
+ private:
+  QImage image_;
+  std::uint32_t back_color_;
+};
+
+}  // namespace quorvel::platform
