@@ -4,6 +4,7 @@
 
 #include "cipher/keys.h"
 #include "cipher/strip.h"
+#include "forms/form2.h"
 #include "platform/codepage_host.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
@@ -154,6 +155,8 @@ frmmain::frmmain(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 bool frmmain::Form_Load() {
+  ShowNoticeIfDue();
+
   // The picture folder; an existing file or folder of that name counts.
   const QString folder = QStringLiteral("c:\\dpics");
   if (platform::Dir(folder, platform::vbDirectory).isEmpty()) {

@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
-  xvfb x11-utils xdotool imagemagick
+  xvfb x11-utils xdotool imagemagick faketime
   python3
 )
 # Extra packages for a caller's own needs (CI, benchmarks), as arguments.

@@ -1,48 +1,76 @@
 #!/usr/bin/env bash
-# Starts the real window program on an X server of its own (Xvfb), waits
-# for its main window "Quorvel Encryption", closes it as a user would and
-# checks that the program ends cleanly. Proves that the installed run-time
-# pieces (Qt's xcb platform, fonts, resources) are all there.
+# Starts the real window program on an X server of its own (Xvfb) on a set
+# date, and goes through start-up as a user would: on the 5th, 10th, ... of
+# a month the notice window must come first (685 x 361, borderless), and is
+# closed with its "X" button; then the main window "Quorvel Encryption" must
+# appear, and is closed; the program must end with status 0 and leave the
+# picture folder behind. Proves that the installed run-time pieces (Qt's
+# xcb platform, fonts, the built-in pictures) are all there.
 #
-# Usage: tools/smoke.sh [PROGRAM]   (default: build/quorvel)
+# Usage: tools/smoke.sh [--date YYYY-MM-DD] [--shot DIR] [PROGRAM]
+#   default date 2026-12-06 (no notice), default program build/quorvel;
+#   --shot saves screenshots of what appeared into DIR.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
+date=2026-12-06
+shots=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --date) date=$2; shift 2 ;;
+    --shot) shots=$(realpath "$2"); shift 2 ;;
+    *) break ;;
+  esac
+done
 program=$(realpath "${1:-build/quorvel}")
 data=$(mktemp -d)
 trap 'rm -rf "$data"' EXIT
 
-export SMOKE_PROGRAM="$program" SMOKE_TOOLS="$here" XDG_DATA_HOME="$data"
+export SMOKE_PROGRAM="$program" SMOKE_TOOLS="$here" SMOKE_DATE="$date" SMOKE_SHOTS="$shots"
+export XDG_DATA_HOME="$data"
 unset QT_QPA_PLATFORM
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   set -u
-  "$SMOKE_PROGRAM" >"$XDG_DATA_HOME/log" 2>&1 &
+  fail() { echo "smoke: $*"; cat "$XDG_DATA_HOME/log"; kill "$pid" 2>/dev/null; exit 1; }
+  shot() { [ -z "$SMOKE_SHOTS" ] || import -window root "$SMOKE_SHOTS/$1.png"; }
+  # Visible top-level windows as "id width height name" lines.
+  windows() {
+    for w in $(xdotool search --onlyvisible --name "" 2>/dev/null); do
+      eval "$(xdotool getwindowgeometry --shell "$w")"
+      echo "$w $WIDTH $HEIGHT $(xdotool getwindowname "$w")"
+    done
+  }
+  wait_for() {  # a regular expression over those lines
+    for _ in $(seq 100); do
+      found=$(windows | grep -E "$1" | head -n 1 || true)
+      [ -n "$found" ] && { echo "$found"; return 0; }
+      kill -0 "$pid" 2>/dev/null || return 1
+      sleep 0.2
+    done
+    return 1
+  }
+
+  faketime "$SMOKE_DATE 12:00:00" "$SMOKE_PROGRAM" >"$XDG_DATA_HOME/log" 2>&1 &
   pid=$!
-  window=""
-  for _ in $(seq 100); do
-    window=$(xdotool search --name "^Quorvel Encryption\$" 2>/dev/null | head -n 1 || true)
-    [ -n "$window" ] && break
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.2
-  done
-  if [ -z "$window" ]; then
-    echo "smoke: no window titled \"Quorvel Encryption\" appeared"
-    cat "$XDG_DATA_HOME/log"
-    kill "$pid" 2>/dev/null
-    exit 1
+  day=$(date -d "$SMOKE_DATE" +%-d)
+  if [ $((day % 5)) -eq 0 ]; then
+    notice=$(wait_for "^[0-9]+ 685 361 ") || fail "no 685 x 361 notice window on day $day"
+    windows | grep -q "Quorvel Encryption" && fail "the main window came before the notice"
+    echo "smoke: the notice window came first: $notice"
+    shot notice
+    id=${notice%% *}
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    xdotool mousemove $((X + 18)) $((Y + 18)) click 1   # the "X" button
   fi
-  echo "smoke: found the main window ($window)"
-  if [ -n "${SMOKE_SHOT:-}" ]; then import -window root "$SMOKE_SHOT"; fi
-  "$SMOKE_TOOLS/x11_close.py" "$window"
+  main=$(wait_for " Quorvel Encryption$") || fail "no window titled \"Quorvel Encryption\""
+  echo "smoke: found the main window: $main"
+  shot main
+  "$SMOKE_TOOLS/x11_close.py" "${main%% *}"
   for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.2; done
-  if kill -0 "$pid" 2>/dev/null; then
-    echo "smoke: the program did not end after its window was closed"
-    kill "$pid"
-    exit 1
-  fi
+  kill -0 "$pid" 2>/dev/null && fail "the program did not end after its window was closed"
   wait "$pid"
   status=$?
-  [ -d "$XDG_DATA_HOME/quorvel/drive_c/dpics" ] || { echo "smoke: c:\\dpics was not created"; exit 1; }
+  [ -d "$XDG_DATA_HOME/quorvel/drive_c/dpics" ] || fail "the picture folder was not created"
   echo "smoke: the program ended with status $status"
   exit "$status"
 '

@@ -1,0 +1,74 @@
+#include "forms/form2.h"
+
+#include <QIcon>
+#include <QPixmap>
+
+#include "platform/clock.h"
+#include "platform/twips.h"
+#include "platform/windows.h"
+
+namespace quorvel {
+
+namespace {
+
+double PixelsToTwips(int pixels) { return pixels * platform::TwipsPerPixel(); }
+
+}  // namespace
+
+Form2::Form2(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint) {
+  setWindowTitle(QString());
+  setWindowIcon(QIcon(QStringLiteral(":/quorvel.ico")));
+  QFont font(QStringLiteral("Arial"));
+  font.setPointSizeF(8.4);
+  setFont(font);
+
+  // The picture is drawn below both buttons.
+  Image1 = new QLabel(this);
+  Image1->setPixmap(QPixmap(QStringLiteral(":/notice.bmp")));
+  Image1->setFocusPolicy(Qt::NoFocus);
+  Image1->setScaledContents(false);
+  // Not stretched: the control takes the picture's own size.
+  PlaceTwips(Image1, 120, 600, PixelsToTwips(Image1->pixmap().width()),
+             PixelsToTwips(Image1->pixmap().height()));
+
+  Command2 = new QPushButton(this);
+  Command2->setAutoDefault(false);
+  PlaceTwips(Command2, 2640, 0, 75, 210);
+  Command1 = new QPushButton(QStringLiteral("X"), this);
+  Command1->setAutoDefault(false);
+  PlaceTwips(Command1, 120, 120, 320, 320);
+  setTabOrder(Command2, Command1);
+  connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+
+  setFixedSize(platform::TwipsToPixels(width_), platform::TwipsToPixels(height_));
+}
+
+void Form2::PlaceTwips(QWidget* w, double left, double top, double width, double height) {
+  w->setGeometry(platform::TwipsRect(left, top, width, height));
+}
+
+void Form2::Form_Load() {
+  const double image_width = PixelsToTwips(Image1->width());
+  const double image_height = PixelsToTwips(Image1->height());
+  Image1->move(0, 0);
+  width_ = image_width;
+  height_ = image_height;
+  setFixedSize(platform::TwipsToPixels(width_), platform::TwipsToPixels(height_));
+  // 1000 twips below the bottom edge: out of sight, yet enabled.
+  const float command2_top = static_cast<float>(height_) + 1000.0f;
+  Command2->move(Command2->x(), platform::TwipsToPixels(command2_top));
+  Command1->setFocus();
+}
+
+void Form2::Command1_Click() { platform::Unload(this); }
+
+bool ShowNoticeIfDue() {
+  if (platform::Today().day() % 5 != 0) return false;
+  auto* notice = new Form2;
+  notice->Form_Load();
+  platform::ShowModal(notice);
+  return true;
+}
+
+}  // namespace quorvel
