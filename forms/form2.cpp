@@ -39,6 +39,14 @@ Form2::Form2(QWidget* parent)
   Command1->setAutoDefault(false);
   PlaceTwips(Command1, 120, 120, 320, 320);
   setTabOrder(Command2, Command1);
+  Command1->setAccessibleName(QStringLiteral("Close notice"));
+  Command1->setAccessibleDescription(QStringLiteral("Closes this notice and starts Quorvel."));
+  Command2->setAccessibleName(QStringLiteral("Unused"));
+  Command2->setAccessibleDescription(QStringLiteral("Lies out of view and does nothing."));
+  Image1->setAccessibleName(QStringLiteral("Notice"));
+  Image1->setAccessibleDescription(QStringLiteral(
+      "Quorvel hides a text in a strip picture; its three keys do not protect the text from "
+      "someone determined to read it. Do not use it for real secrets."));
   connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
 
   setFixedSize(platform::TwipsToPixels(width_), platform::TwipsToPixels(height_));

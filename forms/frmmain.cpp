@@ -140,6 +140,30 @@ frmmain::frmmain(QWidget* parent) : QWidget(parent, Qt::Window) {
   Label1 =
       MakeLabel(this, QStringLiteral("Enter or paste the text:"), 240, 1920, 2895, 255, f90, false);
 
+  // Names and descriptions for screen readers; the captions stay as shown.
+  const struct {
+    QWidget* widget;
+    const char* name;
+    const char* description;
+  } accessible[] = {
+      {txtSrc, "Text to hide", "The text that Encrypt hides in the strip picture."},
+      {CmdEncrypt, "Encrypt", "Hides the text in a strip picture and saves it."},
+      {txtDecrypt, "Decoded text", "The text that Decrypt read from the loaded picture."},
+      {cmdDecrypt, "Decrypt", "Reads the text from the loaded picture with the three keys."},
+      {txtKeys[0], "Key 1 (red)", "A whole number from 0 to 255 that mixes the red channel."},
+      {txtKeys[1], "Key 2 (green)", "A whole number from 0 to 255 that mixes the green channel."},
+      {txtKeys[2], "Key 3 (blue)", "A whole number from 0 to 255 that mixes the blue channel."},
+      {txtFilename, "Picture file", "Where the strip picture is saved and loaded from."},
+      {cmdLoad, "Load", "Loads the strip picture from the picture file."},
+      {pDecrypt, "Loaded strip picture", "The strip picture that Decrypt reads."},
+      {Command1, "Clear text to hide", "Empties the text to hide."},
+      {Command2, "Clear decoded text", "Empties the decoded text."},
+  };
+  for (const auto& a : accessible) {
+    a.widget->setAccessibleName(QString::fromUtf8(a.name));
+    a.widget->setAccessibleDescription(QString::fromUtf8(a.description));
+  }
+
   // Focus order.
   QWidget* order[] = {txtSrc,     CmdEncrypt, txtDecrypt, cmdDecrypt, txtKeys[0], txtKeys[1],
                       txtKeys[2], cmdLoad,    pDecrypt,   Command1,   Command2};

@@ -1,9 +1,11 @@
 #include "forms/frmmain.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScrollBar>
 #include <QTest>
 
 #include "platform/msgbox.h"
@@ -213,6 +215,83 @@ TEST_F(FrmMainTest, CharacterWithoutCodeIsNamed) {
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_EQ(Messages()[0].prompt, QStringLiteral("Done."));
   EXPECT_EQ(FileColumns()[0] & 0xFF, 0xC6u ^ 42u);  // Ж is 0xC6 in 1251
+}
+
+TEST_F(FrmMainTest, EveryFocusableControlHasAnAccessibleName) {
+  form_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
+  const std::pair<QWidget*, const char*> expected[] = {
+      {form_->txtSrc, "Text to hide"},           {form_->CmdEncrypt, "Encrypt"},
+      {form_->txtDecrypt, "Decoded text"},       {form_->cmdDecrypt, "Decrypt"},
+      {form_->txtKeys[0], "Key 1 (red)"},        {form_->txtKeys[1], "Key 2 (green)"},
+      {form_->txtKeys[2], "Key 3 (blue)"},       {form_->cmdLoad, "Load"},
+      {form_->pDecrypt, "Loaded strip picture"}, {form_->Command1, "Clear text to hide"},
+      {form_->Command2, "Clear decoded text"},
+  };
+  for (const auto& [widget, name] : expected) {
+    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(widget);
+    ASSERT_NE(a, nullptr) << name;
+    EXPECT_EQ(a->text(QAccessible::Name), QString::fromUtf8(name));
+    EXPECT_FALSE(a->text(QAccessible::Description).isEmpty()) << name;
+  }
+  // Every widget of the window that can take the focus is among them.
+  for (QWidget* w : form_->findChildren<QWidget*>()) {
+    if (w->focusPolicy() == Qt::NoFocus || !w->isVisibleTo(form_.get()) || !w->isEnabled()) {
+      continue;
+    }
+    if (w->focusProxy() || !w->parentWidget() || qobject_cast<QScrollBar*>(w)) continue;
+    if (w->parentWidget() != form_.get() && w->parentWidget() != form_->FraKeys &&
+        w->parentWidget() != form_->FraBitmap) {
+      continue;  // inner parts of a control, such as a text box's viewport
+    }
+    EXPECT_FALSE(w->accessibleName().isEmpty()) << w->metaObject()->className();
+  }
+  // The captions are unchanged.
+  EXPECT_EQ(form_->Command1->text(), QStringLiteral("Clear"));
+}
+
+// At 120 dots per inch (12 twips per pixel) every control follows its twips.
+TEST_F(FrmMainTest, LayoutFollowsTwipsAt120Dpi) {
+  platform::SetTwipsPerPixelForTesting(12);
+  frmmain f;
+  auto px = [](double twips) { return qRound(twips / 12); };
+  EXPECT_EQ(f.size(), QSize(680, 471));
+  EXPECT_EQ(f.txtSrc->geometry(), QRect(px(135), px(2325), px(3885), px(2535)));
+  EXPECT_EQ(f.txtKeys[1]->geometry(), QRect(px(1000), px(750), px(510), px(315)));
+  EXPECT_EQ(f.cmdLoad->geometry(), QRect(px(4050), px(510), px(780), px(345)));
+  EXPECT_EQ(f.pDecrypt->geometry(), QRect(px(195), px(930), px(1380), px(120)));
+  EXPECT_EQ(f.pDecrypt->size(), QSize(115, 10));  // 10 pixels high at 12 twips per pixel
+
+  // The strip is still one pixel per column; the line covers rows 0 to 7
+  // and the rows below keep the background.
+  f.txtSrc->SetText(QStringLiteral("abcdef"));
+  f.CmdEncrypt_Click();
+  ASSERT_EQ(LastPrompt(), QStringLiteral("Done."));
+  const QImage saved = platform::LoadPicture(QStringLiteral("C:\\dpics\\pic.bmp")).image;
+  ASSERT_EQ(saved.size(), QSize(2, 10));
+  EXPECT_EQ(saved.pixel(1, 0), qRgb('d' ^ 42, 'e' ^ 42, 'f' ^ 42));
+  EXPECT_EQ(saved.pixel(1, 7), qRgb('d' ^ 42, 'e' ^ 42, 'f' ^ 42));
+  EXPECT_EQ(saved.pixel(1, 8), qRgb(255, 255, 255));
+}
+
+// Run again with QT_SCALE_FACTOR=2 (see tests/CMakeLists.txt): layout in
+// logical pixels, strips in real pixels, both exact.
+TEST_F(FrmMainTest, StripIsExactAtAnyDevicePixelRatio) {
+  form_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
+  const qreal ratio = form_->devicePixelRatioF();
+  if (qEnvironmentVariable("QT_SCALE_FACTOR") == QStringLiteral("2")) {
+    EXPECT_EQ(ratio, 2.0);
+  }
+  EXPECT_EQ(form_->txtSrc->geometry(), QRect(9, 155, 259, 169));
+  Encrypt(QStringLiteral("xyz"));
+  EXPECT_EQ(FileColumns(),
+            std::vector<std::uint32_t>{('x' ^ 42u) | ('y' ^ 42u) << 8 | ('z' ^ 42u) << 16});
+  EXPECT_EQ(form_->pEncrypt->Image().size(), QSize(1, 8));
+  Load();
+  EXPECT_EQ(form_->pDecrypt->size(), QSize(1, 8));
+  Decrypt();
+  EXPECT_EQ(form_->txtDecrypt->Text(), QStringLiteral("xyz"));
 }
 
 }  // namespace
