@@ -12,8 +12,51 @@ namespace quorvel::platform {
 
 namespace {
 
+// A bitmap file whose header promises more pixel data than the file holds
+// would load with the missing rows made up, and in a bottom-up file the
+// missing rows are the top ones, the strip's own. Such a file is refused.
+QString CheckBmpComplete(const QByteArray& head, qint64 file_size, const QString& name) {
+  if (head.size() < 26 || !head.startsWith("BM")) return QString();
+  const auto* h = head.constData();
+  const qint64 offset = qFromLittleEndian<quint32>(h + 10);
+  const quint32 header_size = qFromLittleEndian<quint32>(h + 14);
+  qint64 width = 0, height = 0, bits = 0;
+  quint32 compression = 0;
+  if (header_size == 12) {  // the old core header
+    width = qFromLittleEndian<quint16>(h + 18);
+    height = qFromLittleEndian<quint16>(h + 20);
+    bits = qFromLittleEndian<quint16>(h + 24);
+  } else if (header_size >= 40 && head.size() >= 34) {
+    width = qFromLittleEndian<qint32>(h + 18);
+    height = qAbs(static_cast<qint64>(qFromLittleEndian<qint32>(h + 22)));
+    bits = qFromLittleEndian<quint16>(h + 28);
+    compression = qFromLittleEndian<quint32>(h + 30);
+  } else {
+    return QString();  // not a header this check knows; the loader decides
+  }
+  if (width <= 0 || height <= 0 || bits <= 0) return QString();
+  if (width * height > kMaxPicturePixels) {
+    return QStringLiteral("%1 claims a picture of %2 x %3 pixels, which is too large.")
+        .arg(name)
+        .arg(width)
+        .arg(height);
+  }
+  // Only uncompressed rows have a size known in advance.
+  if (compression != 0 && compression != 3 && compression != 6) return QString();
+  const qint64 row_bytes = (width * bits + 31) / 32 * 4;
+  if (file_size < offset + row_bytes * height) {
+    return QStringLiteral("%1 is cut short: it holds %2 bytes of the %3 its picture needs.")
+        .arg(name)
+        .arg(file_size)
+        .arg(offset + row_bytes * height);
+  }
+  return QString();
+}
+
 PictureResult ReadFrom(QIODevice* device, const QString& name) {
   PictureResult result;
+  result.error = CheckBmpComplete(device->peek(64), device->size(), name);
+  if (!result.error.isEmpty()) return result;
   QImageReader reader(device);
   reader.setDecideFormatFromContent(true);
   reader.setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)));
@@ -31,6 +74,23 @@ PictureResult ReadFrom(QIODevice* device, const QString& name) {
     result.error =
         QStringLiteral("%1 could not be read as a picture: %2.").arg(name, reader.errorString());
     return result;
+  }
+  if (image.format() == QImage::Format_Indexed8) {
+    // A pixel that points past the palette has no colour of its own.
+    const qsizetype colours = image.colorCount();
+    for (int y = 0; y < image.height(); ++y) {
+      const uchar* line = image.constScanLine(y);
+      for (int x = 0; x < image.width(); ++x) {
+        if (line[x] >= colours) {
+          result.error =
+              QStringLiteral("%1 is damaged: a pixel refers to colour %2 of a palette of %3.")
+                  .arg(name)
+                  .arg(line[x])
+                  .arg(colours);
+          return result;
+        }
+      }
+    }
   }
   result.image = std::move(image);
   return result;

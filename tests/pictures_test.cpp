@@ -137,5 +137,33 @@ TEST_F(PicturesTest, BadFilesFailWithAReason) {
   EXPECT_TRUE(missing.error.contains(Drive(QStringLiteral("dpics/pic.bmp"))));
 }
 
+TEST_F(PicturesTest, TruncatedBitmapsFailAtEveryLength) {
+  struct Layout {
+    int bits;
+    bool top_down;
+  };
+  for (const Layout l :
+       {Layout{24, false}, Layout{24, true}, Layout{32, false}, Layout{8, false}}) {
+    const std::vector<std::uint32_t> pixels(5 * 3, l.bits == 8 ? 1 : 0x00203040);
+    const QByteArray whole = MakeBmp(5, 3, l.bits, l.top_down, pixels, {0x00000000, 0x00FF8040});
+    ASSERT_TRUE(platform::LoadPictureData(whole).ok()) << l.bits;
+    for (qsizetype n = 0; n < whole.size(); ++n) {
+      const auto r = platform::LoadPictureData(whole.left(n));
+      EXPECT_FALSE(r.ok()) << l.bits << " bits cut at " << n << " of " << whole.size();
+    }
+  }
+}
+
+TEST_F(PicturesTest, PaletteIndexOutOfRangeIsRefused) {
+  // Two palette entries, and a pixel that points at entry 200.
+  const auto bad =
+      platform::LoadPictureData(MakeBmp(2, 1, 8, false, {1, 200}, {0x00000000, 0x00FF8040}));
+  EXPECT_FALSE(bad.ok());
+  EXPECT_TRUE(bad.error.contains(QStringLiteral("200"))) << bad.error.toStdString();
+  const auto good =
+      platform::LoadPictureData(MakeBmp(2, 1, 8, false, {1, 0}, {0x00000000, 0x00FF8040}));
+  EXPECT_TRUE(good.ok());
+}
+
 }  // namespace
 }  // namespace quorvel
