@@ -27,6 +27,16 @@ run: build
 test: build
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+# Benchmarks in a Release build of their own; BENCH_ARGS=--quick runs each
+# once, briefly. Figures and targets: bench/run_all.sh.
+BENCH_BUILD ?= build-bench
+BENCH_ARGS ?=
+bench: setup
+	@tools/setup.sh hyperfine faketime
+	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DQUORVEL_WERROR=$(WERROR) -DQUORVEL_TESTS=OFF -DQUORVEL_BENCH=ON $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target quorvel_cipher_bench quorvel_window_bench quorvel_startup_probe quorvel_bare_probe
+	@bench/run_all.sh $(BENCH_ARGS) $(BENCH_BUILD)
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 

@@ -2,9 +2,11 @@
 #include <QApplication>
 
 #include "forms/frmmain.h"
+#include "platform/process.h"
 #include "platform/windows.h"
 
 int main(int argc, char* argv[]) {
+  quorvel::platform::IgnoreFileSizeLimitSignal();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quorvel"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvel.ico")));

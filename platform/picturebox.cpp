@@ -4,9 +4,7 @@
 
 namespace quorvel::platform {
 
-PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
-  setAttribute(Qt::WA_OpaquePaintEvent);
-}
+PictureBox::PictureBox(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
 
 void PictureBox::SetBackColor(std::uint32_t packed) {
   image_.SetBackColor(packed);
@@ -57,9 +55,9 @@ void PictureBox::ClearPicture() {
 
 void PictureBox::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  const QRgb back = qRgb(static_cast<int>(BackColor() & 0xFF),
-                         static_cast<int>((BackColor() >> 8) & 0xFF),
-                         static_cast<int>((BackColor() >> 16) & 0xFF));
+  const QRgb back =
+      qRgb(static_cast<int>(BackColor() & 0xFF), static_cast<int>((BackColor() >> 8) & 0xFF),
+           static_cast<int>((BackColor() >> 16) & 0xFF));
   painter.fillRect(rect(), QColor(back));
   painter.drawImage(0, 0, Synced().Image());
 }

@@ -1,0 +1,229 @@
+// The window's own paths on 98,301 characters, each beside its floor: what
+// plain Qt needs for the file work alone.
+//  - Encode: everything CmdEncrypt_Click does (keys, cipher, drawing the
+//    strip, the atomic BMP save) but showing its message, against saving the
+//    same finished image with QImage::save.
+//  - Load and Decrypt: cmdLoad_Click and cmdDecrypt_Click, against loading
+//    the same BMP with QImage::load.
+// The Part benchmarks time the steps of those paths one by one, to show
+// where the time goes. Everything runs on Qt's offscreen platform in a
+// private data folder.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "bench/sample_text.h"
+#include "cipher/keys.h"
+#include "cipher/strip.h"
+#include "forms/frmmain.h"
+#include "platform/codepage_host.h"
+#include "platform/msgbox.h"
+#include "platform/paths.h"
+#include "platform/pictures.h"
+
+namespace quorvel {
+namespace {
+
+constexpr std::size_t kLength = kMaxTextLength;  // 98,301 characters
+const QString kPicture = QStringLiteral("C:\\dpics\\pic.bmp");
+
+frmmain* form = nullptr;
+QString last_message;
+
+QString FloorPath() { return platform::HostPath(QStringLiteral("C:\\dpics\\floor.bmp")); }
+
+// Puts the sample text in the window and saves its strip once, so that
+// every benchmark starts from the same picture.
+bool Prepare() {
+  static const bool ready = [] {
+    form->txtSrc->SetText(platform::FromU16(bench::SampleText(kLength)));
+    form->CmdEncrypt_Click();
+    return last_message == QStringLiteral("Done.");
+  }();
+  return ready;
+}
+
+void SetBytes(benchmark::State& state) {
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(kLength));
+}
+
+void BM_WindowEncode(benchmark::State& state) {
+  if (!Prepare()) state.SkipWithError("the window did not save its strip");
+  for (auto _ : state) {
+    form->CmdEncrypt_Click();
+  }
+  if (last_message != QStringLiteral("Done.")) state.SkipWithError("Encrypt did not finish");
+  SetBytes(state);
+}
+
+void BM_QtSaveBmp(benchmark::State& state) {
+  if (!Prepare()) state.SkipWithError("the window did not save its strip");
+  const QImage image = form->pEncrypt->Image();
+  const QString path = FloorPath();
+  for (auto _ : state) {
+    if (!image.save(path, "BMP")) state.SkipWithError("QImage::save failed");
+  }
+  SetBytes(state);
+}
+
+void BM_WindowLoadDecrypt(benchmark::State& state) {
+  if (!Prepare()) state.SkipWithError("the window did not save its strip");
+  for (auto _ : state) {
+    form->cmdLoad_Click();
+    form->cmdDecrypt_Click();
+  }
+  if (form->txtDecrypt->Text().size() != static_cast<qsizetype>(kLength)) {
+    state.SkipWithError("Decrypt did not give the text back");
+  }
+  SetBytes(state);
+}
+
+void BM_QtLoadBmp(benchmark::State& state) {
+  if (!Prepare()) state.SkipWithError("the window did not save its strip");
+  const QString path = platform::HostPath(kPicture);
+  for (auto _ : state) {
+    QImage image;
+    if (!image.load(path)) state.SkipWithError("QImage::load failed");
+    benchmark::DoNotOptimize(image.constBits());
+  }
+  SetBytes(state);
+}
+
+// The steps of Encrypt.
+void BM_PartReadTextBox(benchmark::State& state) {
+  if (!Prepare()) state.SkipWithError("the window did not save its strip");
+  for (auto _ : state) {
+    std::u16string text = platform::ToU16(form->txtSrc->Text());
+    benchmark::DoNotOptimize(text.data());
+  }
+  SetBytes(state);
+}
+
+void BM_PartEncodeStrip(benchmark::State& state) {
+  if (!Prepare()) state.SkipWithError("the window did not save its strip");
+  const std::u16string text = platform::ToU16(form->txtSrc->Text());
+  const KeyTriple keys{{42, 42, 42}};
+  for (auto _ : state) {
+    EncodeResult strip = EncodeStrip(text, keys, platform::ActiveCodePage());
+    benchmark::DoNotOptimize(strip.columns.data());
+  }
+  SetBytes(state);
+}
+
+void BM_PartDrawStrip(benchmark::State& state) {
+  if (!Prepare()) state.SkipWithError("the window did not save its strip");
+  const EncodeResult strip = EncodeStrip(platform::ToU16(form->txtSrc->Text()),
+                                         KeyTriple{{42, 42, 42}}, platform::ActiveCodePage());
+  const int columns = static_cast<int>(strip.columns.size());
+  for (auto _ : state) {
+    form->pEncrypt->SetWidth(columns);
+    form->pEncrypt->Cls();
+    for (int x = 0; x < columns; ++x) {
+      form->pEncrypt->Line(x, 0, x, 8, Packed(strip.columns[static_cast<std::size_t>(x)]));
+    }
+  }
+  SetBytes(state);
+}
+
+void BM_PartEncodeBmp24(benchmark::State& state) {
+  if (!Prepare()) state.SkipWithError("the window did not save its strip");
+  const QImage image = form->pEncrypt->Image();
+  for (auto _ : state) {
+    QByteArray bytes = platform::EncodeBmp24(image);
+    benchmark::DoNotOptimize(bytes.data());
+  }
+  SetBytes(state);
+}
+
+void BM_PartSavePicture(benchmark::State& state) {
+  if (!Prepare()) state.SkipWithError("the window did not save its strip");
+  const QImage image = form->pEncrypt->Image();
+  for (auto _ : state) {
+    if (!platform::SavePicture(image, kPicture).ok) state.SkipWithError("SavePicture failed");
+  }
+  SetBytes(state);
+}
+
+// The steps of Load and Decrypt.
+void BM_PartLoadPicture(benchmark::State& state) {
+  if (!Prepare()) state.SkipWithError("the window did not save its strip");
+  for (auto _ : state) {
+    platform::PictureResult picture = platform::LoadPicture(kPicture);
+    benchmark::DoNotOptimize(picture.image.constBits());
+  }
+  SetBytes(state);
+}
+
+void BM_PartSetPicture(benchmark::State& state) {
+  if (!Prepare()) state.SkipWithError("the window did not save its strip");
+  const QImage image = platform::LoadPicture(kPicture).image;
+  for (auto _ : state) form->pDecrypt->SetPicture(image);
+  SetBytes(state);
+}
+
+void BM_PartDecodeFromPictureBox(benchmark::State& state) {
+  if (!Prepare()) state.SkipWithError("the window did not save its strip");
+  form->pDecrypt->SetPicture(platform::LoadPicture(kPicture).image);
+  const KeyTriple keys{{42, 42, 42}};
+  for (auto _ : state) {
+    DecodeResult text = DecodeStrip(
+        keys, form->pDecrypt->ScaleWidth(),
+        [](std::int32_t x) { return form->pDecrypt->Point(x, 0); }, platform::ActiveCodePage());
+    benchmark::DoNotOptimize(text.text.data());
+  }
+  SetBytes(state);
+}
+
+void BM_PartShowText(benchmark::State& state) {
+  if (!Prepare()) state.SkipWithError("the window did not save its strip");
+  const QString text = form->txtSrc->Text();
+  for (auto _ : state) form->txtDecrypt->SetText(text);
+  SetBytes(state);
+}
+
+BENCHMARK(BM_WindowEncode)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QtSaveBmp)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowLoadDecrypt)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QtLoadBmp)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PartReadTextBox)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PartEncodeStrip)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PartDrawStrip)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PartEncodeBmp24)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PartSavePicture)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PartLoadPicture)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PartSetPicture)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PartDecodeFromPictureBox)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PartShowText)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace quorvel
+
+int main(int argc, char** argv) {
+  // A private data folder, the Western page and no display.
+  QTemporaryDir data;
+  if (!data.isValid()) return 1;
+  qputenv("XDG_DATA_HOME", data.path().toUtf8());
+  qputenv("LANG", "en_US.UTF-8");
+  qunsetenv("LC_ALL");
+  qunsetenv("LC_CTYPE");
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  if (!QDir().mkpath(quorvel::platform::HostPath(QStringLiteral("C:\\dpics")))) return 1;
+
+  quorvel::platform::SetMessageHandler(
+      [](const quorvel::platform::MessageRecord& m) { quorvel::last_message = m.prompt; });
+  auto window = std::make_unique<quorvel::frmmain>();
+  quorvel::form = window.get();
+
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  quorvel::platform::SetMessageHandler({});
+  return 0;
+}

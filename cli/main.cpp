@@ -1,0 +1,15 @@
+// quorvel-strip: hides a text in a strip picture, or reads one back, from
+// the command line. A core application is enough: pictures are drawn and
+// read in memory, with no window and no display.
+#include <QCoreApplication>
+
+#include "cli/strip_tool.h"
+#include "platform/process.h"
+
+int main(int argc, char* argv[]) {
+  quorvel::platform::IgnoreFileSizeLimitSignal();
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("quorvel-strip"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
+  return quorvel::cli::RunStripTool(QCoreApplication::arguments().mid(1));
+}
