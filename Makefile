@@ -8,7 +8,7 @@ JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 CMAKE_FLAGS ?=
 
-.PHONY: all setup configure build run test bench format format-check clean
+.PHONY: all setup configure build run test package bench format format-check clean
 
 all: build
 
@@ -26,6 +26,9 @@ run: build
 
 test: build
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 # Benchmarks in a Release build of their own; BENCH_ARGS=--quick runs each
 # once, briefly. Figures and targets: bench/run_all.sh.

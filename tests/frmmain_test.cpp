@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -292,6 +293,20 @@ TEST_F(FrmMainTest, StripIsExactAtAnyDevicePixelRatio) {
   EXPECT_EQ(form_->pDecrypt->size(), QSize(1, 8));
   Decrypt();
   EXPECT_EQ(form_->txtDecrypt->Text(), QStringLiteral("xyz"));
+}
+
+TEST_F(FrmMainTest, TenMegabytesArePastedAndRefused) {
+  QString huge(10 * 1000 * 1000, u'w');
+  for (qsizetype i = 79; i < huge.size(); i += 80) huge[i] = u'\n';
+  form_->show();
+  form_->txtSrc->setFocus();
+  QApplication::clipboard()->setText(huge);
+  form_->txtSrc->paste();
+  ASSERT_EQ(form_->txtSrc->Text().size(), huge.size() + huge.count(u'\n'));
+  QTest::mouseClick(form_->CmdEncrypt, Qt::LeftButton);
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_TRUE(Messages()[0].prompt.contains(QStringLiteral("98301")));
+  EXPECT_FALSE(QFileInfo::exists(PicPath()));
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake clang-format
+  build-essential cmake clang-format dpkg-dev desktop-file-utils
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
