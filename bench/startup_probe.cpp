@@ -10,7 +10,7 @@
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quorvel"));
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvel.ico")));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvel.png")));
 
   quorvel::frmmain window;
   if (!window.Form_Load()) return 1;

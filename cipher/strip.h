@@ -111,23 +111,39 @@ DecodeResult DecodeStrip(const KeyTriple& keys, float width, PixelRead&& read_pi
     result.failure = DecodeFailure{DecodeError::kWidthOverflow};
     return result;
   }
-  if (*last >= 0) result.text.reserve(3 * (static_cast<std::size_t>(*last) + 1));
-  std::int32_t x = 0;  // a signed 16-bit index; its overflow is checked below
-  while (x <= *last) {
-    const std::int32_t p = read_pixel(static_cast<std::int32_t>(x));
-    const auto chars = ColumnCharacters(p, keys, page);
-    if (!chars) {
+  const std::int32_t columns = std::int32_t{*last} + 1;  // 0 or less: nothing to read
+  if (columns <= 0) return result;
+
+  // The character of every channel value under its key, once per decode.
+  std::array<std::array<char16_t, 256>, 3> chars;
+  for (std::size_t i = 0; i < 3; ++i) {
+    for (unsigned v = 0; v < 256; ++v) {
+      chars[i][v] = page.Char(static_cast<std::uint8_t>(v ^ keys[static_cast<int>(i)]));
+    }
+  }
+
+  result.text.resize(3 * static_cast<std::size_t>(columns));
+  char16_t* out = result.text.data();
+  for (std::int32_t x = 0; x < columns; ++x) {
+    const std::int32_t p = read_pixel(x);
+    if (p < 0 || p > 0xFFFFFF) {
+      // A set top byte or a negative value (-1: the point cannot be read)
+      // always leaves a channel outside 0 to 255.
       result.text.clear();
       result.failure = DecodeFailure{DecodeError::kBadColour, x};
       return result;
     }
-    result.text.append(chars->data(), chars->size());
-    if (x == INT16_MAX) {
-      result.text.clear();
-      result.failure = DecodeFailure{DecodeError::kColumnOverflow, x};
-      return result;
-    }
-    ++x;
+    out[0] = chars[0][static_cast<std::size_t>(p & 0xFF)];
+    out[1] = chars[1][static_cast<std::size_t>((p >> 8) & 0xFF)];
+    out[2] = chars[2][static_cast<std::size_t>(p >> 16)];
+    out += 3;
+  }
+  // The index is a signed 16-bit value: reading column 32767 leaves it no
+  // step to the next one.
+  if (*last == INT16_MAX) {
+    result.text.clear();
+    result.failure = DecodeFailure{DecodeError::kColumnOverflow, INT16_MAX};
+    return result;
   }
   TrimTrailingSpaces(result.text);
   return result;

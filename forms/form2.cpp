@@ -18,7 +18,7 @@ double PixelsToTwips(int pixels) { return pixels * platform::TwipsPerPixel(); }
 Form2::Form2(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint) {
   setWindowTitle(QString());
-  setWindowIcon(QIcon(QStringLiteral(":/quorvel.ico")));
+  setWindowIcon(QIcon(QStringLiteral(":/quorvel.png")));
   QFont font(QStringLiteral("Arial"));
   font.setPointSizeF(8.4);
   setFont(font);

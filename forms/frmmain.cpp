@@ -90,7 +90,7 @@ frmmain::frmmain(QWidget* parent) : QWidget(parent, Qt::Window) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   setWindowTitle(QStringLiteral("Quorvel Encryption"));
-  setWindowIcon(QIcon(QStringLiteral(":/quorvel.ico")));
+  setWindowIcon(QIcon(QStringLiteral(":/quorvel.png")));
   setFont(Arial(9.6, true));
   setFixedSize(platform::TwipsToPixels(8160), platform::TwipsToPixels(5652));
 

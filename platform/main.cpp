@@ -9,7 +9,7 @@ int main(int argc, char* argv[]) {
   quorvel::platform::IgnoreFileSizeLimitSignal();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quorvel"));
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvel.ico")));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvel.png")));
 
   quorvel::frmmain window;
   if (!window.Form_Load()) return 1;

@@ -46,8 +46,10 @@ void PersistentImage::Line(int x1, int y1, int x2, int y2, std::uint32_t packed)
     // Vertical, as every strip column is: a straight run down one column.
     if (x1 < 0 || x1 >= width) return;
     const int step = y1 < y2 ? 1 : -1;
+    uchar* const bits = image_.bits();  // one look-up, not one per row
+    const qsizetype stride = image_.bytesPerLine();
     for (int y = y1; y != y2; y += step) {
-      if (y >= 0 && y < height) reinterpret_cast<QRgb*>(image_.scanLine(y))[x1] = colour;
+      if (y >= 0 && y < height) reinterpret_cast<QRgb*>(bits + y * stride)[x1] = colour;
     }
     return;
   }
@@ -79,12 +81,6 @@ void PersistentImage::SetPicture(const QImage& picture) {
   } else {
     image_ = picture.convertToFormat(QImage::Format_RGB32);
   }
-}
-
-std::int32_t PersistentImage::Point(int x, int y) const {
-  if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return -1;
-  const QRgb c = reinterpret_cast<const QRgb*>(image_.constScanLine(y))[x];
-  return qRed(c) | qGreen(c) << 8 | qBlue(c) << 16;
 }
 
 }  // namespace quorvel::platform

@@ -38,7 +38,12 @@ class PersistentImage {
   void Draw(const PersistentImage& source);
 
   // The packed colour 0x00BBGGRR of a point, or -1 for a point outside.
-  std::int32_t Point(int x, int y) const;
+  std::int32_t Point(int x, int y) const {
+    if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return -1;
+    const QRgb c = reinterpret_cast<const QRgb*>(image_.constScanLine(y))[x];
+    return static_cast<std::int32_t>(c & 0x00FFFFFF) >> 16 |
+           static_cast<std::int32_t>(c & 0x0000FF00) | static_cast<std::int32_t>(c & 0xFF) << 16;
+  }
 
   // The image, in QImage::Format_RGB32.
   const QImage& Image() const { return image_; }

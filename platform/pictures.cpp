@@ -129,8 +129,9 @@ QByteArray EncodeBmp24(const QImage& source) {
   const int height = image.height();
   const qint64 row_bytes = (3LL * width + 3) & ~3LL;
   const qint64 data_bytes = row_bytes * height;
-  QByteArray bytes(static_cast<qsizetype>(54 + data_bytes), '\0');
+  QByteArray bytes(static_cast<qsizetype>(54 + data_bytes), Qt::Uninitialized);
   char* h = bytes.data();
+  std::fill_n(h, 54, '\0');
   // BITMAPFILEHEADER
   h[0] = 'B';
   h[1] = 'M';
@@ -156,6 +157,7 @@ QByteArray EncodeBmp24(const QImage& source) {
       out[2] = static_cast<unsigned char>(qRed(c));
       out += 3;
     }
+    std::fill_n(out, row_bytes - 3LL * width, '\0');  // each row's padding
   }
   return bytes;
 }

@@ -266,5 +266,30 @@ TEST(DecodeStrip, RandomStripsRoundTrip) {
   }
 }
 
+// The decoder reads whole columns at a time; it must agree with the exact,
+// signed split of one column for every colour value.
+TEST(DecodeStrip, AgreesWithTheSignedSplitOfEveryValue) {
+  std::mt19937 rng(7);
+  std::vector<std::int32_t> values = {0,      1,       -1,        255,       256,
+                                      0xFFFF, 0x10000, 0xFFFFFF,  0x1000000, -256,
+                                      -65536, -65537,  INT32_MIN, INT32_MAX, 0x7FFFFF};
+  for (int i = 0; i < 200000; ++i) values.push_back(static_cast<std::int32_t>(rng()));
+  for (int i = 0; i < 200000; ++i)
+    values.push_back(static_cast<std::int32_t>(rng() & 0x1FFFFFF) - 0x800000);
+  const CodePage& page = *FindCodePage(1251);
+  for (const std::int32_t p : values) {
+    const KeyTriple keys{{static_cast<std::uint8_t>(p), static_cast<std::uint8_t>(p >> 3), 200}};
+    const auto column = ColumnCharacters(p, keys, page);
+    const auto decoded = DecodeStrip(
+        keys, 1, [p](std::int32_t) { return p; }, page);
+    ASSERT_EQ(decoded.ok(), column.has_value()) << p;
+    if (column) {
+      std::u16string expected(column->begin(), column->end());
+      TrimTrailingSpaces(expected);
+      ASSERT_EQ(decoded.text, expected) << p;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quorvel
