@@ -195,22 +195,25 @@ bool frmmain::Form_Load() {
   return true;
 }
 
+std::optional<KeyTriple> frmmain::ReadKeys() {
+  const KeyConversion keys =
+      ConvertKeys(platform::ToU16(txtKeys[0]->Text()), platform::ToU16(txtKeys[1]->Text()),
+                  platform::ToU16(txtKeys[2]->Text()));
+  if (!keys.keys) MsgBox(QStringLiteral("Error"), platform::vbOKOnly, this);
+  return keys.keys;
+}
+
 void frmmain::CmdEncrypt_Click() {
   const QString source = txtSrc->Text();
   if (source.isEmpty()) return;
 
   // A key that does not convert is refused: encoding with a key byte of 0
   // in its place would drop part of the user's secret without a word.
-  const KeyConversion keys =
-      ConvertKeys(platform::ToU16(txtKeys[0]->Text()), platform::ToU16(txtKeys[1]->Text()),
-                  platform::ToU16(txtKeys[2]->Text()));
-  if (!keys.keys) {
-    MsgBox(QStringLiteral("Error"), platform::vbOKOnly, this);
-    return;
-  }
+  const std::optional<KeyTriple> keys = ReadKeys();
+  if (!keys) return;
 
   const CodePage& page = platform::ActiveCodePage();
-  const EncodeResult strip = EncodeStrip(platform::ToU16(source), *keys.keys, page);
+  const EncodeResult strip = EncodeStrip(platform::ToU16(source), *keys, page);
   if (!strip.ok()) {
     MsgBox(DescribeEncodeFailure(*strip.failure, source.size(), page.Number()),
            platform::vbExclamation, this);
@@ -234,13 +237,8 @@ void frmmain::CmdEncrypt_Click() {
 
 void frmmain::cmdDecrypt_Click() {
   // The keys come first: an unusable key is an error even with no picture.
-  const KeyConversion keys =
-      ConvertKeys(platform::ToU16(txtKeys[0]->Text()), platform::ToU16(txtKeys[1]->Text()),
-                  platform::ToU16(txtKeys[2]->Text()));
-  if (!keys.keys) {
-    MsgBox(QStringLiteral("Error"), platform::vbOKOnly, this);
-    return;
-  }
+  const std::optional<KeyTriple> keys = ReadKeys();
+  if (!keys) return;
 
   const std::optional<double> loaded = ConvertNumber(platform::ToU16(pDecrypt->Tag()));
   if (!loaded) {
@@ -253,7 +251,7 @@ void frmmain::cmdDecrypt_Click() {
   }
 
   const DecodeResult text = DecodeStrip(
-      *keys.keys, pDecrypt->ScaleWidth(), [this](std::int32_t x) { return pDecrypt->Point(x, 0); },
+      *keys, pDecrypt->ScaleWidth(), [this](std::int32_t x) { return pDecrypt->Point(x, 0); },
       platform::ActiveCodePage());
   if (!text.ok()) {
     MsgBox(QStringLiteral("Error"), platform::vbOKOnly, this);

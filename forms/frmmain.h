@@ -8,7 +8,9 @@
 #include <QPushButton>
 #include <QWidget>
 #include <array>
+#include <optional>
 
+#include "cipher/keys.h"
 #include "platform/picturebox.h"
 #include "platform/textbox.h"
 
@@ -47,6 +49,11 @@ class frmmain : public QWidget {
   QPushButton* Command1;
   QPushButton* Command2;
   QLabel* Label1;
+
+ private:
+  // The three key fields as key bytes, in index order; "Error" and no value
+  // when one of them does not convert.
+  std::optional<KeyTriple> ReadKeys();
 };
 
 }  // namespace quorvel
