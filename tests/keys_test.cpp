@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace quorvel {
@@ -11,6 +12,19 @@ struct KeyCase {
   std::u16string text;
   int expected;  // -1: the conversion fails
 };
+
+// Shown in test names and failures as the key text and what it gives.
+void PrintTo(const KeyCase& c, std::ostream* out) {
+  *out << '"';
+  for (char16_t ch : c.text) {
+    if (ch >= 0x20 && ch < 0x7F) {
+      *out << static_cast<char>(ch);
+    } else {
+      *out << "\\u" << std::hex << static_cast<int>(ch) << std::dec;
+    }
+  }
+  *out << "\" gives " << (c.expected < 0 ? std::string("no key") : std::to_string(c.expected));
+}
 
 class ConvertKeyTest : public ::testing::TestWithParam<KeyCase> {};
 
