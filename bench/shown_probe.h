@@ -14,7 +14,7 @@ namespace quorvel::bench {
 
 class ShownProbe : public QObject {
  public:
-  explicit ShownProbe(QWidget* window) : window_(window) {
+  explicit ShownProbe(QWidget* window) : QObject(window), window_(window) {
     QCoreApplication::instance()->installEventFilter(this);
   }
 

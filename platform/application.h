@@ -1,0 +1,35 @@
+// The program's run: the application object, then the start-up window,
+// loaded before it is first shown, shown in the centre of the screen, and
+// the event loop until it is closed.
+#pragma once
+
+#include <QApplication>
+#include <QIcon>
+#include <functional>
+
+#include "platform/process.h"
+#include "platform/windows.h"
+
+namespace quorvel::platform {
+
+// `StartUpWindow` is a window with a `bool Form_Load()` that returns false
+// when the program cannot go on (the user has been told why); the program
+// then ends with status 1. `before_show` sees the window just before it is
+// shown (the start-up benchmark uses it to end the run there).
+template <typename StartUpWindow>
+int RunApplication(int argc, char* argv[],
+                   const std::function<void(QWidget&)>& before_show = nullptr) {
+  IgnoreFileSizeLimitSignal();
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Quorvel"));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvel.png")));
+
+  StartUpWindow window;
+  if (!window.Form_Load()) return 1;
+  CenterOnScreen(&window);
+  if (before_show) before_show(window);
+  window.show();
+  return QApplication::exec();
+}
+
+}  // namespace quorvel::platform
