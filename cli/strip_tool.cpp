@@ -43,7 +43,10 @@ struct UsageProblem {
 };
 
 inline constexpr int kMinHeight = 1;
-inline constexpr int kMaxHeight = 10000;
+// The tallest strip whose widest form (32,767 columns) the picture loader
+// still accepts, so that every strip written can be read back.
+inline constexpr int kMaxHeight = 2048;
+static_assert(static_cast<qint64>(kMaxColumns) * kMaxHeight <= platform::kMaxPicturePixels);
 
 void WriteLine(std::FILE* stream, const QString& text) {
   const QByteArray bytes = (text + u'\n').toUtf8();

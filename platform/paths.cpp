@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringList>
 #include <filesystem>
 #include <system_error>
@@ -24,23 +25,22 @@ QString HostPath(const QString& program_path) {
 #ifdef Q_OS_WIN
   return program_path;
 #else
-  QString rest = program_path;
-  QString root;
-  if (rest.size() >= 2 && rest[1] == u':' && rest[0].isLetter() && rest[0].unicode() < 128) {
-    root = DataHome() + QStringLiteral("/quorvel/drive_") + rest[0].toLower();
-    rest = rest.mid(2);
-  } else if (!rest.contains(u'\\')) {
-    return program_path;  // already a host path
+  // Only drive paths are mapped; any other path is a host path already.
+  if (program_path.size() < 2 || program_path[1] != u':' || !program_path[0].isLetter() ||
+      program_path[0].unicode() >= 128) {
+    return program_path;
   }
+  const QString root = DataHome() + QStringLiteral("/quorvel/drive_") + program_path[0].toLower();
   QStringList parts;
-  for (const QString& part : rest.split(u'\\')) {
+  // A forward slash separates folders too, so that no spelling of ".."
+  // leads out of the drive's folder.
+  for (const QString& part :
+       program_path.mid(2).split(QRegularExpression(QStringLiteral("[\\\\/]")))) {
     if (part.isEmpty() || part == QStringLiteral(".")) continue;
     if (part == QStringLiteral("..")) return QString();
     parts << part;
   }
-  const QString joined = parts.join(u'/');
-  if (root.isEmpty()) return (rest.startsWith(u'\\') ? QStringLiteral("/") : QString()) + joined;
-  return joined.isEmpty() ? root : root + u'/' + joined;
+  return parts.isEmpty() ? root : root + u'/' + parts.join(u'/');
 #endif
 }
 

@@ -2,7 +2,8 @@
 // On Windows they are used as written. Elsewhere a path X:\a\b maps to
 // $XDG_DATA_HOME/quorvel/drive_x/a/b (~/.local/share when XDG_DATA_HOME is
 // unset or not absolute), the drive letter matched without case and each
-// backslash a folder separator.
+// backslash (or slash) a folder separator. Paths without a drive letter are
+// host paths already and are used as they are.
 #pragma once
 
 #include <QString>
@@ -12,7 +13,7 @@ namespace quorvel::platform {
 // Dir attribute for folders.
 inline constexpr int vbDirectory = 16;
 
-// The host path of a program path. Empty when the path cannot be mapped
+// The host path of a program path. Empty when a drive path cannot be mapped
 // (a ".." component, which would lead outside the drive's folder).
 QString HostPath(const QString& program_path);
 

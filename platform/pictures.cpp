@@ -15,22 +15,55 @@ namespace {
 // A bitmap file whose header promises more pixel data than the file holds
 // would load with the missing rows made up, and in a bottom-up file the
 // missing rows are the top ones, the strip's own. Such a file is refused.
-QString CheckBmpComplete(const QByteArray& head, qint64 file_size, const QString& name) {
-  if (head.size() < 26 || !head.startsWith("BM")) return QString();
-  const auto* h = head.constData();
+// Whether a run-length encoded bitmap's data, from `start`, reaches its end
+// (the end-of-bitmap mark, or its last row's end-of-line) inside the file.
+bool RleComplete(const QByteArray& file, qint64 start, qint64 height, bool four_bits) {
+  const auto* b = reinterpret_cast<const uchar*>(file.constData());
+  const qint64 size = file.size();
+  qint64 pos = start;
+  qint64 rows = 0;
+  while (pos + 2 <= size) {
+    const uchar count = b[pos];
+    const uchar code = b[pos + 1];
+    pos += 2;
+    if (count > 0) continue;  // a run of one value
+    if (code == 0) {          // end of a row
+      if (++rows >= height) return true;
+    } else if (code == 1) {  // end of the bitmap
+      return true;
+    } else if (code == 2) {  // a move: two more bytes
+      pos += 2;
+    } else {  // `code` pixels as they are, padded to a whole word
+      qint64 bytes = four_bits ? (code + 1) / 2 : code;
+      pos += bytes + (bytes & 1);
+    }
+  }
+  return false;
+}
+
+// A bitmap file whose header promises more pixel data than the file holds
+// would load with the missing rows made up, and in a bottom-up file the
+// missing rows are the top ones, the strip's own. Such a file is refused.
+QString CheckBmpComplete(const QByteArray& file, const QString& name) {
+  if (file.size() < 26 || !file.startsWith("BM")) return QString();
+  const auto* h = file.constData();
   const qint64 offset = qFromLittleEndian<quint32>(h + 10);
   const quint32 header_size = qFromLittleEndian<quint32>(h + 14);
-  qint64 width = 0, height = 0, bits = 0;
+  qint64 width = 0, height = 0, bits = 0, colours = 0, entry = 4, masks = 0;
   quint32 compression = 0;
   if (header_size == 12) {  // the old core header
     width = qFromLittleEndian<quint16>(h + 18);
     height = qFromLittleEndian<quint16>(h + 20);
     bits = qFromLittleEndian<quint16>(h + 24);
-  } else if (header_size >= 40 && head.size() >= 34) {
+    entry = 3;
+  } else if (header_size >= 40 && file.size() >= 50) {
     width = qFromLittleEndian<qint32>(h + 18);
     height = qAbs(static_cast<qint64>(qFromLittleEndian<qint32>(h + 22)));
     bits = qFromLittleEndian<quint16>(h + 28);
     compression = qFromLittleEndian<quint32>(h + 30);
+    colours = qFromLittleEndian<quint32>(h + 46);
+    if (header_size == 40 && compression == 3) masks = 12;
+    if (header_size == 40 && compression == 6) masks = 16;
   } else {
     return QString();  // not a header this check knows; the loader decides
   }
@@ -41,23 +74,52 @@ QString CheckBmpComplete(const QByteArray& head, qint64 file_size, const QString
         .arg(width)
         .arg(height);
   }
-  // Only uncompressed rows have a size known in advance.
+  if (bits > 8) {
+    colours = 0;
+  } else if (colours == 0 || colours > (qint64{1} << bits)) {
+    colours = qint64{1} << bits;
+  }
+  // The pixels start at the stored offset, and never inside the headers or
+  // the palette, whatever the offset says.
+  const qint64 start = std::max(offset, 14 + header_size + masks + colours * entry);
+  const QString cut = QStringLiteral("%1 is cut short: its picture needs more than its %2 bytes.")
+                          .arg(name)
+                          .arg(file.size());
+  if (compression == 1 || compression == 2) {
+    return RleComplete(file, start, height, compression == 2) ? QString() : cut;
+  }
   if (compression != 0 && compression != 3 && compression != 6) return QString();
   const qint64 row_bytes = (width * bits + 31) / 32 * 4;
-  if (file_size < offset + row_bytes * height) {
-    return QStringLiteral("%1 is cut short: it holds %2 bytes of the %3 its picture needs.")
-        .arg(name)
-        .arg(file_size)
-        .arg(offset + row_bytes * height);
+  return file.size() < start + row_bytes * height ? cut : QString();
+}
+
+// A pixel that points past its palette has no colour of its own.
+QString CheckPalette(const QImage& image, const QString& name) {
+  if (image.colorCount() == 0) return QString();
+  const int colours = static_cast<int>(image.colorCount());
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      const int index = image.format() == QImage::Format_Indexed8 ? image.constScanLine(y)[x]
+                                                                  : image.pixelIndex(x, y);
+      if (index >= colours) {
+        return QStringLiteral("%1 is damaged: a pixel refers to colour %2 of a palette of %3.")
+            .arg(name)
+            .arg(index)
+            .arg(colours);
+      }
+    }
   }
   return QString();
 }
 
-PictureResult ReadFrom(QIODevice* device, const QString& name) {
+PictureResult ReadFrom(const QByteArray& file, const QString& name) {
   PictureResult result;
-  result.error = CheckBmpComplete(device->peek(64), device->size(), name);
+  result.error = CheckBmpComplete(file, name);
   if (!result.error.isEmpty()) return result;
-  QImageReader reader(device);
+  QBuffer device;
+  device.setData(file);
+  device.open(QIODevice::ReadOnly);
+  QImageReader reader(&device);
   reader.setDecideFormatFromContent(true);
   reader.setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)));
   const QSize size = reader.size();
@@ -75,23 +137,8 @@ PictureResult ReadFrom(QIODevice* device, const QString& name) {
         QStringLiteral("%1 could not be read as a picture: %2.").arg(name, reader.errorString());
     return result;
   }
-  if (image.format() == QImage::Format_Indexed8) {
-    // A pixel that points past the palette has no colour of its own.
-    const qsizetype colours = image.colorCount();
-    for (int y = 0; y < image.height(); ++y) {
-      const uchar* line = image.constScanLine(y);
-      for (int x = 0; x < image.width(); ++x) {
-        if (line[x] >= colours) {
-          result.error =
-              QStringLiteral("%1 is damaged: a pixel refers to colour %2 of a palette of %3.")
-                  .arg(name)
-                  .arg(line[x])
-                  .arg(colours);
-          return result;
-        }
-      }
-    }
-  }
+  result.error = CheckPalette(image, name);
+  if (!result.error.isEmpty()) return result;
   result.image = std::move(image);
   return result;
 }
@@ -110,14 +157,19 @@ PictureResult LoadPicture(const QString& program_path) {
   if (!file.open(QIODevice::ReadOnly)) {
     return {QImage(), QStringLiteral("%1 could not be opened: %2.").arg(host, file.errorString())};
   }
-  return ReadFrom(&file, host);
+  // No picture the loader accepts needs more than 4 bytes a pixel.
+  if (file.size() > 4 * kMaxPicturePixels + 1024 * 1024) {
+    return {QImage(), QStringLiteral("%1 is too large to be a strip picture.").arg(host)};
+  }
+  const QByteArray bytes = file.readAll();
+  if (file.error() != QFileDevice::NoError) {
+    return {QImage(), QStringLiteral("%1 could not be read: %2.").arg(host, file.errorString())};
+  }
+  return ReadFrom(bytes, host);
 }
 
 PictureResult LoadPictureData(const QByteArray& data) {
-  QBuffer buffer;
-  buffer.setData(data);
-  buffer.open(QIODevice::ReadOnly);
-  return ReadFrom(&buffer, QStringLiteral("The data"));
+  return ReadFrom(data, QStringLiteral("The data"));
 }
 
 QByteArray EncodeBmp24(const QImage& source) {
@@ -170,6 +222,14 @@ SaveResult SavePicture(const QImage& image, const QString& program_path) {
                        "The picture could not be saved to %1: the path leads outside "
                        "its drive.")
                        .arg(program_path);
+    return result;
+  }
+  if (image.isNull() || image.width() == 0 || image.height() == 0) {
+    // Nothing drawn (or no memory to draw in): the old picture is kept.
+    result.error = QStringLiteral(
+                       "The picture could not be saved to %1: there is no picture to "
+                       "save.")
+                       .arg(host);
     return result;
   }
   const QByteArray bytes = EncodeBmp24(image);

@@ -35,6 +35,16 @@ TEST_F(PathsTest, DriveLettersMapUnderTheDataFolder) {
 TEST_F(PathsTest, ParentFoldersAreRefused) {
   EXPECT_EQ(platform::HostPath(QStringLiteral("C:\\..\\etc\\passwd")), QString());
   EXPECT_EQ(platform::HostPath(QStringLiteral("C:\\dpics\\..\\..\\x")), QString());
+  EXPECT_EQ(platform::HostPath(QStringLiteral("C:/../../x")), QString());
+  EXPECT_EQ(platform::HostPath(QStringLiteral("C:\\a/..\\..\\x")), QString());
+}
+
+TEST_F(PathsTest, PathsWithoutADriveAreUsedAsTheyAre) {
+  for (const char* path : {"/tmp/a\\b.bmp", "relative/pic.bmp", "pic.bmp", "\\dpics\\pic.bmp"}) {
+    EXPECT_EQ(platform::HostPath(QString::fromUtf8(path)), QString::fromUtf8(path));
+  }
+  EXPECT_EQ(platform::HostPath(QStringLiteral("C:\\a/b")),
+            data_home_ + QStringLiteral("/quorvel/drive_c/a/b"));
 }
 
 TEST_F(PathsTest, UnsetOrRelativeDataHomeFallsBackToHome) {

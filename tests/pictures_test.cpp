@@ -165,5 +165,66 @@ TEST_F(PicturesTest, PaletteIndexOutOfRangeIsRefused) {
   EXPECT_TRUE(good.ok());
 }
 
+// An 8-bit run-length encoded bitmap of one row: `runs` pairs of count and
+// palette index, then the end-of-bitmap mark.
+QByteArray Rle8Bmp(int width, const QByteArray& runs, int colours) {
+  QByteArray b = MakeBmp(width, 1, 8, false, std::vector<std::uint32_t>(width, 0),
+                         std::vector<std::uint32_t>(colours, 0x00123456));
+  const int offset = 54 + 4 * colours;
+  b.truncate(offset);
+  b += runs;
+  b += QByteArray::fromHex("0001");
+  qToLittleEndian<quint32>(1, b.data() + 30);  // BI_RLE8
+  qToLittleEndian<quint32>(static_cast<quint32>(b.size() - offset), b.data() + 34);
+  qToLittleEndian<quint32>(static_cast<quint32>(b.size()), b.data() + 2);
+  return b;
+}
+
+TEST_F(PicturesTest, RunLengthBitmapsCutShortFail) {
+  // Ten runs of ten pixels each.
+  QByteArray runs;
+  for (int i = 0; i < 10; ++i) runs += QByteArray::fromHex("0a") + char(i);
+  const QByteArray whole = Rle8Bmp(100, runs, 16);
+  ASSERT_TRUE(platform::LoadPictureData(whole).ok());
+  for (qsizetype n = 54; n < whole.size(); ++n) {
+    EXPECT_FALSE(platform::LoadPictureData(whole.left(n)).ok()) << "cut at " << n;
+  }
+}
+
+TEST_F(PicturesTest, AnOffsetInsideTheHeadersDoesNotHideACut) {
+  QByteArray bmp = MakeBmp(100, 4, 24, false, std::vector<std::uint32_t>(400, 0x00203040));
+  for (const quint32 offset : {0u, 14u}) {
+    qToLittleEndian<quint32>(offset, bmp.data() + 10);
+    EXPECT_FALSE(platform::LoadPictureData(bmp.left(bmp.size() - 1)).ok()) << offset;
+  }
+}
+
+TEST_F(PicturesTest, OneBitPalettePastItsEndIsRefused) {
+  // A 1-bit bitmap with a palette of one colour and a pixel of index 1.
+  QByteArray b = MakeBmp(8, 1, 24, false, std::vector<std::uint32_t>(8, 0));
+  b.truncate(54);
+  b += QByteArray::fromHex("ffffff00");  // one palette entry
+  b += QByteArray::fromHex("40000000");  // pixels: the second one has index 1
+  qToLittleEndian<quint16>(1, b.data() + 28);
+  qToLittleEndian<quint32>(1, b.data() + 46);
+  qToLittleEndian<quint32>(58, b.data() + 10);
+  qToLittleEndian<quint32>(4, b.data() + 34);
+  qToLittleEndian<quint32>(static_cast<quint32>(b.size()), b.data() + 2);
+  const auto r = platform::LoadPictureData(b);
+  EXPECT_FALSE(r.ok());
+  EXPECT_TRUE(r.error.contains(QStringLiteral("palette"))) << r.error.toStdString();
+}
+
+TEST_F(PicturesTest, NothingToSaveKeepsTheOldFile) {
+  ASSERT_TRUE(platform::SavePicture(Sample(5, 8), path_).ok);
+  const QByteArray before = testing::ReadFile(Drive(QStringLiteral("dpics/pic.bmp")));
+  for (const QImage& empty : {QImage(), QImage(0, 8, QImage::Format_RGB32)}) {
+    const auto r = platform::SavePicture(empty, path_);
+    EXPECT_FALSE(r.ok);
+    EXPECT_FALSE(r.error.isEmpty());
+  }
+  EXPECT_EQ(testing::ReadFile(Drive(QStringLiteral("dpics/pic.bmp"))), before);
+}
+
 }  // namespace
 }  // namespace quorvel
