@@ -9,6 +9,9 @@
 int main(int argc, char* argv[]) {
   quorvel::platform::IgnoreFileSizeLimitSignal();
   QCoreApplication app(argc, argv);
+  // Strips are BMP or PNG files, both read by Qt itself: no plugin is needed,
+  // and none is looked for.
+  QCoreApplication::setLibraryPaths({});
   QCoreApplication::setApplicationName(QStringLiteral("quorvel-strip"));
   QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
   return quorvel::cli::RunStripTool(QCoreApplication::arguments().mid(1));

@@ -45,7 +45,7 @@ struct UsageProblem {
 inline constexpr int kMinHeight = 1;
 // The tallest strip whose widest form (32,767 columns) the picture loader
 // still accepts, so that every strip written can be read back.
-inline constexpr int kMaxHeight = 2048;
+inline constexpr int kMaxHeight = 1024;
 static_assert(static_cast<qint64>(kMaxColumns) * kMaxHeight <= platform::kMaxPicturePixels);
 
 void WriteLine(std::FILE* stream, const QString& text) {
@@ -379,23 +379,15 @@ int Decode(const Options& o, const CodePage& page) {
   const std::optional<KeyTriple> keys = ConvertOptionKeys(o, &problem);
   if (!keys) return Fail(kExitRefused, problem + nothing_decoded);
 
-  // A file that cannot be opened is a file problem; one that opens but does
-  // not load as a picture is a refused input.
+  // A file that cannot be read is a file problem; one that is read but does
+  // not load as a strip picture is a refused input.
   const QString path = o.file.value_or(DefaultPicture());
   const QString host = platform::HostPath(path);
-  if (host.isEmpty()) {
-    return Fail(kExitFile,
-                QStringLiteral("The picture file %1 leads outside its drive.").arg(path));
-  }
-  {
-    QFile file(host);
-    if (!file.open(QIODevice::ReadOnly)) {
-      return Fail(kExitFile, QStringLiteral("The picture file %1 could not be opened: %2.")
-                                 .arg(host, file.errorString()));
-    }
-  }
   const platform::PictureResult picture = platform::LoadPicture(path);
-  if (!picture.ok()) return Fail(kExitRefused, picture.error);
+  if (!picture.ok()) {
+    return Fail(picture.failure == platform::PictureFailure::kFile ? kExitFile : kExitRefused,
+                picture.error);
+  }
 
   platform::PersistentImage image;
   image.SetPicture(picture.image);

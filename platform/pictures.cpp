@@ -3,18 +3,15 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
-#include <QSaveFile>
 #include <QtEndian>
 
+#include "platform/files.h"
 #include "platform/paths.h"
 
 namespace quorvel::platform {
 
 namespace {
 
-// A bitmap file whose header promises more pixel data than the file holds
-// would load with the missing rows made up, and in a bottom-up file the
-// missing rows are the top ones, the strip's own. Such a file is refused.
 // Whether a run-length encoded bitmap's data, from `start`, reaches its end
 // (the end-of-bitmap mark, or its last row's end-of-line) inside the file.
 bool RleComplete(const QByteArray& file, qint64 start, qint64 height, bool four_bits) {
@@ -70,9 +67,7 @@ QString CheckBmpComplete(const QByteArray& file, const QString& name) {
   if (width <= 0 || height <= 0 || bits <= 0) return QString();
   if (width * height > kMaxPicturePixels) {
     return QStringLiteral("%1 claims a picture of %2 x %3 pixels, which is too large.")
-        .arg(name)
-        .arg(width)
-        .arg(height);
+        .arg(name, QString::number(width), QString::number(height));
   }
   if (bits > 8) {
     colours = 0;
@@ -83,8 +78,7 @@ QString CheckBmpComplete(const QByteArray& file, const QString& name) {
   // the palette, whatever the offset says.
   const qint64 start = std::max(offset, 14 + header_size + masks + colours * entry);
   const QString cut = QStringLiteral("%1 is cut short: its picture needs more than its %2 bytes.")
-                          .arg(name)
-                          .arg(file.size());
+                          .arg(name, QString::number(file.size()));
   if (compression == 1 || compression == 2) {
     return RleComplete(file, start, height, compression == 2) ? QString() : cut;
   }
@@ -103,44 +97,54 @@ QString CheckPalette(const QImage& image, const QString& name) {
                                                                   : image.pixelIndex(x, y);
       if (index >= colours) {
         return QStringLiteral("%1 is damaged: a pixel refers to colour %2 of a palette of %3.")
-            .arg(name)
-            .arg(index)
-            .arg(colours);
+            .arg(name, QString::number(index), QString::number(colours));
       }
     }
   }
   return QString();
 }
 
+PictureResult Refused(PictureFailure failure, const QString& error) {
+  return {QImage(), error, failure};
+}
+
 PictureResult ReadFrom(const QByteArray& file, const QString& name) {
-  PictureResult result;
-  result.error = CheckBmpComplete(file, name);
-  if (!result.error.isEmpty()) return result;
+  // Only formats that keep every colour exactly, each read by a decoder
+  // whose work is bounded by the picture's size.
+  const char* format = file.startsWith("BM")                  ? "bmp"
+                       : file.startsWith("\x89PNG\r\n\x1A\n") ? "png"
+                                                              : nullptr;
+  if (!format) {
+    return Refused(PictureFailure::kContent,
+                   QStringLiteral("%1 is not a BMP or PNG picture, the formats a strip is kept in.")
+                       .arg(name));
+  }
+  if (const QString cut = CheckBmpComplete(file, name); !cut.isEmpty()) {
+    return Refused(PictureFailure::kContent, cut);
+  }
   QBuffer device;
   device.setData(file);
   device.open(QIODevice::ReadOnly);
-  QImageReader reader(&device);
-  reader.setDecideFormatFromContent(true);
+  QImageReader reader(&device, format);
+  reader.setAutoDetectImageFormat(false);
   reader.setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)));
   const QSize size = reader.size();
   if (size.isValid() &&
       static_cast<qint64>(size.width()) * static_cast<qint64>(size.height()) > kMaxPicturePixels) {
-    result.error = QStringLiteral("%1 claims a picture of %2 x %3 pixels, which is too large.")
-                       .arg(name)
-                       .arg(size.width())
-                       .arg(size.height());
-    return result;
+    return Refused(PictureFailure::kContent,
+                   QStringLiteral("%1 claims a picture of %2 x %3 pixels, which is too large.")
+                       .arg(name, QString::number(size.width()), QString::number(size.height())));
   }
   QImage image;
   if (!reader.read(&image) || image.isNull()) {
-    result.error =
-        QStringLiteral("%1 could not be read as a picture: %2.").arg(name, reader.errorString());
-    return result;
+    return Refused(
+        PictureFailure::kContent,
+        QStringLiteral("%1 could not be read as a picture: %2.").arg(name, reader.errorString()));
   }
-  result.error = CheckPalette(image, name);
-  if (!result.error.isEmpty()) return result;
-  result.image = std::move(image);
-  return result;
+  if (const QString damaged = CheckPalette(image, name); !damaged.isEmpty()) {
+    return Refused(PictureFailure::kContent, damaged);
+  }
+  return {std::move(image), QString(), PictureFailure::kNone};
 }
 
 void PutLe16(char* at, quint16 v) { qToLittleEndian(v, at); }
@@ -151,21 +155,20 @@ void PutLe32(char* at, quint32 v) { qToLittleEndian(v, at); }
 PictureResult LoadPicture(const QString& program_path) {
   const QString host = HostPath(program_path);
   if (host.isEmpty()) {
-    return {QImage(), QStringLiteral("%1 leads outside its drive.").arg(program_path)};
+    return Refused(PictureFailure::kFile,
+                   QStringLiteral("%1 leads outside its drive.").arg(program_path));
   }
-  QFile file(host);
-  if (!file.open(QIODevice::ReadOnly)) {
-    return {QImage(), QStringLiteral("%1 could not be opened: %2.").arg(host, file.errorString())};
+  const FileRead file = ReadRegularFile(host, kMaxPictureFileBytes);
+  if (file.too_large) {
+    return Refused(PictureFailure::kContent,
+                   QStringLiteral("%1 is larger than %2 bytes, too large to be a strip picture.")
+                       .arg(host, QString::number(kMaxPictureFileBytes)));
   }
-  // No picture the loader accepts needs more than 4 bytes a pixel.
-  if (file.size() > 4 * kMaxPicturePixels + 1024 * 1024) {
-    return {QImage(), QStringLiteral("%1 is too large to be a strip picture.").arg(host)};
+  if (!file.ok()) {
+    return Refused(PictureFailure::kFile,
+                   QStringLiteral("%1 could not be read: %2.").arg(host, file.error));
   }
-  const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError) {
-    return {QImage(), QStringLiteral("%1 could not be read: %2.").arg(host, file.errorString())};
-  }
-  return ReadFrom(bytes, host);
+  return ReadFrom(file.bytes, host);
 }
 
 PictureResult LoadPictureData(const QByteArray& data) {
@@ -232,17 +235,9 @@ SaveResult SavePicture(const QImage& image, const QString& program_path) {
                        .arg(host);
     return result;
   }
-  const QByteArray bytes = EncodeBmp24(image);
-  QSaveFile file(host);
-  if (!file.open(QIODevice::WriteOnly)) {
-    result.error =
-        QStringLiteral("The picture could not be saved to %1: %2.").arg(host, file.errorString());
-    return result;
-  }
-  if (file.write(bytes) != bytes.size() || !file.commit()) {
-    result.error =
-        QStringLiteral("The picture could not be saved to %1: %2.").arg(host, file.errorString());
-    file.cancelWriting();
+  const QString reason = ReplaceFile(host, EncodeBmp24(image));
+  if (!reason.isEmpty()) {
+    result.error = QStringLiteral("The picture could not be saved to %1: %2.").arg(host, reason);
     return result;
   }
   result.ok = true;

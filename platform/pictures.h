@@ -7,18 +7,28 @@
 
 namespace quorvel::platform {
 
+// Why a picture did not load: its file could not be read, or what it holds
+// is not a strip picture the loader takes.
+enum class PictureFailure { kNone, kFile, kContent };
+
 struct PictureResult {
   QImage image;   // null on failure
   QString error;  // on failure: what went wrong, naming the host path
-  bool ok() const { return !image.isNull(); }
+  PictureFailure failure = PictureFailure::kNone;
+  bool ok() const { return failure == PictureFailure::kNone; }
 };
 
 // The largest picture the loader accepts, in pixels: far above any strip,
 // and small enough that a header claiming an absurd size fails at once.
-inline constexpr qint64 kMaxPicturePixels = 64LL * 1024 * 1024;
+inline constexpr qint64 kMaxPicturePixels = 32LL * 1024 * 1024;
+// The largest picture file read: no picture of the largest size needs more
+// than 4 bytes a pixel.
+inline constexpr qint64 kMaxPictureFileBytes = 4 * kMaxPicturePixels + 1024 * 1024;
 
-// Loads a picture from a program path (mapped as HostPath does). The format
-// is decided from the file's content, not its name.
+// Loads a picture from a program path (mapped as HostPath does). Only the
+// lossless formats a strip keeps its colours in are read, BMP and PNG,
+// recognised by the file's content, not its name. Only a regular file (or
+// a link to one) of at most kMaxPictureFileBytes is read.
 PictureResult LoadPicture(const QString& program_path);
 
 // The same from bytes in memory.
@@ -35,9 +45,9 @@ struct SaveResult {
 };
 
 // Writes the image as a 24-bit BMP file at a program path, replacing any
-// file of that name. The file is written next to the target under another
-// name and renamed over it when complete, so the path always holds either
-// the previous file or the new one, never a part of either.
+// regular file of that name as ReplaceFile does: the path always holds
+// either the previous file or the whole new one, and a failure names the
+// path and the system's reason.
 SaveResult SavePicture(const QImage& image, const QString& program_path);
 
 }  // namespace quorvel::platform

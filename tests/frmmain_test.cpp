@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include "platform/files.h"
 #include "platform/msgbox.h"
 #include "platform/pictures.h"
 #include "platform/twips.h"
@@ -162,13 +163,23 @@ TEST_F(FrmMainTest, UnwritableFileIsReportedNotDone) {
   EXPECT_TRUE(Messages()[0].prompt.contains(PicPath())) << Messages()[0].prompt.toStdString();
   EXPECT_EQ(Messages()[0].title, QStringLiteral("Quorvel"));
 
-  // A folder standing where the file should be: the old content is kept.
-  ASSERT_TRUE(QDir().mkpath(PicPath()));
+  // A folder or a FIFO standing where the file should be is left as it is;
+  // a failing disk is named with its reason, never "Done.".
+  ASSERT_TRUE(QDir().mkpath(Drive(QStringLiteral("dpics"))));
+  ASSERT_TRUE(testing::MakeNode(PicPath(), 'p'));
   ClearMessages();
   Encrypt(QStringLiteral("third"));
   ASSERT_EQ(Messages().size(), 1u);
-  EXPECT_NE(Messages()[0].prompt, QStringLiteral("Done."));
-  EXPECT_TRUE(QFileInfo(PicPath()).isDir());
+  EXPECT_TRUE(Messages()[0].prompt.contains(QStringLiteral("FIFO"))) << LastPrompt().toStdString();
+  ASSERT_TRUE(QFile::remove(PicPath()));
+  platform::SetFileFaultForTesting(platform::FileFault{platform::FileStep::kSync, EIO});
+  ClearMessages();
+  Encrypt(QStringLiteral("fourth"));
+  platform::SetFileFaultForTesting(std::nullopt);
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_TRUE(LastPrompt().endsWith(QStringLiteral(": Input/output error.")))
+      << LastPrompt().toStdString();
+  EXPECT_FALSE(QFileInfo::exists(PicPath()));
 }
 
 TEST_F(FrmMainTest, SecondEncodeLeavesOnlyTheSecondStrip) {

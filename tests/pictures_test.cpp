@@ -5,7 +5,11 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QtEndian>
+#include <cerrno>
+#include <optional>
 
+#include "platform/files.h"
+#include "platform/paths.h"
 #include "tests/test_support.h"
 
 namespace quorvel {
@@ -71,30 +75,106 @@ TEST_F(PicturesTest, SaveReplacesTheFileAndLeavesNothingElse) {
             QStringList{QStringLiteral("pic.bmp")});
 }
 
-TEST_F(PicturesTest, SaveFailuresNameThePathAndKeepTheOldFile) {
+TEST_F(PicturesTest, SaveFailuresNameThePathAndTheReasonAndKeepTheOldFile) {
   ASSERT_TRUE(platform::SavePicture(Sample(5, 8), path_).ok);
-  const QByteArray before = testing::ReadFile(Drive(QStringLiteral("dpics/pic.bmp")));
-
-  // A missing folder.
-  auto r = platform::SavePicture(Sample(5, 8), QStringLiteral("C:\\nowhere\\pic.bmp"));
-  EXPECT_FALSE(r.ok);
-  EXPECT_TRUE(r.error.contains(Drive(QStringLiteral("nowhere/pic.bmp")))) << r.error.toStdString();
-
-  // A folder that cannot be written to.
-  if (geteuid() != 0) {
-    QFile::setPermissions(Drive(QStringLiteral("dpics")), QFile::ReadOwner | QFile::ExeOwner);
-    r = platform::SavePicture(Sample(9, 8), path_);
-    EXPECT_FALSE(r.ok);
-    QFile::setPermissions(Drive(QStringLiteral("dpics")),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  const QString pic = Drive(QStringLiteral("dpics/pic.bmp"));
+  const QByteArray before = testing::ReadFile(pic);
+  using platform::FileStep;
+  struct Case {
+    const char* name;
+    std::optional<platform::FileFault> fault;
+    QString path;        // the program path saved to
+    const char* reason;  // in the message, after the host path
+  };
+  const Case cases[] = {
+      {"no folder", {}, QStringLiteral("C:\\nowhere\\pic.bmp"), "No such file or directory"},
+      {"cannot create", platform::FileFault{FileStep::kOpen, EACCES}, path_, "Permission denied"},
+      {"disk full", platform::FileFault{FileStep::kWrite, ENOSPC}, path_, "No space left"},
+      {"file too large", platform::FileFault{FileStep::kWrite, EFBIG}, path_, "File too large"},
+      {"sync fails", platform::FileFault{FileStep::kSync, EIO}, path_, "Input/output error"},
+      {"close fails", platform::FileFault{FileStep::kClose, EIO}, path_, "Input/output error"},
+      {"rename fails", platform::FileFault{FileStep::kRename, EXDEV}, path_, "cross-device"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    platform::SetFileFaultForTesting(c.fault);
+    // Small pictures sit in buffers where there are any; large ones do not.
+    for (const QImage& image : {Sample(9, 8), Sample(3000, 200)}) {
+      const auto r = platform::SavePicture(image, c.path);
+      EXPECT_FALSE(r.ok);
+      EXPECT_TRUE(r.error.contains(platform::HostPath(c.path))) << r.error.toStdString();
+      EXPECT_TRUE(r.error.contains(QLatin1StringView(c.reason))) << r.error.toStdString();
+    }
+    platform::SetFileFaultForTesting(std::nullopt);
+    EXPECT_EQ(testing::ReadFile(pic), before);
+    EXPECT_EQ(QDir(Drive(QStringLiteral("dpics"))).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("pic.bmp")});
   }
-  // A folder in the file's place.
-  ASSERT_TRUE(QDir().mkpath(Drive(QStringLiteral("dpics/dir.bmp"))));
-  r = platform::SavePicture(Sample(9, 8), QStringLiteral("C:\\dpics\\dir.bmp"));
-  EXPECT_FALSE(r.ok);
-  EXPECT_FALSE(r.error.isEmpty());
+}
 
-  EXPECT_EQ(testing::ReadFile(Drive(QStringLiteral("dpics/pic.bmp"))), before);
+TEST_F(PicturesTest, OnlyRegularFilesAreReplacedOrRead) {
+  const QString dir = Drive(QStringLiteral("dpics"));
+  for (const char kind : {'p', 's', 'c', 'd'}) {
+    SCOPED_TRACE(kind);
+    const QString node = dir + QStringLiteral("/node");
+    if (!testing::MakeNode(node, kind)) continue;  // a device needs root
+    ASSERT_TRUE(QFile::link(node, dir + QStringLiteral("/link")));
+    for (const QString& name : {QStringLiteral("node"), QStringLiteral("link")}) {
+      const QString program_path = QStringLiteral("C:\\dpics\\") + name;
+      const auto saved = platform::SavePicture(Sample(5, 8), program_path);
+      EXPECT_FALSE(saved.ok);
+      EXPECT_TRUE(saved.error.contains(QStringLiteral("not a regular file"))) << name.toStdString();
+      // Refused at once, without waiting for a writer or reading on forever.
+      const auto loaded = platform::LoadPicture(program_path);
+      EXPECT_EQ(loaded.failure, platform::PictureFailure::kFile);
+      EXPECT_TRUE(loaded.error.contains(QStringLiteral("not a regular file")));
+    }
+    EXPECT_FALSE(QFileInfo(node).isFile());
+    EXPECT_TRUE(QFileInfo(dir + QStringLiteral("/link")).isSymLink());
+    QFile::remove(dir + QStringLiteral("/link"));
+    QDir(node).removeRecursively();
+    QFile::remove(node);
+  }
+  // /dev/zero never ends.
+  const auto zero = platform::LoadPicture(QStringLiteral("/dev/zero"));
+  EXPECT_EQ(zero.failure, platform::PictureFailure::kFile);
+
+  // A link to a picture stays a link, and the picture it names is replaced.
+  ASSERT_TRUE(platform::SavePicture(Sample(5, 8), QStringLiteral("C:\\dpics\\real.bmp")).ok);
+  ASSERT_TRUE(QFile::link(QStringLiteral("real.bmp"), dir + QStringLiteral("/named.bmp")));
+  ASSERT_TRUE(platform::SavePicture(Sample(7, 8), QStringLiteral("C:\\dpics\\named.bmp")).ok);
+  EXPECT_TRUE(QFileInfo(dir + QStringLiteral("/named.bmp")).isSymLink());
+  EXPECT_EQ(platform::LoadPicture(QStringLiteral("C:\\dpics\\real.bmp")).image.width(), 7);
+}
+
+TEST_F(PicturesTest, ASaveRemovesWhatKilledSavesLeft) {
+  const QString dir = Drive(QStringLiteral("dpics"));
+  const QStringList left = {QStringLiteral(".pic.bmp.quorvel-a1B2c3D4"),
+                            QStringLiteral(".pic.bmp.quorvel-zzzzzzzz")};
+  // Not leftovers: another picture's, a name of another shape, the user's.
+  const QStringList kept = {QStringLiteral(".other.bmp.quorvel-a1B2c3D4"),
+                            QStringLiteral(".pic.bmp.quorvel-a1B2c3D"),
+                            QStringLiteral("pic.bmp.backup")};
+  for (const QString& name : left + kept) ASSERT_TRUE(testing::WriteFile(dir + u'/' + name, "x"));
+  ASSERT_TRUE(platform::SavePicture(Sample(5, 8), path_).ok);
+  QStringList expected = kept + QStringList{QStringLiteral("pic.bmp")};
+  expected.sort();
+  EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden, QDir::Name), expected);
+}
+
+TEST_F(PicturesTest, OnlyLosslessPicturesOfBoundedSizeAreRead) {
+  const QString pic = Drive(QStringLiteral("dpics/pic.bmp"));
+  // A JPEG changes the colours, so no strip survives in one.
+  ASSERT_TRUE(Sample(16, 8).save(pic, "JPG"));
+  auto r = platform::LoadPicture(path_);
+  EXPECT_EQ(r.failure, platform::PictureFailure::kContent);
+  EXPECT_TRUE(r.error.contains(QStringLiteral("not a BMP or PNG"))) << r.error.toStdString();
+  // A file one byte over the limit is refused without being read.
+  QFile big(pic);
+  ASSERT_TRUE(big.resize(platform::kMaxPictureFileBytes + 1));
+  r = platform::LoadPicture(path_);
+  EXPECT_EQ(r.failure, platform::PictureFailure::kContent);
+  EXPECT_TRUE(r.error.contains(QStringLiteral("too large"))) << r.error.toStdString();
 }
 
 TEST_F(PicturesTest, LoadDecidesTheFormatFromTheContent) {

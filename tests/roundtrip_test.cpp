@@ -1,4 +1,5 @@
 // Load, Decrypt, Clear and start-up through the real main window.
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QtEndian>
@@ -112,10 +113,16 @@ TEST_F(FrmMainTest, FailedLoadKeepsThePictureAndTheFlag) {
   const QImage shown = form_->pDecrypt->Image();
   ASSERT_EQ(shown.width(), 3);
 
+  QByteArray jpeg;
+  QBuffer buffer(&jpeg);
+  ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && shown.save(&buffer, "JPG"));
   const QByteArray bad[] = {QByteArray(), QByteArray("not a picture at all"),
-                            testing::ReadFile(PicPath()).left(40)};
+                            testing::ReadFile(PicPath()).left(40), jpeg, "fifo"};
   for (const QByteArray& bytes : bad) {
-    ASSERT_TRUE(testing::WriteFile(PicPath(), bytes));
+    QFile::remove(PicPath());
+    // A FIFO is refused at once: reading it would wait for a writer.
+    ASSERT_TRUE(bytes == "fifo" ? testing::MakeNode(PicPath(), 'p')
+                                : testing::WriteFile(PicPath(), bytes));
     ClearMessages();
     Load();
     EXPECT_EQ(LastPrompt(), QStringLiteral("Error"));

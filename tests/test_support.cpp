@@ -1,7 +1,15 @@
 #include "tests/test_support.h"
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <QDir>
 #include <QFile>
+
 #include <QtEndian>
+#include <cstring>
 
 #include "platform/clock.h"
 #include "platform/twips.h"
@@ -28,6 +36,29 @@ void QtFixture::TearDown() {
 QString QtFixture::Drive(const QString& relative) const {
   const QString root = data_home_ + QStringLiteral("/quorvel/drive_c");
   return relative.isEmpty() ? root : root + u'/' + relative;
+}
+
+bool MakeNode(const QString& path, char kind) {
+  const QByteArray name = QFile::encodeName(path);
+  switch (kind) {
+    case 'p':
+      return ::mkfifo(name.constData(), 0644) == 0;
+    case 'c':
+      return ::geteuid() == 0 && ::mknod(name.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    case 'd':
+      return QDir().mkpath(path);
+    case 's': {
+      sockaddr_un address{};
+      address.sun_family = AF_UNIX;
+      if (name.size() >= static_cast<qsizetype>(sizeof address.sun_path)) return false;
+      std::memcpy(address.sun_path, name.constData(), static_cast<std::size_t>(name.size()));
+      const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+      const bool made = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+      ::close(fd);
+      return made;
+    }
+  }
+  return false;
 }
 
 QByteArray ReadFile(const QString& path) {

@@ -40,6 +40,11 @@ class QtFixture : public ::testing::Test {
 QByteArray ReadFile(const QString& path);
 bool WriteFile(const QString& path, const QByteArray& bytes);
 
+// Makes something other than a regular file at `path`: 'p' a FIFO, 's' a
+// socket, 'c' a character device like /dev/null (only as root), 'd' a
+// folder. False when it cannot be made.
+bool MakeNode(const QString& path, char kind);
+
 // A BMP file built byte by byte: `bits` 24 or 32 (BI_RGB) or 8 (with a
 // palette); `top_down` stores the first row first (negative height). Pixels
 // are given as 0x00RRGGBB, row by row from the top; for 8 bits they are

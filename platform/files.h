@@ -1,0 +1,47 @@
+// Reading and replacing files without surprises: a read takes regular files
+// only, never blocks and never takes more than its limit; a replacement
+// leaves either the old file or the whole new one, and says why when it
+// fails.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace quorvel::platform {
+
+struct FileRead {
+  QByteArray bytes;
+  // On failure: the reason, such as "No such file or directory" or "it is a
+  // FIFO, not a regular file", without the path.
+  QString error;
+  // Set when the file is larger than the limit; `bytes` is then empty.
+  bool too_large = false;
+  bool ok() const { return error.isEmpty() && !too_large; }
+};
+
+// Reads a whole regular file (a link is followed) of at most `limit` bytes.
+// Anything else (a folder, a device, a FIFO, a socket) is refused before it
+// is read, so a read never waits for a writer or runs on without end.
+FileRead ReadRegularFile(const QString& path, qint64 limit);
+
+// Replaces the file at `path` with `bytes`: they are written to a new file
+// in the same folder, synced to the disk and renamed over the path, every
+// step checked. On any failure the old file stays as it was and the new one
+// is removed. A path that names something other than a regular file (a
+// folder, a device, a FIFO, a socket, directly or through links) is refused;
+// a link to a regular file stays a link and its target is replaced. After a
+// replacement, new files left in the folder by an earlier replacement of
+// the same path that was killed are removed. Returns the reason of a
+// failure, without the path, or an empty string.
+QString ReplaceFile(const QString& path, const QByteArray& bytes);
+
+// The steps of a replacement, for tests that make one of them fail.
+enum class FileStep { kOpen, kWrite, kSync, kClose, kRename };
+struct FileFault {
+  FileStep step;
+  int error;  // the errno value the step fails with
+};
+void SetFileFaultForTesting(std::optional<FileFault> fault);
+
+}  // namespace quorvel::platform
