@@ -63,23 +63,6 @@ std::optional<std::int16_t> LastColumnIndex(float width) {
   return static_cast<std::int16_t>(rounded);
 }
 
-std::optional<std::array<char16_t, 3>> ColumnCharacters(std::int32_t packed, const KeyTriple& keys,
-                                                        const CodePage& page) {
-  // Truncating divisions on the signed value: for 0x00BBGGRR these give
-  // exactly BB, GG and RR; for -1 they give red -1, which has no character.
-  const std::int64_t p = packed;
-  const std::int64_t blue = p / 65536;
-  const std::int64_t green = (p - blue * 65536) / 256;
-  const std::int64_t red = p - blue * 65536 - green * 256;
-  const std::int64_t codes[3] = {red ^ keys[0], green ^ keys[1], blue ^ keys[2]};
-  std::array<char16_t, 3> chars{};
-  for (std::size_t i = 0; i < 3; ++i) {
-    if (codes[i] < 0 || codes[i] > 255) return std::nullopt;
-    chars[i] = page.Char(static_cast<std::uint8_t>(codes[i]));
-  }
-  return chars;
-}
-
 void TrimTrailingSpaces(std::u16string& text) {
   const std::size_t keep = text.find_last_not_of(u' ');
   text.erase(keep == std::u16string::npos ? 0 : keep + 1);

@@ -90,13 +90,6 @@ struct DecodeResult {
 // integer. No value when it overflows or the width is not a finite number.
 std::optional<std::int16_t> LastColumnIndex(float width);
 
-// The three characters of one column, given its packed colour as a signed
-// 32-bit value (-1 for a point that cannot be read). The colour is split
-// with truncating divisions, as the packed value is signed; no value when a
-// channel gives a code outside 0 to 255.
-std::optional<std::array<char16_t, 3>> ColumnCharacters(std::int32_t packed, const KeyTriple& keys,
-                                                        const CodePage& page);
-
 // Removes every trailing space (code 32) and nothing else.
 void TrimTrailingSpaces(std::u16string& text);
 

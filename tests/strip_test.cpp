@@ -116,28 +116,6 @@ TEST(LastColumnIndex, RoundsHalvesToEvenAndOverflows) {
   }
 }
 
-TEST(ColumnCharacters, SplitsThePackedColourSigned) {
-  const KeyTriple zero{};
-  auto chars = ColumnCharacters(0x00636261, zero, Page1252());
-  ASSERT_TRUE(chars.has_value());
-  EXPECT_EQ(std::u16string(chars->begin(), chars->end()), u"abc");
-
-  // -1, an unreadable point, has no characters whatever the keys.
-  for (int k = 0; k < 256; ++k) {
-    const KeyTriple keys{{static_cast<std::uint8_t>(k), 0, 0}};
-    EXPECT_FALSE(ColumnCharacters(-1, keys, Page1252()).has_value());
-  }
-  // A set top byte gives a blue code above 255.
-  EXPECT_FALSE(ColumnCharacters(0x01000000, zero, Page1252()).has_value());
-  EXPECT_FALSE(ColumnCharacters(INT32_MIN, zero, Page1252()).has_value());
-  // Codes 0 and 255 are characters like any other.
-  chars = ColumnCharacters(0x00FF00FF, KeyTriple{{0xFF, 0, 0}}, Page1252());
-  ASSERT_TRUE(chars.has_value());
-  EXPECT_EQ((*chars)[0], u'\0');
-  EXPECT_EQ((*chars)[1], u'\0');
-  EXPECT_EQ((*chars)[2], u'\u00FF');
-}
-
 // Decodes a strip given as a vector of packed colours.
 DecodeResult Decode(const std::vector<std::int32_t>& pixels, float width, const KeyTriple& keys) {
   return DecodeStrip(
@@ -266,29 +244,18 @@ TEST(DecodeStrip, RandomStripsRoundTrip) {
   }
 }
 
-// The decoder reads whole columns at a time; it must agree with the exact,
-// signed split of one column for every colour value.
-TEST(DecodeStrip, AgreesWithTheSignedSplitOfEveryValue) {
-  std::mt19937 rng(7);
-  std::vector<std::int32_t> values = {0,      1,       -1,        255,       256,
-                                      0xFFFF, 0x10000, 0xFFFFFF,  0x1000000, -256,
-                                      -65536, -65537,  INT32_MIN, INT32_MAX, 0x7FFFFF};
-  for (int i = 0; i < 200000; ++i) values.push_back(static_cast<std::int32_t>(rng()));
-  for (int i = 0; i < 200000; ++i)
-    values.push_back(static_cast<std::int32_t>(rng() & 0x1FFFFFF) - 0x800000);
-  const CodePage& page = *FindCodePage(1251);
-  for (const std::int32_t p : values) {
-    const KeyTriple keys{{static_cast<std::uint8_t>(p), static_cast<std::uint8_t>(p >> 3), 200}};
-    const auto column = ColumnCharacters(p, keys, page);
-    const auto decoded = DecodeStrip(
-        keys, 1, [p](std::int32_t) { return p; }, page);
-    ASSERT_EQ(decoded.ok(), column.has_value()) << p;
-    if (column) {
-      std::u16string expected(column->begin(), column->end());
-      TrimTrailingSpaces(expected);
-      ASSERT_EQ(decoded.text, expected) << p;
-    }
+// The colour read is a signed 32-bit value split into its channels: a set
+// top byte or a negative value leaves a channel outside 0 to 255.
+TEST(DecodeStrip, ColoursOutsideTheChannelsFail) {
+  for (const std::int32_t p : {-1, -256, 0x01000000, INT32_MIN, INT32_MAX}) {
+    EXPECT_FALSE(Decode({p}, 1, KeyTriple{{0xFF, 0xFF, 0xFF}}).ok()) << p;
   }
+  // Codes 0 and 255 are characters like any other, and the channels come
+  // from their own bytes.
+  const auto dec = Decode({0x00FF00FF}, 1, KeyTriple{{0xFF, 0, 0}});
+  ASSERT_TRUE(dec.ok());
+  EXPECT_EQ(dec.text, (std::u16string{u'\0', u'\0', u'\u00FF'}));
+  EXPECT_EQ(Decode({0x00636261}, 1, KeyTriple{}).text, u"abc");
 }
 
 }  // namespace
