@@ -15,19 +15,23 @@ all: build
 setup:
 	@tools/setup.sh
 
-configure: setup
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQUORVEL_WERROR=$(WERROR) -DQUORVEL_TESTS=ON $(CMAKE_FLAGS) >/dev/null
+# `configure` and `build` install nothing: they need the packages present.
+configure:
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DQUORVEL_WERROR=$(WERROR) -DBUILD_TESTING=ON $(CMAKE_FLAGS) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+run: setup configure
+	@cmake --build $(BUILD) -j $(JOBS) --target quorvel
 	./$(BUILD)/quorvel
 
-test: build
+test: setup
+	@$(MAKE) build
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-package: build
+package: setup
+	@$(MAKE) build
 	cd $(BUILD) && cpack -G DEB
 
 # Benchmarks in a Release build of their own; BENCH_ARGS=--quick runs each
@@ -36,8 +40,8 @@ BENCH_BUILD ?= build-bench
 BENCH_ARGS ?=
 bench: setup
 	@tools/setup.sh hyperfine faketime
-	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DQUORVEL_WERROR=$(WERROR) -DQUORVEL_TESTS=OFF -DQUORVEL_BENCH=ON $(CMAKE_FLAGS) >/dev/null
-	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target quorvel_cipher_bench quorvel_window_bench quorvel_startup_probe quorvel_bare_probe
+	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DQUORVEL_WERROR=$(WERROR) -DBUILD_TESTING=OFF -DQUORVEL_BENCH=ON $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target quorvel_cipher_bench quorvel_window_bench quorvel_picture_bench quorvel_startup_probe quorvel_bare_probe quorvel-strip
 	@bench/run_all.sh $(BENCH_ARGS) $(BENCH_BUILD)
 
 format:

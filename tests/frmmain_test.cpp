@@ -118,7 +118,7 @@ TEST_F(FrmMainTest, EncryptDrawsSavesAndSaysDone) {
   // "ab\r" and "\ncd": two columns.
   const std::vector<std::uint32_t> expected = {
       std::uint32_t('a' ^ 1) | std::uint32_t('b' ^ 2) << 8 | std::uint32_t(13 ^ 4) << 16,
-      std::uint32_t(10 ^ 1) | std::uint32_t('c' ^ 2) << 8 | std::uint32_t('d' ^ 4) << 16};
+      std::uint32_t(0x0A ^ 0x1) | std::uint32_t('c' ^ 2) << 8 | std::uint32_t('d' ^ 4) << 16};
   EXPECT_EQ(FileColumns(), expected);
   // The hidden surface is two pixels wide, its rows 0 to 7 painted.
   EXPECT_EQ(form_->pEncrypt->ScaleWidth(), 2.0f);

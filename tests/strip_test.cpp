@@ -173,7 +173,7 @@ TEST(DecodeStrip, OtherKeysGiveOtherCharactersWithoutFailing) {
   const auto dec = Decode(pixels, 2, KeyTriple{{4, 5, 6}});
   ASSERT_TRUE(dec.ok());
   ASSERT_EQ(dec.text.size(), 6u);
-  const char16_t xors[3] = {1 ^ 4, 2 ^ 5, 3 ^ 6};
+  const char16_t xors[3] = {0x1 ^ 0x4, 0x2 ^ 0x5, 0x3 ^ 0x6};
   for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(dec.text[i], u"secret"[i] ^ xors[i % 3]);
 }
 

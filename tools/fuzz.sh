@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang, AddressSanitizer and
-# UndefinedBehaviorSanitizer, replays the committed regression inputs, then
-# runs each target for a bounded time from its seed corpus. A crash, a leak,
-# a timeout or running out of memory fails the run; the input that did it is
-# left in build-fuzz/findings/ to be kept as a regression case.
+# UndefinedBehaviorSanitizer, then runs each target for a bounded time from
+# its seed corpus. A crash, a leak, a timeout or running out of memory fails
+# the run; the input that did it is left in build-fuzz/findings/. Inputs kept
+# in fuzz/regressions/<target>/ (none so far) are replayed first.
 #
 # Usage: tools/fuzz.sh [SECONDS_PER_TARGET]   (default 60)
 set -euo pipefail
@@ -15,7 +15,7 @@ targets=(keys codepage picture)
 
 tools/setup.sh clang libclang-rt-14-dev
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQUORVEL_FUZZ=ON -DQUORVEL_SANITIZE=address,undefined -DQUORVEL_TESTS=OFF \
+  -DQUORVEL_FUZZ=ON -DQUORVEL_SANITIZE=address,undefined -DBUILD_TESTING=OFF \
   -DQUORVEL_BENCH=OFF -DQUORVEL_WERROR=ON >/dev/null
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]/#/fuzz_}"
 
