@@ -27,7 +27,11 @@ run: build
 test: build
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-package: build
+# The package also needs the tools that make its manual pages and check it.
+PACKAGE_TOOLS = scdoc gzip lintian appstream desktop-file-utils man-db bash-completion
+package:
+	@tools/setup.sh $(PACKAGE_TOOLS)
+	@$(MAKE) build
 	cd $(BUILD) && cpack -G DEB
 
 # Benchmarks in a Release build of their own; BENCH_ARGS=--quick runs each
