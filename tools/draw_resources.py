@@ -8,10 +8,10 @@ Writes:
                          N = 16, 24, 32, 48, 64, 128 and 256, anti-aliased
   resources/icons/quorvel.svg    the same icon, scalable
 
-The icon has one source, its shapes in ICON_* below on a 32-unit grid: the
-16-colour .ico samples them at pixel centres, each PNG size averages 4 x 4
-samples per pixel with its edges snapped to whole pixels, and the SVG writes
-them as they are.
+The icon has one source, its shapes (SQUARE_* and STRIPE* below) on a
+32-unit grid: the 16-colour .ico samples them at pixel centres, each PNG size
+averages 4 x 4 samples per pixel with its edges snapped to whole pixels, and
+the SVG writes them as they are.
 
 Pillow only renders the notice text; the bitmap, icon and PNG bytes are laid
 out here with struct and zlib so the file layout is exactly what the program
