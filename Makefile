@@ -30,7 +30,10 @@ test: setup
 	@$(MAKE) build
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-package: setup
+# The package also needs the tools that make its manual pages and check it.
+PACKAGE_TOOLS = scdoc gzip lintian appstream desktop-file-utils man-db bash-completion
+package:
+	@tools/setup.sh $(PACKAGE_TOOLS)
 	@$(MAKE) build
 	cd $(BUILD) && cpack -G DEB
 

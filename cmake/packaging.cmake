@@ -1,27 +1,128 @@
 # Installation into the usual places and a Debian package built with CPack.
 include(GNUInstallDirs)
 
-install(TARGETS quorvel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-if(TARGET quorvel-strip)
-  install(TARGETS quorvel-strip RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
+# The desktop entry and the AppStream metadata go by the program's
+# component id, the reverse of its domain name.
+set(QUORVEL_APP_ID org.example.quorvel)
+set(QUORVEL_CONTACT "Quorvel developers <quorvel@quorvel.example.org>")
+
+install(TARGETS quorvel quorvel-strip RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/resources/quorvel.desktop
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${PROJECT_SOURCE_DIR}/resources/quorvel.png
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quorvel)
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications
+        RENAME ${QUORVEL_APP_ID}.desktop)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/quorvel.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
+        RENAME ${QUORVEL_APP_ID}.metainfo.xml)
+foreach(size 16 24 32 48 64 128 256)
+  install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/quorvel-${size}.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+          RENAME quorvel.png)
+endforeach()
+install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/quorvel.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/quorvel-strip.bash-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+        RENAME quorvel-strip)
+
+# The documentation: the README, the changelog gzipped without name or time
+# stamp (so every build gives the same bytes), and the licence in Debian's
+# machine-readable copyright format, its text taken from LICENSE.
+set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/quorvel)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${doc_dir})
+
+# The changelog is kept by hand in CHANGELOG.md; the package carries it in
+# Debian's changelog format, one entry per "## VERSION - YYYY-MM-DD"
+# section, each "### Heading" a change with the list under it.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md)
+file(STRINGS ${PROJECT_SOURCE_DIR}/CHANGELOG.md changelog_lines)
+set(debian_changelog "")
+set(entry_trailer "")
+set(in_entry FALSE)
+foreach(line IN LISTS changelog_lines)
+  if(line MATCHES "^## ([^ ]+) - ([0-9]+)-([0-9]+)-([0-9]+)$")
+    string(APPEND debian_changelog "${entry_trailer}")
+    set(version ${CMAKE_MATCH_1})
+    set(year ${CMAKE_MATCH_2})
+    math(EXPR month "${CMAKE_MATCH_3} + 0")
+    math(EXPR day "${CMAKE_MATCH_4} + 0")
+    # The day of the week, by Zeller's congruence (0 is Saturday).
+    set(y ${year})
+    set(m ${month})
+    if(m LESS 3)
+      math(EXPR m "${m} + 12")
+      math(EXPR y "${y} - 1")
+    endif()
+    math(EXPR weekday "(${day} + 13 * (${m} + 1) / 5 + ${y} % 100 + ${y} % 100 / 4 + ${y} / 400 + 5 * (${y} / 100)) % 7")
+    set(weekdays Sat Sun Mon Tue Wed Thu Fri)
+    list(GET weekdays ${weekday} weekday)
+    math(EXPR month_index "${month} - 1")
+    set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+    list(GET months ${month_index} month_name)
+    string(APPEND debian_changelog "quorvel (${version}) unstable; urgency=medium\n\n")
+    set(entry_trailer
+        "\n -- ${QUORVEL_CONTACT}  ${weekday}, ${CMAKE_MATCH_4} ${month_name} ${year} 00:00:00 +0000\n\n")
+    set(in_entry TRUE)
+  elseif(NOT in_entry OR line STREQUAL "")
+  elseif(line MATCHES "^### (.*)$")
+    string(APPEND debian_changelog "  * ${CMAKE_MATCH_1}:\n")
+  elseif(line MATCHES "^- (.*)$")
+    string(APPEND debian_changelog "    - ${CMAKE_MATCH_1}\n")
+  elseif(line MATCHES "^  (.*)$")
+    string(APPEND debian_changelog "      ${CMAKE_MATCH_1}\n")
+  else()
+    string(APPEND debian_changelog "  * ${line}\n")
+  endif()
+endforeach()
+string(APPEND debian_changelog "${entry_trailer}")
+string(STRIP "${debian_changelog}" debian_changelog)
+file(WRITE ${PROJECT_BINARY_DIR}/changelog "${debian_changelog}\n")
+
+find_program(QUORVEL_GZIP gzip)
+if(QUORVEL_GZIP)
+  set(changelog_gz ${PROJECT_BINARY_DIR}/changelog.gz)
+  add_custom_command(
+    OUTPUT ${changelog_gz}
+    COMMAND ${QUORVEL_GZIP} -9 -n -c ${PROJECT_BINARY_DIR}/changelog > ${changelog_gz}
+    DEPENDS ${PROJECT_BINARY_DIR}/changelog
+    COMMENT "Compressing the changelog")
+  add_custom_target(quorvel_changelog ALL DEPENDS ${changelog_gz})
+  install(FILES ${changelog_gz} DESTINATION ${doc_dir})
+endif()
+
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
+string(FIND "${licence}" "Permission is hereby granted" grant)
+string(SUBSTRING "${licence}" ${grant} -1 licence)
+string(STRIP "${licence}" licence)
+string(REPLACE "\n\n" "\n.\n" licence "${licence}")
+string(REPLACE "\n" "\n " licence "${licence}")
+file(WRITE ${PROJECT_BINARY_DIR}/copyright
+"Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: Quorvel
+Upstream-Contact: ${QUORVEL_CONTACT}
+
+Files: *
+Copyright: 2026 The Quorvel developers
+License: MIT
+
+License: MIT
+ ${licence}
+")
+install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${doc_dir})
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quorvel)
-set(CPACK_PACKAGE_VENDOR "Quorvel developers")
-set(CPACK_PACKAGE_CONTACT "Quorvel developers <quorvel@localhost>")
+set(CPACK_PACKAGE_VENDOR "The Quorvel developers")
+set(CPACK_PACKAGE_CONTACT "${QUORVEL_CONTACT}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Hide a short text in a strip picture and read it back")
+# Lines of at most 79 characters: the package adds a space before each.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Quorvel turns a short text and three key numbers into a thin strip picture, every three\n\
-characters one pixel column, and reads the text back from the picture. It hides a\n\
-text from a casual look; it does not protect it. Includes quorvel-strip, the same\n\
-strips on the command line.")
+    "Quorvel turns a short text and three key numbers into a thin strip\n\
+picture, every three characters one pixel column, and reads the text back\n\
+from the picture. It hides a text from a casual look; it does not protect\n\
+it.\n\
+.\n\
+Includes quorvel-strip, which makes and reads the same strips on the\n\
+command line.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # Dependencies from the shared libraries the programs actually use.

@@ -1,8 +1,8 @@
 #include "forms/form2.h"
 
-#include <QIcon>
 #include <QPixmap>
 
+#include "forms/app_icon.h"
 #include "platform/clock.h"
 #include "platform/twips.h"
 #include "platform/windows.h"
@@ -18,7 +18,7 @@ double PixelsToTwips(int pixels) { return pixels * platform::TwipsPerPixel(); }
 Form2::Form2(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint) {
   setWindowTitle(QString());
-  setWindowIcon(QIcon(QStringLiteral(":/quorvel.png")));
+  setWindowIcon(AppIcon());
   QFont font(QStringLiteral("Arial"));
   font.setPointSizeF(8.4);
   setFont(font);

@@ -1,9 +1,8 @@
 #include "forms/frmmain.h"
 
-#include <QIcon>
-
 #include "cipher/keys.h"
 #include "cipher/strip.h"
+#include "forms/app_icon.h"
 #include "forms/form2.h"
 #include "platform/codepage_host.h"
 #include "platform/msgbox.h"
@@ -90,7 +89,7 @@ frmmain::frmmain(QWidget* parent) : QWidget(parent, Qt::Window) {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   setWindowTitle(QStringLiteral("Quorvel Encryption"));
-  setWindowIcon(QIcon(QStringLiteral(":/quorvel.png")));
+  setWindowIcon(AppIcon());
   setFont(Arial(9.6, true));
   setFixedSize(platform::TwipsToPixels(8160), platform::TwipsToPixels(5652));
 

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QApplication>
-#include <QIcon>
 #include <functional>
 
 #include "platform/process.h"
@@ -22,7 +21,6 @@ int RunApplication(int argc, char* argv[],
   IgnoreFileSizeLimitSignal();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quorvel"));
-  QApplication::setWindowIcon(QIcon(QStringLiteral(":/quorvel.png")));
 
   StartUpWindow window;
   if (!window.Form_Load()) return 1;

@@ -4,24 +4,35 @@
 Writes:
   resources/notice.bmp   685 x 361, 24-bit uncompressed bitmap, bottom-up rows
   resources/quorvel.ico  one 32 x 32 image, 4 bits per pixel, 16-colour palette
-  resources/quorvel.png  the same 32 x 32 image as a PNG
+  resources/icons/quorvel-N.png  the icon for desktops, N x N pixels for
+                         N = 16, 24, 32, 48, 64, 128 and 256, anti-aliased
+  resources/icons/quorvel.svg    the same icon, scalable
 
-Pillow only renders the notice text; the bitmap and icon bytes are laid out
-here with struct so the file layout is exactly what the program expects.
-The output is deterministic: running the script again gives identical files
-(as long as Pillow, FreeType and the Liberation fonts stay the same).
+The icon has one source, its shapes (SQUARE_* and STRIPE* below) on a
+32-unit grid: the 16-colour .ico samples them at pixel centres, each PNG size
+averages 4 x 4 samples per pixel with its edges snapped to whole pixels, and
+the SVG writes them as they are.
+
+Pillow only renders the notice text; the bitmap, icon and PNG bytes are laid
+out here with struct and zlib so the file layout is exactly what the program
+expects. The output is deterministic: running the script again gives
+identical files (as long as Pillow, FreeType, zlib and the Liberation fonts
+stay the same).
 
 Usage:  /usr/bin/python3 tools/draw_resources.py
 """
 
+import math
 import os
 import struct
 import sys
+import zlib
 
 from PIL import Image, ImageDraw, ImageFont
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 RES_DIR = os.path.join(ROOT, "resources")
+ICON_DIR = os.path.join(RES_DIR, "icons")
 
 FONT_DIRS = (
     "/usr/share/fonts/truetype/liberation",
@@ -276,14 +287,118 @@ def ico_bytes(idx, opaque):
     return header + entry + image
 
 
-def icon_png(idx, opaque):
-    img = Image.new("RGBA", (ICON_SIZE, ICON_SIZE), (0, 0, 0, 0))
-    px = img.load()
-    for y in range(ICON_SIZE):
-        for x in range(ICON_SIZE):
-            if opaque[y][x]:
-                px[x, y] = PALETTE16[idx[y][x]] + (255,)
-    return img
+ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
+SUPERSAMPLE = 4
+GRID = 32
+
+
+def icon_shapes(n):
+    """The icon's shapes for an n x n picture, edges snapped to whole pixels.
+
+    Returns (outer, inner, stripes): outer and inner are (lo, hi, radius)
+    rounded squares, stripes a list of ((x0, y0, x1, y1), rgb) rectangles,
+    all in pixels. Edges move away from the centre by whole pixels so the
+    picture stays symmetric; the rim is at least one pixel wide.
+    """
+    scale = n / GRID
+    centre = n / 2
+
+    def snap(v):
+        d = (v - GRID / 2) * scale
+        return centre + math.copysign(math.floor(abs(d) + 0.5), d)
+
+    rim = max(1, round(scale))
+    lo, hi = snap(SQUARE_MIN), snap(SQUARE_MAX + 1)
+    outer = (lo, hi, SQUARE_RADIUS * scale)
+    inner = (lo + rim, hi - rim, max(0.0, SQUARE_RADIUS * scale - rim))
+    stripes = [((snap(x0), snap(STRIPE_TOP), snap(x0 + STRIPE_W),
+                 snap(STRIPE_BOTTOM + 1)), PALETTE16[colour])
+               for x0, colour in STRIPES]
+    return outer, inner, stripes
+
+
+def _in_rounded(px, py, square):
+    lo, hi, r = square
+    if not (lo <= px < hi and lo <= py < hi):
+        return False
+    cx = min(max(px, lo + r), hi - r)
+    cy = min(max(py, lo + r), hi - r)
+    return (px - cx) ** 2 + (py - cy) ** 2 <= r * r
+
+
+def icon_rgba(n):
+    """The icon as n rows of n (r, g, b, a) pixels, anti-aliased."""
+    outer, inner, stripes = icon_shapes(n)
+    rim_rgb, fill_rgb = PALETTE16[GREY], PALETTE16[BLACK]
+    steps = [(i + 0.5) / SUPERSAMPLE for i in range(SUPERSAMPLE)]
+    total = SUPERSAMPLE * SUPERSAMPLE
+    rows = []
+    for y in range(n):
+        row = []
+        for x in range(n):
+            covered = 0
+            sums = [0, 0, 0]
+            for sy in steps:
+                py = y + sy
+                for sx in steps:
+                    px = x + sx
+                    if not _in_rounded(px, py, outer):
+                        continue
+                    rgb = fill_rgb if _in_rounded(px, py, inner) else rim_rgb
+                    for (x0, y0, x1, y1), colour in stripes:
+                        if x0 <= px < x1 and y0 <= py < y1:
+                            rgb = colour
+                    covered += 1
+                    for c in range(3):
+                        sums[c] += rgb[c]
+            if covered == 0:
+                row.append((0, 0, 0, 0))
+            else:
+                row.append(tuple((v + covered // 2) // covered for v in sums) +
+                           ((covered * 255 + total // 2) // total,))
+        rows.append(row)
+    return rows
+
+
+def png_bytes(rows):
+    """An 8-bit RGBA PNG, no metadata, every row unfiltered."""
+    h, w = len(rows), len(rows[0])
+
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+
+    raw = b"".join(b"\x00" + bytes(v for px in row for v in px)
+                   for row in rows)
+    return (b"\x89PNG\r\n\x1a\n" +
+            chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 6, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(raw, 9)) +
+            chunk(b"IEND", b""))
+
+
+def icon_svg():
+    def hex_rgb(rgb):
+        return "#%02x%02x%02x" % rgb
+
+    size = SQUARE_MAX + 1 - SQUARE_MIN
+    lines = [
+        '<?xml version="1.0" encoding="UTF-8"?>',
+        '<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" '
+        'viewBox="0 0 %d %d">' % (GRID, GRID, GRID, GRID),
+        '  <rect x="%d" y="%d" width="%d" height="%d" rx="%g" fill="%s"/>'
+        % (SQUARE_MIN, SQUARE_MIN, size, size, SQUARE_RADIUS,
+           hex_rgb(PALETTE16[GREY])),
+        '  <rect x="%d" y="%d" width="%d" height="%d" rx="%g" fill="%s"/>'
+        % (SQUARE_MIN + 1, SQUARE_MIN + 1, size - 2, size - 2,
+           SQUARE_RADIUS - 1, hex_rgb(PALETTE16[BLACK])),
+    ]
+    for x0, colour in STRIPES:
+        lines.append('  <rect x="%d" y="%d" width="%d" height="%d" fill="%s"/>'
+                     % (x0, STRIPE_TOP, STRIPE_W,
+                        STRIPE_BOTTOM + 1 - STRIPE_TOP,
+                        hex_rgb(PALETTE16[colour])))
+    lines.append("</svg>")
+    return ("\n".join(lines) + "\n").encode("ascii")
 
 
 # ---------------------------------------------------------------------------
@@ -304,11 +419,11 @@ def main():
     idx, opaque = icon_indices()
     write(os.path.join(RES_DIR, "quorvel.ico"), ico_bytes(idx, opaque))
 
-    png_path = os.path.join(RES_DIR, "quorvel.png")
-    icon_png(idx, opaque).save(png_path, format="PNG", optimize=False)
-    print("wrote %s (%d bytes)" % (os.path.relpath(png_path, ROOT),
-                                   os.path.getsize(png_path)))
-
+    os.makedirs(ICON_DIR, exist_ok=True)
+    for n in ICON_SIZES:
+        write(os.path.join(ICON_DIR, "quorvel-%d.png" % n),
+              png_bytes(icon_rgba(n)))
+    write(os.path.join(ICON_DIR, "quorvel.svg"), icon_svg())
 
 if __name__ == "__main__":
     main()

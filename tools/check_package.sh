@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Checks the Debian package that `make package` built: lintian with no error
+# or warning, the desktop entry, the AppStream metadata, both manual pages
+# rendered without a warning, every icon size, and the bash completion
+# answering `quorvel-strip enc<TAB>`. Fails at the first problem.
+#
+# Usage: tools/check_package.sh [PACKAGE.deb]   (default: build/quorvel_*_amd64.deb)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+deb=${1:-$(ls build/quorvel_*_amd64.deb)}
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+dpkg-deb -x "$deb" "$scratch"
+share=$scratch/usr/share
+
+fail() { echo "check_package: $*" >&2; exit 1; }
+
+echo "lintian $deb"
+lintian --fail-on error,warning --tag-display-limit 0 "$deb" | tee "$scratch.lintian"
+if grep -q '^[EW]:' "$scratch.lintian"; then rm -f "$scratch.lintian"; fail "lintian reports an error or warning"; fi
+rm -f "$scratch.lintian"
+
+desktop=$share/applications/org.example.quorvel.desktop
+desktop-file-validate "$desktop"
+appstreamcli validate --no-net "$share/metainfo/org.example.quorvel.metainfo.xml"
+
+for page in quorvel quorvel-strip; do
+  warnings=$(MANWIDTH=80 man --warnings -l "$share/man/man1/$page.1.gz" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "man --warnings on $page(1): $warnings"
+done
+
+for size in 16 24 32 48 64 128 256; do
+  icon=$share/icons/hicolor/${size}x${size}/apps/quorvel.png
+  [ -f "$icon" ] || fail "no ${size}x${size} icon"
+done
+[ -f "$share/icons/hicolor/scalable/apps/quorvel.svg" ] || fail "no scalable icon"
+
+# The completion, as bash-completion would load it, asked for `quorvel-strip enc<TAB>`.
+completion=$share/bash-completion/completions/quorvel-strip
+reply=$(bash -c '
+  source /usr/share/bash-completion/bash_completion
+  source "$1"
+  COMP_WORDS=(quorvel-strip enc) COMP_CWORD=1 COMP_LINE="quorvel-strip enc" COMP_POINT=17
+  _quorvel_strip quorvel-strip enc quorvel-strip
+  echo "${COMPREPLY[*]}"' _ "$completion")
+[ "$reply" = encode ] || fail "completion of \"quorvel-strip enc\" gave \"$reply\", not \"encode\""
+
+echo "check_package: $deb is clean"
