@@ -1,0 +1,115 @@
+#include "platform/strip_picture.h"
+
+#include "platform/paths.h"
+#include "platform/persistent_image.h"
+
+namespace quorvel::platform {
+
+namespace {
+
+// A language written in each known code page, to name the locale that
+// brings it.
+struct PageLocale {
+  int page;
+  const char* script;
+  const char* locale;
+};
+constexpr PageLocale kPageLocales[] = {
+    {1252, "Western European", "en_US.UTF-8"}, {874, "Thai", "th_TH.UTF-8"},
+    {1250, "Central European", "pl_PL.UTF-8"}, {1251, "Cyrillic", "ru_RU.UTF-8"},
+    {1253, "Greek", "el_GR.UTF-8"},            {1254, "Turkish", "tr_TR.UTF-8"},
+    {1255, "Hebrew", "he_IL.UTF-8"},           {1256, "Arabic", "ar_EG.UTF-8"},
+    {1257, "Baltic", "lt_LT.UTF-8"},           {1258, "Vietnamese", "vi_VN.UTF-8"},
+};
+
+// A character as a message shows it: itself in quotes and its code point,
+// a control character by its code point alone.
+QString DescribeCharacter(char32_t c) {
+  const QString hex = QString::number(static_cast<uint>(c), 16).toUpper().rightJustified(4, u'0');
+  if (c < 0x20 || (c >= 0x7F && c < 0xA0)) return QStringLiteral("U+") + hex;
+  const char32_t one[1] = {c};
+  return QStringLiteral("\"%1\" U+%2").arg(QString::fromUcs4(one, 1), hex);
+}
+
+// Where a character that has no code can be hidden instead.
+QString PageAdvice(char32_t c, const CodePage& page) {
+  for (const PageLocale& other : kPageLocales) {
+    if (other.page == page.Number() || c > 0xFFFF) continue;
+    if (FindCodePage(other.page)->Code(static_cast<char16_t>(c)) < 0) continue;
+    return QStringLiteral(
+               "Code page %1 (%2) has it: start Quorvel under a matching locale, such as "
+               "LANG=%3, or use quorvel-strip --codepage %1.")
+        .arg(QString::number(other.page), QLatin1StringView(other.script),
+             QLatin1StringView(other.locale));
+  }
+  return QStringLiteral("No code page Quorvel knows has it.");
+}
+
+const QString kNothingSaved = QStringLiteral(" Nothing was saved.");
+
+}  // namespace
+
+QString PicturePath() { return QStringLiteral("C:\\dpics\\pic.bmp"); }
+QString PictureFolder() { return QStringLiteral("c:\\dpics"); }
+QString DefaultKey() { return QStringLiteral("042"); }
+
+QString MakePictureFolder() {
+  QString error;
+  if (Dir(PictureFolder(), vbDirectory).isEmpty()) MkDir(PictureFolder(), &error);
+  return error;
+}
+
+QImage StripImage(const std::vector<Rgb>& columns, int height) {
+  PersistentImage image;
+  image.Resize(QSize(static_cast<int>(columns.size()), height));
+  DrawStrip(image, columns, height);
+  return image.Image();
+}
+
+QString EncodeRefusal(const EncodeFailure& failure, const QString& text, const CodePage& page) {
+  switch (failure.error) {
+    case EncodeError::kEmpty:
+      return QStringLiteral("The text is empty: there is nothing to hide.") + kNothingSaved;
+    case EncodeError::kTooLong:
+      return TooLongRefusal(text.size(), false);
+    case EncodeError::kNoCode:
+      break;
+  }
+  // Lines end at a line feed; every character before the refused one has a
+  // code, so each one is one column.
+  const qsizetype index = static_cast<qsizetype>(failure.position) - 1;
+  const qsizetype line_start = index > 0 ? text.lastIndexOf(u'\n', index - 1) + 1 : 0;
+  const qsizetype line = text.left(index).count(u'\n') + 1;
+  return QStringLiteral(
+             "The character %1 at line %2, column %3 has no code in code page %4, so it cannot "
+             "be hidden in the picture. %5")
+             .arg(DescribeCharacter(failure.character), QString::number(line),
+                  QString::number(index - line_start + 1), QString::number(page.Number()),
+                  PageAdvice(failure.character, page)) +
+         kNothingSaved;
+}
+
+QString TooLongRefusal(qsizetype length, bool at_least) {
+  return QStringLiteral(
+             "The text is too long to hide in one picture: it has %1%2 characters, a line break "
+             "counting as two, and a picture holds at most %3.")
+             .arg(at_least ? QStringLiteral("at least ") : QString(), QString::number(length),
+                  QString::number(kMaxTextLength)) +
+         kNothingSaved;
+}
+
+QString KeyRefusal(int index, const QString& text) {
+  return QStringLiteral("Key %1 \"%2\" is not a number from 0 to 255.")
+      .arg(QString::number(index), text);
+}
+
+QString DecodeRefusal(const DecodeFailure& failure, const QString& picture, int width) {
+  if (failure.error == DecodeError::kBadColour) {
+    return QStringLiteral("Column %1 of the picture %2 could not be read.")
+        .arg(QString::number(failure.column), picture);
+  }
+  return QStringLiteral("The picture %1 is %2 pixels wide, and a strip has at most %3 columns.")
+      .arg(picture, QString::number(width), QString::number(kMaxColumns));
+}
+
+}  // namespace quorvel::platform

@@ -1,0 +1,61 @@
+// The strip picture as the window and quorvel-strip both make and read it:
+// where it lives, how it is drawn and read back, and the words every
+// refusal is told in. Each program only frames these.
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <vector>
+
+#include "cipher/codepage.h"
+#include "cipher/keys.h"
+#include "cipher/strip.h"
+
+namespace quorvel::platform {
+
+// The picture's fixed program path and its folder (mapped as HostPath
+// does), and the text every key field starts with.
+QString PicturePath();
+QString PictureFolder();
+QString DefaultKey();
+
+// Makes the picture folder when it is missing; an existing file or folder
+// of that name counts as found. Returns the sentence that says why it could
+// not be made, or an empty string.
+QString MakePictureFolder();
+
+// Draws a strip on a surface as wide as the strip has columns (a picture
+// box or a bare image): the background, then each column as a line from the
+// top edge down to `bottom`, which is left out.
+template <typename Surface>
+void DrawStrip(Surface& surface, const std::vector<Rgb>& columns, int bottom) {
+  surface.Cls();
+  for (std::size_t x = 0; x < columns.size(); ++x) {
+    surface.Line(static_cast<int>(x), 0, static_cast<int>(x), bottom, Packed(columns[x]));
+  }
+}
+
+// The strip drawn on a white image `height` pixels high.
+QImage StripImage(const std::vector<Rgb>& columns, int height);
+
+// Reads the strip in a picture (a picture box or a bare image) with the
+// given inner width: the colour of row 0 of each column.
+template <typename Picture>
+DecodeResult DecodePicture(const KeyTriple& keys, float width, const Picture& picture,
+                           const CodePage& page) {
+  return DecodeStrip(
+      keys, width, [&picture](std::int32_t x) { return picture.Point(x, 0); }, page);
+}
+
+// What the user is told when a text cannot be hidden; `text` is the text as
+// encoded, a line break as CR LF. Ends with "Nothing was saved."
+QString EncodeRefusal(const EncodeFailure& failure, const QString& text, const CodePage& page);
+// The same for a text too long to read whole: it has at least `length`
+// characters.
+QString TooLongRefusal(qsizetype length, bool at_least);
+// A key text, 1 to 3, that is not a key.
+QString KeyRefusal(int index, const QString& text);
+// A picture whose strip cannot be read.
+QString DecodeRefusal(const DecodeFailure& failure, const QString& picture, int width);
+
+}  // namespace quorvel::platform
