@@ -17,8 +17,9 @@ double PixelsToTwips(int pixels) { return pixels * platform::TwipsPerPixel(); }
 
 Form2::Form2(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint) {
-  setWindowTitle(QString());
+  platform::KeepCaptionEmpty(this);
   setWindowIcon(AppIcon());
+  setPalette(platform::LightPalette());
   QFont font(QStringLiteral("Arial"));
   font.setPointSizeF(8.4);
   setFont(font);
@@ -32,11 +33,9 @@ Form2::Form2(QWidget* parent)
   PlaceTwips(Image1, 120, 600, PixelsToTwips(Image1->pixmap().width()),
              PixelsToTwips(Image1->pixmap().height()));
 
-  Command2 = new QPushButton(this);
-  Command2->setAutoDefault(false);
+  Command2 = new platform::CommandButton(QString(), this);
   PlaceTwips(Command2, 2640, 0, 75, 210);
-  Command1 = new QPushButton(QStringLiteral("X"), this);
-  Command1->setAutoDefault(false);
+  Command1 = new platform::CommandButton(QStringLiteral("X"), this);
   PlaceTwips(Command1, 120, 120, 320, 320);
   setTabOrder(Command2, Command1);
   Command1->setAccessibleName(QStringLiteral("Close notice"));

@@ -3,8 +3,9 @@
 #pragma once
 
 #include <QLabel>
-#include <QPushButton>
 #include <QWidget>
+
+#include "platform/commandbutton.h"
 
 namespace quorvel {
 
@@ -19,8 +20,8 @@ class Form2 : public QWidget {
   void Command1_Click();
 
   // Controls, in focus order, and the picture.
-  QPushButton* Command2;
-  QPushButton* Command1;
+  platform::CommandButton* Command2;
+  platform::CommandButton* Command1;
   QLabel* Image1;
 
   // Positions and sizes in twips, the window's own unit.

@@ -9,6 +9,7 @@
 #include "platform/paths.h"
 #include "platform/pictures.h"
 #include "platform/twips.h"
+#include "platform/windows.h"
 
 namespace quorvel {
 
@@ -39,11 +40,9 @@ QLabel* MakeLabel(QWidget* parent, const QString& caption, double left, double t
   return label;
 }
 
-QPushButton* MakeButton(QWidget* parent, const QString& caption, double left, double top,
-                        double width, double height, const QFont& font) {
-  auto* button = Place(new QPushButton(caption, parent), left, top, width, height, font);
-  button->setAutoDefault(false);
-  return button;
+platform::CommandButton* MakeButton(QWidget* parent, const QString& caption, double left,
+                                    double top, double width, double height, const QFont& font) {
+  return Place(new platform::CommandButton(caption, parent), left, top, width, height, font);
 }
 
 platform::PictureBox* MakePictureBox(QWidget* parent, double left, double top, double width,
@@ -91,6 +90,7 @@ frmmain::frmmain(QWidget* parent) : QWidget(parent, Qt::Window) {
   setWindowTitle(QStringLiteral("Quorvel Encryption"));
   setWindowIcon(AppIcon());
   setFont(Arial(9.6, true));
+  setPalette(platform::LightPalette());
   setFixedSize(platform::TwipsToPixels(8160), platform::TwipsToPixels(5652));
 
   const QFont f90 = Arial(9), f96 = Arial(9.6), f84 = Arial(8.4), f84b = Arial(8.4, true);
@@ -103,12 +103,13 @@ frmmain::frmmain(QWidget* parent) : QWidget(parent, Qt::Window) {
   txtDecrypt = Place(new platform::TextBox(this), 4125, 2325, 3885, 2535, f96);
   cmdDecrypt = MakeButton(this, QStringLiteral("Decrypt"), 4125, 4980, 1215, 345, f90);
 
-  FraKeys = Place(new QGroupBox(QStringLiteral("Encryption/Decryption keys"), this), 135, 240, 2580,
-                  1260, f96);
+  FraKeys = Place(new platform::Frame(QStringLiteral("Encryption/Decryption keys"), this), 135, 240,
+                  2580, 1260, f96);
   const double key_left[3] = {315, 1000, 1695};
   const double key_height[3] = {285, 315, 285};
   const double label_left[3] = {345, 1035, 1725};
-  const QColor label_colour[3] = {QColor(0xFF, 0, 0), QColor(0, 0x80, 0), QColor(0, 0, 0xC0)};
+  // Red, green and blue, each dark enough to read at 4.5:1 on the window.
+  const QColor label_colour[3] = {QColor(0xCC, 0, 0), QColor(0, 0x80, 0), QColor(0, 0, 0xC0)};
   for (int i = 0; i < 3; ++i) {
     const auto u = static_cast<std::size_t>(i);
     lblKeys[u] = MakeLabel(FraKeys, QStringLiteral("KEY %1").arg(i + 1), label_left[i], 435, 435,
@@ -122,8 +123,8 @@ frmmain::frmmain(QWidget* parent) : QWidget(parent, Qt::Window) {
     txtKeys[u]->SetText(QStringLiteral("042"));
   }
 
-  FraBitmap = Place(new QGroupBox(QStringLiteral("Load Encrypted Bitmap"), this), 2940, 240, 5040,
-                    1245, f96);
+  FraBitmap = Place(new platform::Frame(QStringLiteral("Load Encrypted Bitmap"), this), 2940, 240,
+                    5040, 1245, f96);
   lblFilename = MakeLabel(FraBitmap, QStringLiteral("File name:"), 180, 285, 740, 210, f84, true);
   txtFilename = Place(new platform::LineTextBox(FraBitmap), 195, 540, 3705, 330, f90);
   txtFilename->SetText(QStringLiteral("C:\\dpics\\pic.bmp"));

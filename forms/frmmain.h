@@ -3,14 +3,14 @@
 // with its "Decrypt" button.
 #pragma once
 
-#include <QGroupBox>
 #include <QLabel>
-#include <QPushButton>
 #include <QWidget>
 #include <array>
 #include <optional>
 
 #include "cipher/keys.h"
+#include "platform/commandbutton.h"
+#include "platform/frame.h"
 #include "platform/picturebox.h"
 #include "platform/textbox.h"
 
@@ -35,19 +35,19 @@ class frmmain : public QWidget {
   // Controls, in focus order.
   platform::TextBox* txtSrc;
   platform::PictureBox* pEncrypt;
-  QPushButton* CmdEncrypt;
+  platform::CommandButton* CmdEncrypt;
   platform::TextBox* txtDecrypt;
-  QPushButton* cmdDecrypt;
-  QGroupBox* FraKeys;
+  platform::CommandButton* cmdDecrypt;
+  platform::Frame* FraKeys;
   std::array<QLabel*, 3> lblKeys;
   std::array<platform::LineTextBox*, 3> txtKeys;
-  QGroupBox* FraBitmap;
+  platform::Frame* FraBitmap;
   QLabel* lblFilename;
   platform::LineTextBox* txtFilename;
-  QPushButton* cmdLoad;
+  platform::CommandButton* cmdLoad;
   platform::PictureBox* pDecrypt;
-  QPushButton* Command1;
-  QPushButton* Command2;
+  platform::CommandButton* Command1;
+  platform::CommandButton* Command2;
   QLabel* Label1;
 
  private:

@@ -60,6 +60,14 @@ void PictureBox::paintEvent(QPaintEvent*) {
            static_cast<int>((BackColor() >> 16) & 0xFF));
   painter.fillRect(rect(), QColor(back));
   painter.drawImage(0, 0, Synced().Image());
+  if (hasFocus()) {
+    // The focus mark: a dotted rectangle over the box's edge, drawn over the
+    // picture on the screen only; the persistent image keeps every pixel.
+    painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
+    painter.setBackgroundMode(Qt::OpaqueMode);
+    painter.setBackground(Qt::white);
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+  }
 }
 
 }  // namespace quorvel::platform

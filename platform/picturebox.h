@@ -1,6 +1,7 @@
 // A picture box: a borderless widget measured in pixels whose drawing and
 // assigned pictures land in a persistent image. That image is what Image()
-// returns, what Point() reads and what the widget paints.
+// returns, what Point() reads and what the widget paints. With the keyboard
+// focus the box shows a dotted rectangle over its edge.
 #pragma once
 
 #include <QString>

@@ -10,7 +10,8 @@
 namespace quorvel::platform {
 
 // A multi-line text box that wraps its lines and shows a vertical scroll bar
-// when the text is taller than the box. Tab moves the focus on.
+// when the text is taller than the box. Tab moves the focus on. Its edge is
+// a one-pixel line that stays visible at every display scale.
 class TextBox : public QPlainTextEdit {
  public:
   explicit TextBox(QWidget* parent = nullptr);
@@ -25,6 +26,7 @@ class TextBox : public QPlainTextEdit {
   void SetClickHandler(std::function<void()> handler) { click_ = std::move(handler); }
 
  protected:
+  bool event(QEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
@@ -33,7 +35,7 @@ class TextBox : public QPlainTextEdit {
   std::function<void()> click_;
 };
 
-// A single-line text box.
+// A single-line text box with no limit on the length of its text.
 class LineTextBox : public QLineEdit {
  public:
   explicit LineTextBox(QWidget* parent = nullptr);

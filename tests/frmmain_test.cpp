@@ -1,14 +1,19 @@
 #include "forms/frmmain.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTest>
+#include <cmath>
 
+#include "forms/form2.h"
 #include "platform/files.h"
 #include "platform/msgbox.h"
 #include "platform/pictures.h"
@@ -52,6 +57,22 @@ TEST_F(FrmMainTest, ControlsStandWhereTheLayoutPutsThem) {
   EXPECT_EQ(f.lblKeys[1]->pos(), QPoint(69, 29));
   EXPECT_EQ(f.lblKeys[2]->pos(), QPoint(115, 29));
   EXPECT_EQ(f.lblFilename->pos(), QPoint(12, 19));
+
+  // Each frame's top line runs through its caption, clear of its labels.
+  for (platform::Frame* frame : {f.FraKeys, f.FraBitmap}) {
+    const QImage shot = frame->grab().toImage();
+    const qreal ratio = shot.devicePixelRatio();
+    const int x = shot.width() - qRound(4 * ratio);
+    int row = 0;
+    while (row < shot.height() &&
+           shot.pixelColor(x, row) == frame->palette().color(QPalette::Window)) {
+      ++row;
+    }
+    EXPECT_LT(row / ratio, frame->fontMetrics().height()) << frame->title().toStdString();
+    for (const QLabel* label : frame->findChildren<QLabel*>()) {
+      EXPECT_GT(label->y(), row / ratio + 2) << label->text().toStdString();
+    }
+  }
 }
 
 TEST_F(FrmMainTest, CaptionsTextsAndFonts) {
@@ -65,17 +86,24 @@ TEST_F(FrmMainTest, CaptionsTextsAndFonts) {
   EXPECT_EQ(f.FraBitmap->title(), QStringLiteral("Load Encrypted Bitmap"));
   EXPECT_EQ(f.lblFilename->text(), QStringLiteral("File name:"));
   EXPECT_EQ(f.Label1->text(), QStringLiteral("Enter or paste the text:"));
-  const QColor colours[3] = {Qt::red, QColor(0, 0x80, 0), QColor(0, 0, 0xC0)};
   for (int i = 0; i < 3; ++i) {
     const auto u = static_cast<std::size_t>(i);
     EXPECT_EQ(f.lblKeys[u]->text(), QStringLiteral("KEY %1").arg(i + 1));
-    EXPECT_EQ(f.lblKeys[u]->palette().color(QPalette::WindowText), colours[i]);
+    // Each label is coloured in its key's channel (red, green, blue) alone.
+    const QColor c = f.lblKeys[u]->palette().color(QPalette::WindowText);
+    const int channels[3] = {c.red(), c.green(), c.blue()};
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(channels[k] > 0, k == i) << i;
     EXPECT_TRUE(f.lblKeys[u]->font().bold());
     EXPECT_EQ(f.txtKeys[u]->Text(), QStringLiteral("042"));
     EXPECT_EQ(f.txtKeys[u]->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
     EXPECT_DOUBLE_EQ(f.txtKeys[u]->font().pointSizeF(), 8.4);
   }
   EXPECT_EQ(f.txtFilename->Text(), QStringLiteral("C:\\dpics\\pic.bmp"));
+  // No single-line box cuts a long text.
+  for (platform::LineTextBox* box : {f.txtKeys[0], f.txtKeys[1], f.txtKeys[2], f.txtFilename}) {
+    box->insert(QString(40000, u'7'));
+    EXPECT_GT(box->Text().size(), 40000);
+  }
   EXPECT_FALSE(f.txtFilename->isEnabled());
   EXPECT_EQ(f.txtFilename->toolTip(), PicPath());
   EXPECT_EQ(f.txtSrc->Text(), QString());
@@ -260,6 +288,78 @@ TEST_F(FrmMainTest, EveryFocusableControlHasAnAccessibleName) {
   }
   // The captions are unchanged.
   EXPECT_EQ(form_->Command1->text(), QStringLiteral("Clear"));
+}
+
+// WCAG contrast ratio of two colours, from their relative luminance.
+double Contrast(const QColor& a, const QColor& b) {
+  auto luminance = [](const QColor& c) {
+    auto linear = [](double v) {
+      return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+  };
+  const double la = luminance(a), lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST_F(FrmMainTest, EveryTextReadsUnderADarkDesktopTheme) {
+  const QPalette before = QApplication::palette();
+  QPalette dark(Qt::white, QColor(0x35, 0x35, 0x35), QColor(0x50, 0x50, 0x50),
+                QColor(0x20, 0x20, 0x20), QColor(0x30, 0x30, 0x30), Qt::white, Qt::white,
+                QColor(0x2A, 0x2A, 0x2A), QColor(0x35, 0x35, 0x35));
+  QApplication::setPalette(dark);
+  frmmain f;
+  Form2 notice;
+  QApplication::setPalette(before);
+
+  QList<QWidget*> widgets = f.findChildren<QWidget*>() + notice.findChildren<QWidget*>();
+  int texts = 0;
+  for (QWidget* w : widgets) {
+    const QPalette p = w->palette();
+    const QPalette::ColorGroup group = w->isEnabled() ? QPalette::Active : QPalette::Disabled;
+    QPalette::ColorRole text = QPalette::WindowText, back = QPalette::Window;
+    if (qobject_cast<QAbstractButton*>(w)) {
+      text = QPalette::ButtonText;
+      back = QPalette::Button;
+    } else if (qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w)) {
+      text = QPalette::Text;
+      back = QPalette::Base;
+    } else if (!qobject_cast<QLabel*>(w) && !dynamic_cast<platform::Frame*>(w)) {
+      continue;
+    }
+    ++texts;
+    EXPECT_GE(Contrast(p.color(group, text), p.color(group, back)), 4.5)
+        << w->metaObject()->className() << " " << w->accessibleName().toStdString();
+  }
+  EXPECT_GE(texts, 21);
+}
+
+TEST_F(FrmMainTest, EnterPressesTheFocusedButton) {
+  frmmain& f = *form_;
+  f.show();
+  QApplication::setActiveWindow(&f);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+  for (const auto& [key, modifiers] :
+       {std::pair{Qt::Key_Return, Qt::NoModifier}, std::pair{Qt::Key_Enter, Qt::KeypadModifier}}) {
+    f.txtSrc->SetText(QStringLiteral("abc"));
+    f.Command1->setFocus();
+    QTest::keyClick(f.Command1, key, modifiers);
+    EXPECT_EQ(f.txtSrc->Text(), QString());
+  }
+  // In the text box Enter still starts a new line.
+  f.txtSrc->setFocus();
+  QTest::keyClicks(f.txtSrc, QStringLiteral("a"));
+  QTest::keyClick(f.txtSrc, Qt::Key_Return);
+  QTest::keyClicks(f.txtSrc, QStringLiteral("b"));
+  EXPECT_EQ(f.txtSrc->Text(), QStringLiteral("a\r\nb"));
+
+  // The strip box shows where the focus is, on the screen only.
+  const QImage image = f.pDecrypt->Image();
+  const QImage without = f.pDecrypt->grab().toImage();
+  f.pDecrypt->setFocus();
+  ASSERT_TRUE(f.pDecrypt->hasFocus());
+  EXPECT_NE(f.pDecrypt->grab().toImage(), without);
+  EXPECT_EQ(f.pDecrypt->Image(), image);
 }
 
 // At 120 dots per inch (12 twips per pixel) every control follows its twips.
