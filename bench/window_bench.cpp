@@ -24,6 +24,7 @@
 #include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "platform/pictures.h"
+#include "platform/strip_picture.h"
 
 namespace quorvel {
 namespace {
@@ -119,13 +120,9 @@ void BM_PartDrawStrip(benchmark::State& state) {
   if (!Prepare()) state.SkipWithError("the window did not save its strip");
   const EncodeResult strip = EncodeStrip(platform::ToU16(form->txtSrc->Text()),
                                          KeyTriple{{42, 42, 42}}, platform::ActiveCodePage());
-  const int columns = static_cast<int>(strip.columns.size());
   for (auto _ : state) {
-    form->pEncrypt->SetWidth(columns);
-    form->pEncrypt->Cls();
-    for (int x = 0; x < columns; ++x) {
-      form->pEncrypt->Line(x, 0, x, 8, Packed(strip.columns[static_cast<std::size_t>(x)]));
-    }
+    form->pEncrypt->SetWidth(static_cast<int>(strip.columns.size()));
+    platform::DrawStrip(*form->pEncrypt, strip.columns, 8);
   }
   SetBytes(state);
 }

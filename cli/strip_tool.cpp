@@ -16,6 +16,7 @@
 #include "platform/paths.h"
 #include "platform/persistent_image.h"
 #include "platform/pictures.h"
+#include "platform/strip_picture.h"
 
 #ifdef Q_OS_WIN
 #include <fcntl.h>
@@ -350,25 +351,13 @@ int Encode(const Options& o, const CodePage& page) {
     }
   }
 
-  // Drawn as the window draws its strip: the background, then each column
-  // as a line from the top to the bottom edge.
-  const int columns = static_cast<int>(strip.columns.size());
-  platform::PersistentImage image;
-  image.Resize(QSize(columns, o.height));
-  image.Cls();
-  for (int x = 0; x < columns; ++x) {
-    image.Line(x, 0, x, o.height, Packed(strip.columns[static_cast<std::size_t>(x)]));
-  }
-
   const QString output = o.output.value_or(DefaultPicture());
   if (platform::HostPath(output) == platform::HostPath(DefaultPicture())) {
-    const QString folder = QString::fromUtf16(kDefaultFolder);
-    if (platform::Dir(folder, platform::vbDirectory).isEmpty()) {
-      QString error;
-      if (!platform::MkDir(folder, &error)) return Fail(kExitFile, error + nothing_saved);
-    }
+    const QString error = platform::MakePictureFolder();
+    if (!error.isEmpty()) return Fail(kExitFile, error + nothing_saved);
   }
-  const platform::SaveResult saved = platform::SavePicture(image.Image(), output);
+  const platform::SaveResult saved =
+      platform::SavePicture(platform::StripImage(strip.columns, o.height), output);
   if (!saved.ok) return Fail(kExitFile, saved.error);
   return kExitOk;
 }
@@ -391,22 +380,9 @@ int Decode(const Options& o, const CodePage& page) {
 
   platform::PersistentImage image;
   image.SetPicture(picture.image);
-  const DecodeResult text = DecodeStrip(
-      *keys, static_cast<float>(image.Size().width()),
-      [&image](std::int32_t x) { return image.Point(x, 0); }, page);
-  if (!text.ok()) {
-    if (text.failure->error == DecodeError::kBadColour) {
-      return Fail(kExitRefused, QStringLiteral("Column %1 of the picture %2 could not be read.")
-                                    .arg(text.failure->column)
-                                    .arg(host));
-    }
-    return Fail(kExitRefused,
-                QStringLiteral("The picture %1 is %2 pixels wide, and a strip has at most %3 "
-                               "columns.")
-                    .arg(host)
-                    .arg(image.Size().width())
-                    .arg(kMaxColumns));
-  }
+  const int width = image.Size().width();
+  const DecodeResult text = platform::DecodePicture(*keys, static_cast<float>(width), image, page);
+  if (!text.ok()) return Fail(kExitRefused, platform::DecodeRefusal(*text.failure, host, width));
 
 #ifdef Q_OS_WIN
   _setmode(_fileno(stdout), _O_BINARY);

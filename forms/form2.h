@@ -24,10 +24,6 @@ class Form2 : public QWidget {
   platform::CommandButton* Command1;
   QLabel* Image1;
 
-  // Positions and sizes in twips, the window's own unit.
-  double WidthTwips() const { return width_; }
-  double HeightTwips() const { return height_; }
-
  private:
   void PlaceTwips(QWidget* w, double left, double top, double width, double height);
   double width_ = 8652;

@@ -8,6 +8,7 @@
 #include "platform/msgbox.h"
 #include "platform/paths.h"
 #include "platform/pictures.h"
+#include "platform/strip_picture.h"
 #include "platform/twips.h"
 #include "platform/windows.h"
 
@@ -50,35 +51,8 @@ platform::PictureBox* MakePictureBox(QWidget* parent, double left, double top, d
   auto* box = new platform::PictureBox(parent);
   box->setGeometry(platform::TwipsRect(left, top, width, height));
   box->SetBackColor(0xFFFFFF);
-  box->SetAutoSize(true);
   box->Cls();
   return box;
-}
-
-QString Character(char32_t c) {
-  if (c < 0x20 || (c >= 0x7F && c < 0xA0)) return QString();
-  const char32_t one[1] = {c};
-  return QString::fromUcs4(one, 1);
-}
-
-// What the user is told when a text cannot be hidden.
-QString DescribeEncodeFailure(const EncodeFailure& failure, qsizetype length, int code_page) {
-  if (failure.error == EncodeError::kTooLong) {
-    return QStringLiteral(
-               "The text is too long to hide in one picture: it has %1 characters, and a picture "
-               "holds at most %2. Nothing was saved.")
-        .arg(length)
-        .arg(kMaxTextLength);
-  }
-  const QString hex =
-      QString::number(static_cast<uint>(failure.character), 16).toUpper().rightJustified(4, u'0');
-  const QString shown = Character(failure.character);
-  return QStringLiteral(
-             "The character %1U+%2 at position %3 has no code in code page %4, so it cannot be "
-             "hidden in the picture. Nothing was saved.")
-      .arg(shown.isEmpty() ? QString() : QStringLiteral("\"%1\" ").arg(shown), hex)
-      .arg(failure.position)
-      .arg(code_page);
 }
 
 }  // namespace
@@ -120,14 +94,14 @@ frmmain::frmmain(QWidget* parent) : QWidget(parent, Qt::Window) {
     txtKeys[u] =
         Place(new platform::LineTextBox(FraKeys), key_left[i], 750, 510, key_height[i], f84);
     txtKeys[u]->setAlignment(Qt::AlignCenter);
-    txtKeys[u]->SetText(QStringLiteral("042"));
+    txtKeys[u]->SetText(platform::DefaultKey());
   }
 
   FraBitmap = Place(new platform::Frame(QStringLiteral("Load Encrypted Bitmap"), this), 2940, 240,
                     5040, 1245, f96);
   lblFilename = MakeLabel(FraBitmap, QStringLiteral("File name:"), 180, 285, 740, 210, f84, true);
   txtFilename = Place(new platform::LineTextBox(FraBitmap), 195, 540, 3705, 330, f90);
-  txtFilename->SetText(QStringLiteral("C:\\dpics\\pic.bmp"));
+  txtFilename->SetText(platform::PicturePath());
   txtFilename->setEnabled(false);
   txtFilename->setToolTip(platform::HostPath(txtFilename->Text()));
   cmdLoad = MakeButton(FraBitmap, QStringLiteral("Load"), 4050, 510, 780, 345, f84);
@@ -174,22 +148,16 @@ frmmain::frmmain(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(cmdLoad, &QPushButton::clicked, this, &frmmain::cmdLoad_Click);
   connect(Command1, &QPushButton::clicked, this, &frmmain::Command1_Click);
   connect(Command2, &QPushButton::clicked, this, &frmmain::Command2_Click);
-  txtSrc->SetClickHandler([this] { txtSrc_Click(); });
   txtSrc->setFocus();
 }
 
 bool frmmain::Form_Load() {
   ShowNoticeIfDue();
 
-  // The picture folder; an existing file or folder of that name counts.
-  const QString folder = QStringLiteral("c:\\dpics");
-  if (platform::Dir(folder, platform::vbDirectory).isEmpty()) {
-    QString error;
-    if (!platform::MkDir(folder, &error)) {
-      // Without its folder the program cannot save or load its picture.
-      MsgBox(error + QStringLiteral(" Quorvel cannot start without it."), platform::vbCritical);
-      return false;
-    }
+  // Without its folder the program cannot save or load its picture.
+  if (const QString error = platform::MakePictureFolder(); !error.isEmpty()) {
+    MsgBox(error + QStringLiteral(" Quorvel cannot start without it."), platform::vbCritical);
+    return false;
   }
   pDecrypt->ClearPicture();
   return true;
@@ -215,17 +183,12 @@ void frmmain::CmdEncrypt_Click() {
   const CodePage& page = platform::ActiveCodePage();
   const EncodeResult strip = EncodeStrip(platform::ToU16(source), *keys, page);
   if (!strip.ok()) {
-    MsgBox(DescribeEncodeFailure(*strip.failure, source.size(), page.Number()),
-           platform::vbExclamation, this);
+    MsgBox(platform::EncodeRefusal(*strip.failure, source, page), platform::vbExclamation, this);
     return;
   }
 
-  const int columns = static_cast<int>(strip.columns.size());
-  pEncrypt->SetWidth(columns);
-  pEncrypt->Cls();
-  for (int x = 0; x < columns; ++x) {
-    pEncrypt->Line(x, 0, x, 8, Packed(strip.columns[static_cast<std::size_t>(x)]));
-  }
+  pEncrypt->SetWidth(static_cast<int>(strip.columns.size()));
+  platform::DrawStrip(*pEncrypt, strip.columns, 8);
 
   const platform::SaveResult saved = platform::SavePicture(pEncrypt->Image(), txtFilename->Text());
   if (!saved.ok) {
@@ -250,9 +213,8 @@ void frmmain::cmdDecrypt_Click() {
     return;
   }
 
-  const DecodeResult text = DecodeStrip(
-      *keys, pDecrypt->ScaleWidth(), [this](std::int32_t x) { return pDecrypt->Point(x, 0); },
-      platform::ActiveCodePage());
+  const DecodeResult text =
+      platform::DecodePicture(*keys, pDecrypt->ScaleWidth(), *pDecrypt, platform::ActiveCodePage());
   if (!text.ok()) {
     MsgBox(QStringLiteral("Error"), platform::vbOKOnly, this);
     return;
@@ -274,7 +236,5 @@ void frmmain::cmdLoad_Click() {
 void frmmain::Command1_Click() { txtSrc->SetText(QString()); }
 
 void frmmain::Command2_Click() { txtDecrypt->SetText(QString()); }
-
-void frmmain::txtSrc_Click() {}
 
 }  // namespace quorvel

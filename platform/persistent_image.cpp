@@ -1,7 +1,6 @@
 #include "platform/persistent_image.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace quorvel::platform {
 
@@ -38,33 +37,14 @@ void PersistentImage::Draw(const PersistentImage& source) {
 
 void PersistentImage::Cls() { image_.fill(ToRgb(back_color_)); }
 
-void PersistentImage::Line(int x1, int y1, int x2, int y2, std::uint32_t packed) {
+void PersistentImage::Line(int x, int y1, int y2, std::uint32_t packed) {
+  if (x < 0 || x >= image_.width()) return;
   const QRgb colour = ToRgb(packed);
-  const int width = image_.width();
-  const int height = image_.height();
-  if (x1 == x2) {
-    // Vertical, as every strip column is: a straight run down one column.
-    if (x1 < 0 || x1 >= width) return;
-    const int step = y1 < y2 ? 1 : -1;
-    uchar* const bits = image_.bits();  // one look-up, not one per row
-    const qsizetype stride = image_.bytesPerLine();
-    for (int y = y1; y != y2; y += step) {
-      if (y >= 0 && y < height) reinterpret_cast<QRgb*>(bits + y * stride)[x1] = colour;
-    }
-    return;
-  }
-  // Bresenham's walk from the start point; the end point is left out.
-  const int dx = std::abs(x2 - x1), sx = x1 < x2 ? 1 : -1;
-  const int dy = -std::abs(y2 - y1), sy = y1 < y2 ? 1 : -1;
-  int err = dx + dy;
-  int x = x1, y = y1;
-  while (x != x2 || y != y2) {
-    if (x >= 0 && y >= 0 && x < width && y < height) {
-      reinterpret_cast<QRgb*>(image_.scanLine(y))[x] = colour;
-    }
-    const int e2 = 2 * err;
-    if (e2 >= dy) err += dy, x += sx;
-    if (e2 <= dx) err += dx, y += sy;
+  const int step = y1 < y2 ? 1 : -1;
+  uchar* const bits = image_.bits();  // one look-up, not one per row
+  const qsizetype stride = image_.bytesPerLine();
+  for (int y = y1; y != y2; y += step) {
+    if (y >= 0 && y < image_.height()) reinterpret_cast<QRgb*>(bits + y * stride)[x] = colour;
   }
 }
 

@@ -24,9 +24,10 @@ class PersistentImage {
   // Fills the whole image with the background colour.
   void Cls();
 
-  // A line from (x1, y1) to (x2, y2) in the packed colour, painted over what
-  // is there and clipped to the image. The end point itself is not painted.
-  void Line(int x1, int y1, int x2, int y2, std::uint32_t packed);
+  // A vertical line down column x from row y1 to row y2 in the packed
+  // colour, painted over what is there and clipped to the image. The end
+  // point itself is not painted. Strips draw no other lines.
+  void Line(int x, int y1, int y2, std::uint32_t packed);
 
   // Makes a picture the content: its size, and its colour channels exactly
   // as stored (an alpha channel is ignored; palette pictures give their

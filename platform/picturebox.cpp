@@ -28,22 +28,14 @@ void PictureBox::Cls() {
   update();
 }
 
-void PictureBox::Line(int x1, int y1, int x2, int y2, std::uint32_t packed) {
-  Synced().Line(x1, y1, x2, y2, packed);
+void PictureBox::Line(int x, int y1, int y2, std::uint32_t packed) {
+  Synced().Line(x, y1, y2, packed);
   update();
 }
 
 void PictureBox::SetPicture(const QImage& picture) {
-  if (auto_size_) {
-    image_.SetPicture(picture);
-    resize(image_.Size());
-  } else {
-    PersistentImage loaded;
-    loaded.SetPicture(picture);
-    PersistentImage& image = Synced();
-    image.Cls();
-    image.Draw(loaded);
-  }
+  image_.SetPicture(picture);
+  resize(image_.Size());
   has_picture_ = true;
   update();
 }

@@ -20,27 +20,23 @@ class PictureBox : public QWidget {
   void SetBackColor(std::uint32_t packed);
   std::uint32_t BackColor() const { return image_.BackColor(); }
 
-  // With AutoSize, assigning a picture resizes the box to it.
-  void SetAutoSize(bool on) { auto_size_ = on; }
-  bool AutoSize() const { return auto_size_; }
-
   // The outer width in pixels; the persistent image follows it, keeping what
   // still fits and showing the background colour elsewhere.
   void SetWidth(int pixels);
 
   // Inner width in the box's own unit, the pixel.
   float ScaleWidth() const { return static_cast<float>(Synced().Size().width()); }
-  float ScaleHeight() const { return static_cast<float>(Synced().Size().height()); }
 
   void Cls();
-  void Line(int x1, int y1, int x2, int y2, std::uint32_t packed);
+  // A vertical line from (x, y1) down to (x, y2), which is left out.
+  void Line(int x, int y1, int y2, std::uint32_t packed);
 
   // The persistent image exactly as drawn, in QImage::Format_RGB32.
   const QImage& Image() const { return Synced().Image(); }
 
-  // Makes a picture the content of the box, its channel values unchanged.
-  // With AutoSize the box takes its size; otherwise it is drawn from the
-  // top-left corner and cut at the box's edges.
+  // Makes a picture the content of the box, its channel values unchanged,
+  // and sizes the box to it (both of the window's boxes size themselves to
+  // their picture).
   void SetPicture(const QImage& picture);
 
   // Sets the picture to none: the image shows the background colour.
@@ -64,7 +60,6 @@ class PictureBox : public QWidget {
   PersistentImage& Synced();
 
   mutable PersistentImage image_;
-  bool auto_size_ = false;
   bool has_picture_ = false;
   QString tag_;
 };

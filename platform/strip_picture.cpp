@@ -15,11 +15,16 @@ struct PageLocale {
   const char* locale;
 };
 constexpr PageLocale kPageLocales[] = {
-    {1252, "Western European", "en_US.UTF-8"}, {874, "Thai", "th_TH.UTF-8"},
-    {1250, "Central European", "pl_PL.UTF-8"}, {1251, "Cyrillic", "ru_RU.UTF-8"},
-    {1253, "Greek", "el_GR.UTF-8"},            {1254, "Turkish", "tr_TR.UTF-8"},
-    {1255, "Hebrew", "he_IL.UTF-8"},           {1256, "Arabic", "ar_EG.UTF-8"},
-    {1257, "Baltic", "lt_LT.UTF-8"},           {1258, "Vietnamese", "vi_VN.UTF-8"},
+    {1252, "Western European", "en_US.UTF-8"},
+    {874, "Thai", "th_TH.UTF-8"},
+    {1250, "Central European", "pl_PL.UTF-8"},
+    {1251, "Cyrillic", "ru_RU.UTF-8"},
+    {1253, "Greek", "el_GR.UTF-8"},
+    {1254, "Turkish", "tr_TR.UTF-8"},
+    {1255, "Hebrew", "he_IL.UTF-8"},
+    {1256, "Arabic", "ar_EG.UTF-8"},
+    {1257, "Baltic", "lt_LT.UTF-8"},
+    {1258, "Vietnamese", "vi_VN.UTF-8"},
 };
 
 // A character as a message shows it: itself in quotes and its code point,

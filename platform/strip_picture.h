@@ -31,7 +31,7 @@ template <typename Surface>
 void DrawStrip(Surface& surface, const std::vector<Rgb>& columns, int bottom) {
   surface.Cls();
   for (std::size_t x = 0; x < columns.size(); ++x) {
-    surface.Line(static_cast<int>(x), 0, static_cast<int>(x), bottom, Packed(columns[x]));
+    surface.Line(static_cast<int>(x), 0, bottom, Packed(columns[x]));
   }
 }
 

