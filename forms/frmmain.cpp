@@ -187,7 +187,7 @@ bool frmmain::Form_Load() {
     QString error;
     if (!platform::MkDir(folder, &error)) {
       // Without its folder the program cannot save or load its picture.
-      MsgBox(error + QStringLiteral(" Quorvel cannot start without it."), platform::vbCritical);
+      platform::StartUpFailure(error + QStringLiteral(" Quorvel cannot start without it."));
       return false;
     }
   }
