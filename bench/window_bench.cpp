@@ -13,6 +13,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QImage>
 #include <QTemporaryDir>
@@ -111,6 +112,21 @@ void BM_WindowLoadDecryptUnbroken(benchmark::State& state) {
   // The worded strip back at the picture path, for the other benchmarks.
   form->CmdEncrypt_Click();
   SetBytes(state);
+}
+
+// Pasting 300,000 characters without a space into the emptied text box of
+// the shown window and pressing Encrypt, up to the "too long" message.
+void BM_WindowPasteUnbrokenEncrypt(benchmark::State& state) {
+  QApplication::clipboard()->setText(QString(300000, u'x'));
+  unbroken->show();
+  for (auto _ : state) {
+    unbroken->txtSrc->SetText(QString());
+    unbroken->txtSrc->paste();
+    QApplication::processEvents();  // the box is drawn
+    unbroken->CmdEncrypt_Click();
+  }
+  unbroken->hide();
+  if (!last_message.contains(QStringLiteral("300000"))) state.SkipWithError("no \"too long\"");
 }
 
 void BM_QtLoadBmp(benchmark::State& state) {
@@ -220,6 +236,7 @@ BENCHMARK(BM_WindowEncode)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QtSaveBmp)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WindowLoadDecrypt)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WindowLoadDecryptUnbroken)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowPasteUnbrokenEncrypt)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QtLoadBmp)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PartReadTextBox)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PartEncodeStrip)->UseRealTime()->Unit(benchmark::kMillisecond);
