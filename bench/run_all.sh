@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every benchmark and prints the figures with their targets: the
-# cipher, the window's encode and load paths against plain Qt, and
-# start-up against a bare Qt program. Each figure is the median of repeated
+# cipher, the window's encode and load paths against plain Qt, Load and
+# Decrypt of an unbroken text against a worded one, and start-up against a
+# bare Qt program. Each figure is the median of repeated
 # runs; each ratio compares two sides measured in the same run.
 #
 # Usage: bench/run_all.sh [--quick] [BUILD_DIR]

@@ -4,13 +4,16 @@
 //    strip, the atomic BMP save) but showing its message, against saving the
 //    same finished image with QImage::save.
 //  - Load and Decrypt: cmdLoad_Click and cmdDecrypt_Click, against loading
-//    the same BMP with QImage::load.
+//    the same BMP with QImage::load; and the same for a text of as many
+//    characters without a space or line break, which the text box must lay
+//    out as one line, against the worded text.
 // The Part benchmarks time the steps of those paths one by one, to show
 // where the time goes. Everything runs on Qt's offscreen platform in a
 // private data folder.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QImage>
 #include <QTemporaryDir>
@@ -33,6 +36,7 @@ constexpr std::size_t kLength = kMaxTextLength;  // 98,301 characters
 const QString kPicture = QStringLiteral("C:\\dpics\\pic.bmp");
 
 frmmain* form = nullptr;
+frmmain* unbroken = nullptr;  // a second window, for the unbroken text
 QString last_message;
 
 QString FloorPath() { return platform::HostPath(QStringLiteral("C:\\dpics\\floor.bmp")); }
@@ -82,6 +86,48 @@ void BM_WindowLoadDecrypt(benchmark::State& state) {
     state.SkipWithError("Decrypt did not give the text back");
   }
   SetBytes(state);
+}
+
+// The sample text with every character that is not a letter or digit (the
+// spaces and line breaks among them) replaced by a letter.
+QString UnbrokenText() {
+  QString text = platform::FromU16(bench::SampleText(kLength));
+  for (QChar& c : text) {
+    if (!c.isLetterOrNumber()) c = u'x';
+  }
+  return text;
+}
+
+void BM_WindowLoadDecryptUnbroken(benchmark::State& state) {
+  if (!Prepare()) state.SkipWithError("the window did not save its strip");
+  unbroken->txtSrc->SetText(UnbrokenText());
+  unbroken->CmdEncrypt_Click();
+  if (last_message != QStringLiteral("Done.")) state.SkipWithError("Encrypt did not finish");
+  for (auto _ : state) {
+    unbroken->cmdLoad_Click();
+    unbroken->cmdDecrypt_Click();
+  }
+  if (unbroken->txtDecrypt->Text() != unbroken->txtSrc->Text()) {
+    state.SkipWithError("Decrypt did not give the text back");
+  }
+  // The worded strip back at the picture path, for the other benchmarks.
+  form->CmdEncrypt_Click();
+  SetBytes(state);
+}
+
+// Pasting 300,000 characters without a space into the emptied text box of
+// the shown window and pressing Encrypt, up to the "too long" message.
+void BM_WindowPasteUnbrokenEncrypt(benchmark::State& state) {
+  QApplication::clipboard()->setText(QString(300000, u'x'));
+  unbroken->show();
+  for (auto _ : state) {
+    unbroken->txtSrc->SetText(QString());
+    unbroken->txtSrc->paste();
+    QApplication::processEvents();  // the box is drawn
+    unbroken->CmdEncrypt_Click();
+  }
+  unbroken->hide();
+  if (!last_message.contains(QStringLiteral("300000"))) state.SkipWithError("no \"too long\"");
 }
 
 void BM_QtLoadBmp(benchmark::State& state) {
@@ -186,6 +232,8 @@ void BM_PartShowText(benchmark::State& state) {
 BENCHMARK(BM_WindowEncode)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QtSaveBmp)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WindowLoadDecrypt)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowLoadDecryptUnbroken)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowPasteUnbrokenEncrypt)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QtLoadBmp)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PartReadTextBox)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PartEncodeStrip)->UseRealTime()->Unit(benchmark::kMillisecond);
@@ -216,6 +264,8 @@ int main(int argc, char** argv) {
       [](const quorvel::platform::MessageRecord& m) { quorvel::last_message = m.prompt; });
   auto window = std::make_unique<quorvel::frmmain>();
   quorvel::form = window.get();
+  auto second = std::make_unique<quorvel::frmmain>();
+  quorvel::unbroken = second.get();
 
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

@@ -18,9 +18,14 @@
 #include "platform/pictures.h"
 #include "platform/strip_picture.h"
 
-#ifdef Q_OS_WIN
+#include <algorithm>
+#include <cerrno>
+
 #include <fcntl.h>
+#ifdef Q_OS_WIN
 #include <io.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace quorvel::cli {
@@ -49,14 +54,21 @@ inline constexpr int kMinHeight = 1;
 inline constexpr int kMaxHeight = 1024;
 static_assert(static_cast<qint64>(kMaxColumns) * kMaxHeight <= platform::kMaxPicturePixels);
 
-void WriteLine(std::FILE* stream, const QString& text) {
-  const QByteArray bytes = (text + u'\n').toUtf8();
-  std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-  std::fflush(stream);
+// Writes the text as UTF-8 (file names in it as their bytes); false when
+// it could not be written.
+bool Write(std::FILE* stream, const QString& text) {
+  const QByteArray bytes = platform::FileNameBytes(text);
+  const auto size = static_cast<std::size_t>(bytes.size());
+  const bool written = std::fwrite(bytes.constData(), 1, size, stream) == size;
+  return std::fflush(stream) == 0 && written;
 }
 
+void WriteLine(std::FILE* stream, const QString& text) { Write(stream, text + u'\n'); }
+
+std::FILE* error_stream = stderr;
+
 int Fail(int status, const QString& message) {
-  WriteLine(stderr, QStringLiteral("quorvel-strip: ") + message);
+  WriteLine(error_stream, QStringLiteral("quorvel-strip: ") + message);
   return status;
 }
 
@@ -266,39 +278,68 @@ QString DescribeCharacter(char32_t c) {
   return Quoted(QString::fromUcs4(one, 1)) + QStringLiteral(" U+") + hex;
 }
 
+// The most bytes a text that fits in a picture can take: three for each
+// UTF-16 unit (a line feed is one byte for the two units of CR LF, a
+// character outside the basic plane four bytes for two units), and a byte
+// order mark. A text of more bytes is too long; no more than one byte past
+// this is read.
+inline constexpr qsizetype kMaxTextBytes = 3 * static_cast<qsizetype>(kMaxTextLength) + 3;
+
 struct ReadText {
-  QByteArray bytes;
-  QString name;   // "standard input" or the file name, for messages
-  QString error;  // set when the text could not be read
+  QByteArray bytes;  // at most kMaxTextBytes + 1: more means too long
+  QString name;      // "standard input" or the file name, for messages
+  QString error;     // set when the text could not be read
 };
 
 ReadText ReadTextInput(const std::optional<QString>& file) {
   ReadText text;
-  if (!file || *file == QStringLiteral("-")) {
+  int fd = 0;
+  const bool from_stdin = !file || *file == QStringLiteral("-");
+  const QString what = from_stdin
+                           ? QStringLiteral("Standard input")
+                           : QStringLiteral("The text file %1").arg(file.value_or(QString()));
+  if (from_stdin) {
     text.name = QStringLiteral("standard input");
 #ifdef Q_OS_WIN
     _setmode(_fileno(stdin), _O_BINARY);
 #endif
-    char buffer[1 << 16];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) {
-      text.bytes.append(buffer, static_cast<qsizetype>(n));
-    }
-    if (std::ferror(stdin)) text.error = QStringLiteral("Standard input could not be read.");
-    return text;
-  }
-  text.name = *file;
-  QFile in(*file);
-  if (!in.open(QIODevice::ReadOnly)) {
-    text.error =
-        QStringLiteral("The text file %1 could not be read: %2.").arg(*file, in.errorString());
   } else {
-    text.bytes = in.readAll();
-    if (in.error() != QFileDevice::NoError) {
-      text.error =
-          QStringLiteral("The text file %1 could not be read: %2.").arg(*file, in.errorString());
+    text.name = *file;
+#ifdef Q_OS_WIN
+    fd = _wopen(reinterpret_cast<const wchar_t*>(file->utf16()), _O_RDONLY | _O_BINARY);
+#else
+    fd = ::open(platform::FileNameBytes(*file).constData(), O_RDONLY | O_CLOEXEC);
+#endif
+    if (fd < 0) {
+      text.error = QStringLiteral("%1 could not be read: %2.").arg(what, qt_error_string(errno));
+      return text;
     }
   }
+  // In pieces, up to one byte past the limit: an endless input (a device, a
+  // pipe that never ends) is cut there.
+  constexpr qsizetype kPiece = 1 << 16;
+  while (text.bytes.size() <= kMaxTextBytes) {
+    const qsizetype have = text.bytes.size();
+    const qsizetype want = std::min(kPiece, kMaxTextBytes + 1 - have);
+    text.bytes.resize(have + want);
+#ifdef Q_OS_WIN
+    const qsizetype got = _read(fd, text.bytes.data() + have, static_cast<unsigned>(want));
+#else
+    const qsizetype got = ::read(fd, text.bytes.data() + have, static_cast<std::size_t>(want));
+#endif
+    const int error = errno;
+    text.bytes.resize(have + std::max<qsizetype>(got, 0));
+    if (got == 0) break;
+    if (got < 0 && error != EINTR) {
+      text.error = QStringLiteral("%1 could not be read: %2.").arg(what, qt_error_string(error));
+      break;
+    }
+  }
+#ifdef Q_OS_WIN
+  if (fd != 0) _close(fd);
+#else
+  if (fd != 0) ::close(fd);
+#endif
   return text;
 }
 
@@ -310,18 +351,35 @@ int Encode(const Options& o, const CodePage& page) {
 
   ReadText input = ReadTextInput(o.file);
   if (!input.error.isEmpty()) return Fail(kExitFile, input.error + nothing_saved);
-  if (const std::optional<qsizetype> bad = FirstInvalidUtf8(input.bytes)) {
+  // More bytes than a text that fits can take: too long, though its length
+  // is not known. A character cut by the end of what was read still counts.
+  const bool cut = input.bytes.size() > kMaxTextBytes;
+  std::optional<qsizetype> bad = FirstInvalidUtf8(input.bytes);
+  qsizetype cut_character = 0;
+  if (cut && bad && *bad + 4 > input.bytes.size()) {
+    input.bytes.truncate(*bad);
+    bad.reset();
+    cut_character = 1;
+  }
+  if (bad) {
     const qsizetype line = input.bytes.left(*bad).count('\n') + 1;
     return Fail(kExitRefused,
                 QStringLiteral("The text in %1 is not valid UTF-8: byte %2 (line %3) does not "
                                "belong to a character.")
-                        .arg(input.name)
-                        .arg(*bad + 1)
-                        .arg(line) +
+                        .arg(input.name, QString::number(*bad + 1), QString::number(line)) +
                     nothing_saved);
   }
   if (input.bytes.startsWith("\xEF\xBB\xBF")) input.bytes.remove(0, 3);
   const QString text = ToProgramLineBreaks(QString::fromUtf8(input.bytes));
+  if (cut) {
+    return Fail(kExitRefused,
+                QStringLiteral("The text is too long to hide in one picture: it has at least %1 "
+                               "characters, a line break counting as two, and a picture holds at "
+                               "most %2.")
+                        .arg(QString::number(text.size() + cut_character),
+                             QString::number(kMaxTextLength)) +
+                    nothing_saved);
+  }
 
   const EncodeResult strip = EncodeStrip(platform::ToU16(text), *keys, page);
   if (!strip.ok()) {
@@ -397,20 +455,24 @@ int Decode(const Options& o, const CodePage& page) {
 
 }  // namespace
 
-int RunStripTool(const QStringList& args) {
+int RunStripTool(const QStringList& args, std::FILE* errors) {
+  error_stream = errors;
   const auto parsed = Parse(args);
   if (const auto* problem = std::get_if<UsageProblem>(&parsed)) return FailUsage(problem->text);
   const Options& o = std::get<Options>(parsed);
 
   switch (o.command) {
-    case Command::kHelp: {
-      const QByteArray help = HelpText().toUtf8();
-      std::fwrite(help.constData(), 1, static_cast<std::size_t>(help.size()), stdout);
+    case Command::kHelp:
+    case Command::kVersion: {
+      const QString shown = o.command == Command::kHelp
+                                ? HelpText()
+                                : QStringLiteral("quorvel-strip " QUORVEL_VERSION "\n");
+      if (!Write(stdout, shown)) {
+        return Fail(kExitFile, QStringLiteral("Standard output could not be written: %1.")
+                                   .arg(qt_error_string(errno)));
+      }
       return kExitOk;
     }
-    case Command::kVersion:
-      WriteLine(stdout, QStringLiteral("quorvel-strip " QUORVEL_VERSION));
-      return kExitOk;
     case Command::kEncode:
     case Command::kDecode:
       break;

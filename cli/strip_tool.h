@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QStringList>
+#include <cstdio>
 
 namespace quorvel::cli {
 
@@ -20,7 +21,7 @@ inline constexpr char16_t kDefaultFolder[] = u"c:\\dpics";
 
 // Runs the command line `args` (without the program name), writing the
 // decoded text, help or version to standard output and one line per
-// problem to standard error. Returns the exit status.
-int RunStripTool(const QStringList& args);
+// problem to `errors` (standard error). Returns the exit status.
+int RunStripTool(const QStringList& args, std::FILE* errors = stderr);
 
 }  // namespace quorvel::cli

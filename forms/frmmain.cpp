@@ -156,7 +156,7 @@ bool frmmain::Form_Load() {
 
   // Without its folder the program cannot save or load its picture.
   if (const QString error = platform::MakePictureFolder(); !error.isEmpty()) {
-    MsgBox(error + QStringLiteral(" Quorvel cannot start without it."), platform::vbCritical);
+    platform::StartUpFailure(error + QStringLiteral(" Quorvel cannot start without it."));
     return false;
   }
   pDecrypt->ClearPicture();

@@ -2,7 +2,10 @@
 
 #include <QMessageBox>
 #include <QWidget>
+#include <cstdio>
 #include <utility>
+
+#include "platform/paths.h"
 
 namespace quorvel::platform {
 
@@ -39,6 +42,13 @@ void MsgBox(const QString& prompt, int buttons, QWidget* parent) {
   QMessageBox box(IconFor(buttons), record.title, prompt, QMessageBox::Ok, parent);
   box.setTextFormat(Qt::PlainText);
   box.exec();
+}
+
+void StartUpFailure(const QString& prompt) {
+  const QByteArray line = FileNameBytes(QStringLiteral("quorvel: ") + prompt + u'\n');
+  std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stderr);
+  std::fflush(stderr);
+  MsgBox(prompt, vbCritical);
 }
 
 MessageHandler SetMessageHandler(MessageHandler handler) {

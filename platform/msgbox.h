@@ -26,6 +26,11 @@ struct MessageRecord {
 // asks for, and the application title; returns when it is closed.
 void MsgBox(const QString& prompt, int buttons = vbOKOnly, QWidget* parent = nullptr);
 
+// A failure that ends the program at start-up: written to standard error as
+// one line "quorvel: <prompt>" (where no screen shows the box, that line is
+// all there is to see), then shown as MsgBox(prompt, vbCritical).
+void StartUpFailure(const QString& prompt);
+
 // Replaces the modal dialog by a handler (tests record the messages without
 // blocking). An empty handler restores the dialog. Returns the previous one.
 using MessageHandler = std::function<void(const MessageRecord&)>;

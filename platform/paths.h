@@ -1,11 +1,13 @@
 // The program's fixed paths are written as Windows paths ("C:\dpics\pic.bmp").
 // On Windows they are used as written. Elsewhere a path X:\a\b maps to
 // $XDG_DATA_HOME/quorvel/drive_x/a/b (~/.local/share when XDG_DATA_HOME is
-// unset or not absolute), the drive letter matched without case and each
+// unset or not absolute, the home folder from the account database when HOME
+// is unset or empty), the drive letter matched without case and each
 // backslash (or slash) a folder separator. Paths without a drive letter are
 // host paths already and are used as they are.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace quorvel::platform {
@@ -26,5 +28,20 @@ QString Dir(const QString& pattern, int attributes = 0);
 // failure returns false and sets `error` to a sentence naming the host
 // folder and the reason.
 bool MkDir(const QString& program_path, QString* error);
+
+// File names are bytes to the system, and need not be UTF-8. A name read as
+// bytes (a command-line argument, an environment variable) becomes a string
+// by FileNameFromBytes: its UTF-8 characters decoded, and each byte that
+// does not belong to one kept as the unpaired surrogate U+DC80 to U+DCFF
+// (no UTF-8 text decodes to one). FileNameBytes gives exactly those bytes
+// back, and is what a file name goes to the system as (Qt's own conversion
+// turns such bytes into U+FFFD, which names another file).
+QString FileNameFromBytes(const QByteArray& bytes);
+QByteArray FileNameBytes(const QString& name);
+
+// The length of the well-formed UTF-8 sequence at the start of `bytes` (1 to
+// 4), or 0 when none starts there: a lone continuation byte, a cut sequence,
+// an overlong form, a surrogate or a value past U+10FFFF.
+int Utf8SequenceLength(const char* bytes, qsizetype size);
 
 }  // namespace quorvel::platform

@@ -1,7 +1,9 @@
 #include "platform/textbox.h"
 
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <limits>
 
@@ -20,6 +22,59 @@ TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
   connect(this, &QPlainTextEdit::textChanged, this, [this] {
     if (!setting_) exact_.reset();
   });
+  // The document announces a change before it lays the change out.
+  connect(document(), &QTextDocument::contentsChange, this, &TextBox::ContentsChange);
+}
+
+bool TextBox::HasLongRun(QStringView text) {
+  qsizetype run_start = 0;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar c = text[i];
+    if (c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator) {
+      run_start = i + 1;
+      continue;
+    }
+    // A letter or digit after spaces that follow a letter or digit starts a
+    // new word. Other spaces (before punctuation, after an opening bracket,
+    // no-break spaces) do not always allow a break, so they do not count.
+    if (c.isLetterOrNumber() && i > 0 && (text[i - 1] == u' ' || text[i - 1] == u'\t')) {
+      qsizetype j = i - 1;
+      while (j > run_start && (text[j] == u' ' || text[j] == u'\t')) --j;
+      if (text[j].isLetterOrNumber()) run_start = i;
+    }
+    if (i - run_start >= kLongestWordWrapped && c != u' ' && c != u'\t') return true;
+  }
+  return false;
+}
+
+void TextBox::WrapAnywhere(bool long_run) {
+  const QTextOption::WrapMode mode =
+      long_run ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere;
+  if (wordWrapMode() != mode) setWordWrapMode(mode);
+}
+
+void TextBox::ContentsChange(int from, int removed, int added) {
+  if (setting_) return;  // SetText has chosen the wrapping already
+  const bool anywhere = wordWrapMode() == QTextOption::WrapAnywhere;
+  if (!anywhere) {
+    // Only the changed lines can have gained a long run.
+    const QTextBlock last = document()->findBlock(from + added);
+    for (QTextBlock b = document()->findBlock(from); b.isValid(); b = b.next()) {
+      if (HasLongRun(b.text())) return WrapAnywhere(true);
+      if (b == last) break;
+    }
+  } else if (removed > 0) {
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+      if (HasLongRun(b.text())) return;
+    }
+    WrapAnywhere(false);
+  }
+}
+
+void TextBox::insertFromMimeData(const QMimeData* source) {
+  // A long run pasted switches the wrapping before the paste is laid out.
+  if (source->hasText() && HasLongRun(source->text())) WrapAnywhere(true);
+  QPlainTextEdit::insertFromMimeData(source);
 }
 
 QString TextBox::Text() const {
@@ -36,6 +91,12 @@ void TextBox::SetText(const QString& text) {
   QString shown = text;
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   setting_ = true;
+  const bool long_run = HasLongRun(shown);
+  if (long_run != (wordWrapMode() == QTextOption::WrapAnywhere)) {
+    // Emptied first, so that the old text is not laid out again.
+    clear();
+    WrapAnywhere(long_run);
+  }
   setPlainText(shown);
   setting_ = false;
   exact_ = text;

@@ -12,6 +12,13 @@ namespace quorvel::platform {
 // A multi-line text box that wraps its lines and shows a vertical scroll bar
 // when the text is taller than the box. Tab moves the focus on. Its edge is
 // a one-pixel line that stays visible at every display scale.
+//
+// Lines wrap at word boundaries, and a word too long for a line breaks
+// anywhere. Finding a word boundary in a long run without one takes Qt's
+// layout time that grows with the square of the run, so while the text holds
+// such a run (more than kLongestWordWrapped characters without a space
+// between words) the box wraps anywhere instead, decided before the text is
+// laid out.
 class TextBox : public QPlainTextEdit {
  public:
   explicit TextBox(QWidget* parent = nullptr);
@@ -25,11 +32,24 @@ class TextBox : public QPlainTextEdit {
   // Set when the box is clicked with the mouse.
   void SetClickHandler(std::function<void()> handler) { click_ = std::move(handler); }
 
+  static constexpr qsizetype kLongestWordWrapped = 500;
+
+  // Whether the text has a run of more than kLongestWordWrapped characters
+  // without a break between words: a space or tab with a letter or digit on
+  // both sides, or a line break.
+  static bool HasLongRun(QStringView text);
+
  protected:
   bool event(QEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void insertFromMimeData(const QMimeData* source) override;
 
  private:
+  // Wraps anywhere when `long_run`; otherwise at word boundaries.
+  void WrapAnywhere(bool long_run);
+  // Called before a change to the document is laid out.
+  void ContentsChange(int from, int removed, int added);
+
   std::optional<QString> exact_;
   bool setting_ = false;
   std::function<void()> click_;

@@ -1,6 +1,7 @@
 // quorvel-strip, the command-line companion, run as the real built program
 // with the test's private data folder and no display. Strips it makes must
 // be the window's strips, and the other way round.
+#include <sys/resource.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -29,19 +30,29 @@ struct Outcome {
 class CliTest : public testing::FrmMainTest {
  protected:
   // Runs quorvel-strip in the data folder, without a display, with `input`
-  // on its standard input.
-  Outcome Strip(const QStringList& args, const QByteArray& input = {}) const {
+  // on its standard input, in at most 1 GB of data.
+  // `in` and `out`, when given, are files in place of the standard streams;
+  // `program` runs in place of quorvel-strip.
+  Outcome Strip(const QStringList& args, const QByteArray& input = {}, const QString& in = {},
+                const QString& out = {},
+                const QString& program = QStringLiteral(QUORVEL_STRIP)) const {
     QProcess process;
+    process.setChildProcessModifier([] {
+      const rlimit limit{1 << 30, 1 << 30};
+      setrlimit(RLIMIT_DATA, &limit);
+    });
+    if (!in.isEmpty()) process.setStandardInputFile(in);
+    if (!out.isEmpty()) process.setStandardOutputFile(out);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
       env.remove(QString::fromLatin1(name));
     }
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(data_home_);
-    process.start(QStringLiteral(QUORVEL_STRIP), args);
+    process.start(program, args);
     Outcome run;
     if (!process.waitForStarted(30000)) return run;
-    process.write(input);
+    if (in.isEmpty()) process.write(input);
     process.closeWriteChannel();
     if (!process.waitForFinished(60000)) {
       process.kill();
@@ -130,8 +141,10 @@ TEST_F(CliTest, RoundTripsThroughFilesAndPipes) {
     EXPECT_TRUE(run.err.isEmpty());
 
     // Standard input, with and without "-", through the default picture.
-    for (const QStringList& args : {QStringList{QStringLiteral("encode")},
-                                    QStringList{QStringLiteral("encode"), QStringLiteral("-")}}) {
+    for (const QStringList& args :
+         {QStringList{QStringLiteral("encode")},
+          QStringList{QStringLiteral("encode"), QStringLiteral("-")},
+          QStringList{QStringLiteral("encode"), QStringLiteral("/dev/stdin")}}) {
       QFile::remove(PicPath());
       run = Strip(args, Utf8(c.text));
       ASSERT_EQ(run.status, 0) << run.err.toStdString();
@@ -399,9 +412,16 @@ TEST_F(CliTest, RefusedEncodesNameTheProblemAndLeaveThePictureAlone) {
        "give its name"},
       // Files.
       {"missing text file", {QStringLiteral("missing.txt")}, "a", 3, "missing.txt"},
-      {"text file a folder", {QStringLiteral("folder.txt")}, "a", 3, "folder.txt"},
+      {"text file a folder",
+       {QStringLiteral("folder.txt")},
+       "a",
+       3,
+       "folder.txt could not be read: Is a directory"},
+      {"an endless text file", {QStringLiteral("/dev/zero")}, "a", 1, "at least 294907 characters"},
+      {"a link to one", {QStringLiteral("zero.txt")}, "a", 1, "at least 294907 characters"},
   };
   ASSERT_TRUE(QDir().mkpath(Local(QStringLiteral("folder.txt"))));
+  ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), Local(QStringLiteral("zero.txt"))));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const QByteArray existing =
@@ -433,6 +453,31 @@ TEST_F(CliTest, TheLongestTextFitsAndOneMoreDoesNot) {
               QByteArray(98300, 'w') + '\n');
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(ReadFile(picture), before);
+
+  // The most bytes a text that fits can take, and one byte more (which is
+  // where reading stops): three bytes a character, after a byte order mark.
+  const QByteArray euros = "\xEF\xBB\xBF" + Utf8(QString(98301, QChar(0x20AC)));
+  run = Strip({QStringLiteral("encode"), QStringLiteral("-o"), picture}, euros);
+  EXPECT_EQ(run.status, 0) << run.err.toStdString();
+  run = Strip({QStringLiteral("encode"), QStringLiteral("-o"), picture}, euros + "\xE2");
+  EXPECT_EQ(run.status, 1);
+  ExpectOneLine(run, "at least 98302 characters");
+  run = Strip({QStringLiteral("encode"), QStringLiteral("-o"), picture}, {},
+              QStringLiteral("/dev/zero"));
+  EXPECT_EQ(run.status, 1);
+  ExpectOneLine(run, "at least 294907 characters");
+}
+
+TEST_F(CliTest, FileNamesAreTheirBytes) {
+  // A Latin-1 name, given as bytes through the shell.
+  const Outcome run =
+      Strip({QStringLiteral("-c"),
+             QStringLiteral("n=$(printf 'caf\\351.txt'); printf latin > \"$n\"; \"$0\" encode -o "
+                            "out.bmp \"$n\"; s=$?; rm \"$n\"; exit $s"),
+             QStringLiteral(QUORVEL_STRIP)},
+            {}, {}, {}, QStringLiteral("/bin/sh"));
+  ASSERT_EQ(run.status, 0) << run.err.toStdString();
+  EXPECT_EQ(Strip({QStringLiteral("decode"), Local(QStringLiteral("out.bmp"))}).out, "latin");
 }
 
 TEST_F(CliTest, PicturesThatCannotBeWritten) {
@@ -474,6 +519,11 @@ TEST_F(CliTest, RefusedDecodesNameTheProblem) {
   ASSERT_TRUE(WriteFile(Local(QStringLiteral("wide.bmp")),
                         MakeBmp(32768, 1, 24, false, std::vector<std::uint32_t>(32768, 0x2A2A2A))));
   ASSERT_TRUE(QDir().mkpath(Local(QStringLiteral("folder.bmp"))));
+  QImage png(3, 1, QImage::Format_RGB32);
+  png.fill(0x4B4F4E);
+  ASSERT_TRUE(png.save(Local(QStringLiteral("cut.png"))));
+  ASSERT_TRUE(WriteFile(Local(QStringLiteral("cut.png")),
+                        ReadFile(Local(QStringLiteral("cut.png"))).chopped(20)));
   WindowPicture(QStringLiteral("abc"),
                 {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")});
   struct Case {
@@ -490,6 +540,7 @@ TEST_F(CliTest, RefusedDecodesNameTheProblem) {
        "Key 1"},
       {"not a picture", {Local(QStringLiteral("text.bmp"))}, 1, "text.bmp"},
       {"a cut picture", {Local(QStringLiteral("cut.bmp"))}, 1, "cut.bmp"},
+      {"a cut PNG (libpng has its say)", {Local(QStringLiteral("cut.png"))}, 1, "cut.png"},
       {"too wide for a strip", {Local(QStringLiteral("wide.bmp"))}, 1, "32768 pixels wide"},
       {"missing file", {Local(QStringLiteral("none.bmp"))}, 3, "none.bmp"},
       {"missing program path", {QStringLiteral("C:\\dpics\\none.bmp")}, 3, "dpics/none.bmp"},
@@ -555,6 +606,13 @@ TEST_F(CliTest, UsageHelpAndVersion) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, QByteArray("quorvel-strip " QUORVEL_VERSION "\n"));
   EXPECT_TRUE(run.err.isEmpty());
+
+  for (const char* shown : {"--help", "--version"}) {
+    SCOPED_TRACE(shown);
+    const Outcome full = Strip({QString::fromLatin1(shown)}, {}, {}, QStringLiteral("/dev/full"));
+    EXPECT_EQ(full.status, 3);
+    ExpectOneLine(full, "No space left on device");
+  }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "forms/frmmain.h"
 
+#include <unistd.h>
+
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
@@ -10,6 +12,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QTemporaryFile>
 #include <QTest>
 #include <cmath>
 
@@ -418,6 +421,26 @@ TEST_F(FrmMainTest, TenMegabytesArePastedAndRefused) {
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_TRUE(Messages()[0].prompt.contains(QStringLiteral("98301")));
   EXPECT_FALSE(QFileInfo::exists(PicPath()));
+}
+
+TEST_F(FrmMainTest, StartUpFailureIsAlsoALineOnStandardError) {
+  // A file where the drive's folder belongs: the picture folder cannot be made.
+  ASSERT_TRUE(QDir(Drive()).removeRecursively());
+  ASSERT_TRUE(testing::WriteFile(Drive(), "in the way"));
+  QTemporaryFile captured;
+  ASSERT_TRUE(captured.open());
+  std::fflush(stderr);
+  const int saved = dup(STDERR_FILENO);
+  dup2(captured.handle(), STDERR_FILENO);
+  const bool started = form_->Form_Load();
+  std::fflush(stderr);
+  dup2(saved, STDERR_FILENO);
+  close(saved);
+  EXPECT_FALSE(started);
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(testing::ReadFile(captured.fileName()),
+            "quorvel: " + Messages()[0].prompt.toUtf8() + '\n');
+  EXPECT_TRUE(Messages()[0].prompt.contains(Drive(QStringLiteral("dpics"))));
 }
 
 }  // namespace

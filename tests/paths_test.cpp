@@ -1,5 +1,8 @@
 #include "platform/paths.h"
 
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -48,12 +51,47 @@ TEST_F(PathsTest, PathsWithoutADriveAreUsedAsTheyAre) {
 }
 
 TEST_F(PathsTest, UnsetOrRelativeDataHomeFallsBackToHome) {
-  qunsetenv("XDG_DATA_HOME");
-  EXPECT_EQ(platform::HostPath(QStringLiteral("C:\\dpics")),
-            QDir::homePath() + QStringLiteral("/.local/share/quorvel/drive_c/dpics"));
-  qputenv("XDG_DATA_HOME", "relative/dir");
-  EXPECT_EQ(platform::HostPath(QStringLiteral("C:\\dpics")),
-            QDir::homePath() + QStringLiteral("/.local/share/quorvel/drive_c/dpics"));
+  const QByteArray saved_home = qgetenv("HOME");
+  const QByteArray account = getpwuid(getuid())->pw_dir;
+  struct Case {
+    const char* data_home;  // nullptr: unset
+    const char* home;       // nullptr: unset
+    QByteArray expected;    // the data folder, as bytes
+  };
+  for (const Case& c : {
+           Case{nullptr, "/home/someone", "/home/someone"},
+           Case{"relative/dir", "/home/someone", "/home/someone"},
+           Case{nullptr, nullptr, account},
+           Case{nullptr, "", account},
+           Case{nullptr, "/home/caf\xe9", "/home/caf\xe9"},
+       }) {
+    SCOPED_TRACE(c.home ? c.home : "HOME unset");
+    c.data_home ? qputenv("XDG_DATA_HOME", c.data_home) : qunsetenv("XDG_DATA_HOME");
+    c.home ? qputenv("HOME", c.home) : qunsetenv("HOME");
+    EXPECT_EQ(platform::FileNameBytes(platform::HostPath(QStringLiteral("C:\\dpics"))),
+              c.expected + "/.local/share/quorvel/drive_c/dpics");
+  }
+  qputenv("HOME", saved_home);
+}
+
+TEST_F(PathsTest, NamesThatAreNotUtf8KeepTheirBytes) {
+  for (const QByteArray& bytes : {QByteArray("\xff\xfe.bmp"), QByteArray("caf\xe9"),
+                                  QByteArray("caf\xc3\xa9 \xf0\x9f\x98\x80"),
+                                  QByteArray("\xed\xa0\x80 \xc0\xaf \xf4\x90\x80\x80 \xe2\x82"),
+                                  QByteArray("\xf0\x9f\x98\x80\x80")}) {
+    EXPECT_EQ(platform::FileNameBytes(platform::FileNameFromBytes(bytes)), bytes)
+        << bytes.toHex().toStdString();
+  }
+  EXPECT_EQ(platform::FileNameFromBytes("caf\xc3\xa9"), QStringLiteral("caf\u00e9"));
+  // A data folder named so is made and found under exactly that name.
+  const QByteArray folder = QFile::encodeName(data_home_) + "/\xff";
+  qputenv("XDG_DATA_HOME", folder);
+  QString error;
+  ASSERT_TRUE(platform::MkDir(QStringLiteral("c:\\dpics"), &error)) << error.toStdString();
+  struct stat made {};
+  EXPECT_EQ(stat((folder + "/quorvel/drive_c/dpics").constData(), &made), 0);
+  EXPECT_EQ(platform::Dir(QStringLiteral("c:\\dpics"), platform::vbDirectory),
+            QStringLiteral("dpics"));
 }
 
 TEST_F(PathsTest, DirFindsFilesAndFoldersWithTheDirectoryAttribute) {

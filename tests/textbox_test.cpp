@@ -1,6 +1,7 @@
 #include "platform/textbox.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QTest>
 
 #include "tests/test_support.h"
@@ -46,6 +47,53 @@ TEST_F(TextBoxTest, SetTextComesBackExactly) {
   box.moveCursor(QTextCursor::End);
   QTest::keyClicks(&box, QStringLiteral("z"));
   EXPECT_EQ(box.Text(), QStringLiteral("x\r\nyz"));
+}
+
+TEST_F(TextBoxTest, LongRunsWithoutAWordBreakWrapAnywhere) {
+  const qsizetype longest = TextBox::kLongestWordWrapped;
+  const auto repeated = [longest](const QString& piece) {
+    return piece.repeated(static_cast<int>(longest / piece.size() + 1));
+  };
+  struct Case {
+    const char* name;
+    QString text;
+    bool anywhere;
+  };
+  const Case cases[] = {
+      {"words", repeated(QStringLiteral("some words, and\tmore.\n")), false},
+      {"the longest run among words", QString(longest, u'z') + QStringLiteral(" a\nb"), false},
+      {"one character more", QStringLiteral("a ") + QString(longest + 1, u'z'), true},
+      {"a run of 300,000", QString(300000, u'y'), true},
+      {"spaces before punctuation", repeated(QStringLiteral("a ,")), true},
+      {"no-break spaces", repeated(QStringLiteral("a\u00a0")), true},
+      {"spaces after a bracket", repeated(QStringLiteral("( a")), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TextBox set, pasted;
+    pasted.show();
+    set.SetText(c.text);
+    QApplication::clipboard()->setText(c.text);
+    pasted.paste();
+    for (TextBox* box : {&set, &pasted}) {
+      EXPECT_EQ(box->wordWrapMode(),
+                c.anywhere ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere);
+    }
+    // Emptied, the box wraps at word boundaries again.
+    pasted.selectAll();
+    QTest::keyClick(&pasted, Qt::Key_Delete);
+    set.SetText(QString());
+    for (TextBox* box : {&set, &pasted}) {
+      EXPECT_EQ(box->wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
+    }
+  }
+  // A run typed one character past the longest.
+  TextBox typed;
+  typed.show();
+  typed.SetText(QString(longest, u'x'));
+  typed.moveCursor(QTextCursor::End);
+  QTest::keyClicks(&typed, QStringLiteral("x"));
+  EXPECT_EQ(typed.wordWrapMode(), QTextOption::WrapAnywhere);
 }
 
 TEST_F(TextBoxTest, TabMovesTheFocusOn) {
