@@ -1,5 +1,7 @@
 #include "platform/files.h"
 
+#include "platform/paths.h"
+
 #include <QFile>
 #include <QRandomGenerator>
 #include <algorithm>
@@ -127,7 +129,7 @@ void RemoveLeftovers(const QByteArray& folder, const QByteArray& name) {
 
 FileRead ReadRegularFile(const QString& path, qint64 limit) {
   FileRead result;
-  const QByteArray name = QFile::encodeName(path);
+  const QByteArray name = FileNameBytes(path);
   struct stat st;
   // Looked at before it is opened: opening a FIFO or a device can block or
   // act on the device.
@@ -176,7 +178,7 @@ FileRead ReadRegularFile(const QString& path, qint64 limit) {
 
 QString ReplaceFile(const QString& path, const QByteArray& bytes) {
   QString error;
-  const QByteArray target = FollowLinks(QFile::encodeName(path), &error);
+  const QByteArray target = FollowLinks(FileNameBytes(path), &error);
   if (!error.isEmpty()) return error;
   const auto [folder, name] = SplitPath(target);
 

@@ -469,15 +469,17 @@ TEST_F(CliTest, TheLongestTextFitsAndOneMoreDoesNot) {
 }
 
 TEST_F(CliTest, FileNamesAreTheirBytes) {
-  // A Latin-1 name, given as bytes through the shell.
-  const Outcome run =
-      Strip({QStringLiteral("-c"),
-             QStringLiteral("n=$(printf 'caf\\351.txt'); printf latin > \"$n\"; \"$0\" encode -o "
-                            "out.bmp \"$n\"; s=$?; rm \"$n\"; exit $s"),
-             QStringLiteral(QUORVEL_STRIP)},
-            {}, {}, {}, QStringLiteral("/bin/sh"));
+  // A Latin-1 text file and a picture whose name is not UTF-8 at all, given
+  // as bytes through the shell: each names exactly its own file.
+  const Outcome run = Strip(
+      {QStringLiteral("-c"),
+       QStringLiteral("n=$(printf 'caf\\351.txt'); o=$(printf '\\377\\376.bmp'); printf latin > "
+                      "\"$n\"; \"$0\" encode -o \"$o\" \"$n\" && test -f \"$o\" && \"$0\" decode "
+                      "\"$o\"; s=$?; rm -f \"$n\" \"$o\"; exit $s"),
+       QStringLiteral(QUORVEL_STRIP)},
+      {}, {}, {}, QStringLiteral("/bin/sh"));
   ASSERT_EQ(run.status, 0) << run.err.toStdString();
-  EXPECT_EQ(Strip({QStringLiteral("decode"), Local(QStringLiteral("out.bmp"))}).out, "latin");
+  EXPECT_EQ(run.out, "latin");
 }
 
 TEST_F(CliTest, PicturesThatCannotBeWritten) {
