@@ -1,29 +1,26 @@
 #include "cli/strip_tool.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSize>
-#include <QString>
+#include <QCommandLineParser>
+#include <cerrno>
 #include <cstdio>
 #include <optional>
-#include <variant>
 
 #include "cipher/codepage.h"
 #include "cipher/keys.h"
 #include "cipher/strip.h"
 #include "cli/text_io.h"
 #include "platform/codepage_host.h"
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/persistent_image.h"
 #include "platform/pictures.h"
 #include "platform/strip_picture.h"
 
-#include <algorithm>
-#include <cerrno>
-
-#include <fcntl.h>
 #ifdef Q_OS_WIN
+#include <fcntl.h>
 #include <io.h>
+#define isatty _isatty
+#define fileno _fileno
 #else
 #include <unistd.h>
 #endif
@@ -32,27 +29,21 @@ namespace quorvel::cli {
 
 namespace {
 
-enum class Command { kEncode, kDecode, kHelp, kVersion };
-
-struct Options {
-  Command command = Command::kHelp;
-  QString keys[3] = {QStringLiteral("042"), QStringLiteral("042"), QStringLiteral("042")};
-  std::optional<int> code_page;
-  int height = 8;
-  std::optional<QString> output;
-  std::optional<QString> file;
-};
-
-// A command line that cannot be run: what is wrong with it.
-struct UsageProblem {
-  QString text;
-};
-
+inline constexpr int kDefaultHeight = 8;
 inline constexpr int kMinHeight = 1;
 // The tallest strip whose widest form (32,767 columns) the picture loader
 // still accepts, so that every strip written can be read back.
 inline constexpr int kMaxHeight = 1024;
 static_assert(static_cast<qint64>(kMaxColumns) * kMaxHeight <= platform::kMaxPicturePixels);
+
+// The most bytes a text that fits in a picture can take: three for each
+// UTF-16 unit (a line feed is one byte for the two units of CR LF, a
+// character outside the basic plane four bytes for two units), and a byte
+// order mark. A text of more bytes is too long; no more than one byte past
+// this is read.
+inline constexpr qsizetype kMaxTextBytes = 3 * static_cast<qsizetype>(kMaxTextLength) + 3;
+
+std::FILE* error_stream = stderr;
 
 // Writes the text as UTF-8 (file names in it as their bytes); false when
 // it could not be written.
@@ -63,22 +54,18 @@ bool Write(std::FILE* stream, const QString& text) {
   return std::fflush(stream) == 0 && written;
 }
 
-void WriteLine(std::FILE* stream, const QString& text) { Write(stream, text + u'\n'); }
-
-std::FILE* error_stream = stderr;
-
 int Fail(int status, const QString& message) {
-  WriteLine(error_stream, QStringLiteral("quorvel-strip: ") + message);
+  Write(error_stream, QStringLiteral("quorvel-strip: %1\n").arg(message));
   return status;
 }
 
-int FailUsage(const QString& problem) {
-  return Fail(kExitUsage, problem + QStringLiteral(" See quorvel-strip --help."));
+// A refusal of what came from a file given on the command line starts with
+// that file's name, so that a batch tells which file it was.
+int Refuse(int status, const std::optional<QString>& source, const QString& message) {
+  return Fail(status, source ? QStringLiteral("%1: %2").arg(*source, message) : message);
 }
 
-QString Quoted(const QString& text) { return u'"' + text + u'"'; }
-
-QString DefaultPicture() { return QString::fromUtf16(kDefaultPicture); }
+QString Quoted(const QString& text) { return QStringLiteral("\"%1\"").arg(text); }
 
 QString KnownPagesList() {
   QStringList numbers;
@@ -93,149 +80,67 @@ std::optional<int> ParseWhole(const QString& text) {
   return value;
 }
 
-std::variant<Options, UsageProblem> Parse(const QStringList& args) {
-  Options o;
-  if (args.isEmpty()) return UsageProblem{QStringLiteral("No command given.")};
-  const QString& first = args[0];
-  if (first == QStringLiteral("--help") || first == QStringLiteral("-h")) return o;
-  if (first == QStringLiteral("--version")) {
-    o.command = Command::kVersion;
-    return o;
-  }
-  if (first == QStringLiteral("encode")) {
-    o.command = Command::kEncode;
-  } else if (first == QStringLiteral("decode")) {
-    o.command = Command::kDecode;
-  } else {
-    return UsageProblem{QStringLiteral("Unknown command %1.").arg(Quoted(first))};
-  }
-  const bool encode = o.command == Command::kEncode;
+// What a command line asks for, once it has been checked.
+struct Request {
+  bool encode = true;
+  KeyTriple keys;
+  const CodePage* page = nullptr;
+  int height = kDefaultHeight;
+  QString picture;               // a program path, mapped as HostPath does
+  std::optional<QString> input;  // encode: the text file; decode: the picture file
+};
 
-  bool options_done = false;
-  for (qsizetype i = 1; i < args.size(); ++i) {
-    const QString& arg = args[i];
-    if (options_done || arg == QStringLiteral("-") || !arg.startsWith(u'-')) {
-      if (o.file) return UsageProblem{QStringLiteral("More than one file given.")};
-      o.file = arg;
-      continue;
-    }
-    if (arg == QStringLiteral("--")) {
-      options_done = true;
-      continue;
-    }
-    if (arg == QStringLiteral("--help") || arg == QStringLiteral("-h")) {
-      o.command = Command::kHelp;
-      return o;
-    }
-    // --name value, or --name=value.
-    QString name = arg;
-    std::optional<QString> value;
-    if (const qsizetype eq = arg.indexOf(u'='); arg.startsWith(QStringLiteral("--")) && eq > 0) {
-      name = arg.left(eq);
-      value = arg.mid(eq + 1);
-    }
-    const bool known = name == QStringLiteral("--keys") || name == QStringLiteral("--codepage") ||
-                       name == QStringLiteral("--height") || name == QStringLiteral("--output") ||
-                       name == QStringLiteral("-o");
-    if (!known) return UsageProblem{QStringLiteral("Unknown option %1.").arg(Quoted(arg))};
-    if (!value) {
-      if (i + 1 >= args.size()) {
-        return UsageProblem{QStringLiteral("The option %1 needs a value.").arg(name)};
-      }
-      value = args[++i];
-    }
+// The command line's options; the help is made from them.
+struct Options {
+  QCommandLineOption keys{QStringLiteral("keys"),
+                          QStringLiteral("The keys of the red, green and blue channel, each as "
+                                         "typed in the window's key fields: a number from 0 to "
+                                         "255, rounded (halves to even). Default: %1,%1,%1.")
+                              .arg(platform::DefaultKey()),
+                          QStringLiteral("K1,K2,K3"),
+                          QStringLiteral("%1,%1,%1").arg(platform::DefaultKey())};
+  QCommandLineOption codepage{
+      QStringLiteral("codepage"),
+      QStringLiteral("The code page of the character codes: %1. Default: the page of the locale "
+                     "(LC_ALL, LC_CTYPE, LANG), here %2.")
+          .arg(KnownPagesList(), QString::number(platform::ActiveCodePage().Number())),
+      QStringLiteral("N")};
+  QCommandLineOption height{
+      QStringLiteral("height"),
+      QStringLiteral("encode: the picture's height in pixels, %1 to %2. Default: %3.")
+          .arg(QString::number(kMinHeight), QString::number(kMaxHeight),
+               QString::number(kDefaultHeight)),
+      QStringLiteral("H"), QString::number(kDefaultHeight)};
+  QCommandLineOption output{
+      {QStringLiteral("o"), QStringLiteral("output")},
+      QStringLiteral("encode: the picture file to write, PNG when its name ends in .png and BMP "
+                     "otherwise. Default: the window's, %1.")
+          .arg(platform::PicturePath()),
+      QStringLiteral("FILE")};
+  QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                          QStringLiteral("Shows this help.")};
+  QCommandLineOption version{QStringLiteral("version"), QStringLiteral("Shows the version.")};
+};
 
-    if (name == QStringLiteral("--keys")) {
-      const QStringList keys = value->split(u',');
-      if (keys.size() != 3) {
-        return UsageProblem{
-            QStringLiteral("--keys takes three keys separated by commas, as in --keys 42,42,42; "
-                           "%1 has %2.")
-                .arg(Quoted(*value))
-                .arg(keys.size())};
-      }
-      for (int k = 0; k < 3; ++k) o.keys[k] = keys[k];
-    } else if (name == QStringLiteral("--codepage")) {
-      const std::optional<int> number = ParseWhole(*value);
-      if (!number || !FindCodePage(*number)) {
-        return UsageProblem{QStringLiteral("Unknown code page %1; the known ones are %2.")
-                                .arg(Quoted(*value), KnownPagesList())};
-      }
-      o.code_page = *number;
-    } else if (name == QStringLiteral("--height")) {
-      if (!encode) return UsageProblem{QStringLiteral("--height is an option of encode only.")};
-      const std::optional<int> height = ParseWhole(*value);
-      if (!height || *height < kMinHeight || *height > kMaxHeight) {
-        return UsageProblem{QStringLiteral("The height %1 is not a whole number from %2 to %3.")
-                                .arg(Quoted(*value))
-                                .arg(kMinHeight)
-                                .arg(kMaxHeight)};
-      }
-      o.height = *height;
-    } else {
-      if (!encode) return UsageProblem{QStringLiteral("%1 is an option of encode only.").arg(name)};
-      if (value->isEmpty() || *value == QStringLiteral("-")) {
-        return UsageProblem{QStringLiteral("The picture is written to a file; give its name.")};
-      }
-      o.output = *value;
-    }
-  }
-  if (!encode && o.file && (o.file->isEmpty() || *o.file == QStringLiteral("-"))) {
-    return UsageProblem{QStringLiteral("The picture is read from a file; give its name.")};
-  }
-  return o;
-}
-
-QString HelpText() {
-  const QString host_default = platform::HostPath(DefaultPicture());
+QString HelpText(QCommandLineParser& parser) {
+  // Qt's usage line names the program by the path it was started with.
+  const QString help = parser.helpText();
   return QStringLiteral(
-             "Usage:\n"
-             "  quorvel-strip encode [--keys K1,K2,K3] [--codepage N] [--height H] [-o FILE] "
-             "[TEXTFILE]\n"
-             "  quorvel-strip decode [--keys K1,K2,K3] [--codepage N] [FILE]\n"
-             "  quorvel-strip --help | --version\n"
+             "Usage: quorvel-strip [options] encode [TEXTFILE]\n"
+             "       quorvel-strip [options] decode [FILE]\n"
+             "       quorvel-strip --help | --version\n") +
+         help.mid(help.indexOf(u'\n') + 1) +
+         QStringLiteral(
              "\n"
-             "Hides a short text in a strip picture, or reads it back, exactly as the Quorvel\n"
-             "window does: every three characters become one pixel column, and each\n"
-             "character's code in the code page, XOR its key, is stored in the column's red,\n"
-             "green or blue channel. Pictures are written as 24-bit BMP files.\n"
-             "\n"
-             "encode  Reads the text from TEXTFILE, or from standard input when TEXTFILE is\n"
-             "        absent or \"-\", as UTF-8 (a leading byte order mark is dropped), and\n"
-             "        saves its strip to FILE, replacing the file only once the new one is\n"
-             "        complete. A line feed not preceded by a carriage return is stored as\n"
-             "        CR LF, as the window stores a line break. Prints nothing on success.\n"
-             "decode  Reads the strip in FILE (BMP, PNG or any picture format Qt reads,\n"
-             "        recognised by its content) and writes its text to standard output as\n"
-             "        UTF-8, each CR LF turned back into LF. Trailing spaces are not kept in\n"
-             "        a strip, so \"encode | decode\" gives the text back less its trailing\n"
-             "        spaces. Wrong keys give other characters, not an error.\n"
-             "\n"
-             "Options:\n"
-             "  --keys K1,K2,K3  The keys of the red, green and blue channel, as typed in the\n"
-             "                   window's key fields: a number from 0 to 255 with optional\n"
-             "                   spaces around it, an optional sign and an optional fraction,\n"
-             "                   rounded to the nearest whole number (halves to even).\n"
-             "                   Default: 042,042,042.\n"
-             "  --codepage N     The code page of the character codes: %1.\n"
-             "                   Default: the page of the locale (LC_ALL, LC_CTYPE, LANG),\n"
-             "                   here %2.\n"
-             "  --height H       encode: the picture's height in pixels, %3 to %4. Default: 8.\n"
-             "  -o, --output FILE\n"
-             "                   encode: the picture file to write. Default: the window's.\n"
-             "  FILE             decode: the picture file to read. Default: the window's.\n"
-             "  -h, --help       Shows this help.\n"
-             "  --version        Shows the version.\n"
-             "\n"
-             "Picture files: FILE is either a path like the window's C:\\dpics\\pic.bmp, where\n"
+             "Picture files: FILE is either a path like the window's %1, where\n"
              "a drive letter X: stands for $XDG_DATA_HOME/quorvel/drive_x (with\n"
              "~/.local/share when XDG_DATA_HOME is unset) and each backslash for a folder,\n"
-             "or an ordinary path, used as it is. The default, C:\\dpics\\pic.bmp, is\n"
-             "  %5\n"
+             "or an ordinary path, used as it is. The default, %1, is\n"
+             "  %2\n"
              "encode creates its folder when it is missing, as the window does at start-up;\n"
-             "any other folder must exist.\n"
+             "any other folder must exist. Strips are read from BMP and PNG files.\n"
              "\n"
-             "A text holds 1 to %6 characters, a line break counting as two, and each\n"
+             "A text holds 1 to %3 characters, a line break counting as two, and each\n"
              "character needs a code in the code page.\n"
              "\n"
              "Exit status:\n"
@@ -243,211 +148,151 @@ QString HelpText() {
              "  1  Input refused, nothing written: a key that does not convert; a text that\n"
              "     is empty, too long, not valid UTF-8, or has a character with no code.\n"
              "     Or a picture that was read but does not decode: a file that is not a\n"
-             "     picture, or a picture too wide for a strip.\n"
+             "     BMP or PNG picture, or a picture too wide for a strip.\n"
              "  2  Usage error: an unknown command or option, a missing or bad option value,\n"
              "     an unknown code page.\n"
              "  3  A file that cannot be read or written: a missing text file, a picture file\n"
-             "     that cannot be opened, a picture that cannot be saved, or a missing\n"
-             "     default folder that cannot be created.\n")
-      .arg(KnownPagesList())
-      .arg(platform::ActiveCodePage().Number())
-      .arg(kMinHeight)
-      .arg(kMaxHeight)
-      .arg(host_default)
-      .arg(kMaxTextLength);
+             "     that cannot be read or is not a regular file, a picture that cannot be\n"
+             "     saved, or a missing default folder that cannot be created.\n")
+             .arg(platform::PicturePath(), platform::HostPath(platform::PicturePath()),
+                  QString::number(kMaxTextLength));
 }
 
-// The first key that does not convert, described, or no value when all do.
-std::optional<KeyTriple> ConvertOptionKeys(const Options& o, QString* problem) {
-  const KeyConversion keys = ConvertKeys(platform::ToU16(o.keys[0]), platform::ToU16(o.keys[1]),
-                                         platform::ToU16(o.keys[2]));
-  if (!keys.keys) {
-    *problem = QStringLiteral("Key %1 %2 is not a number from 0 to 255.")
-                   .arg(keys.failed_index + 1)
-                   .arg(Quoted(o.keys[keys.failed_index]));
-  }
-  return keys.keys;
-}
-
-// How a character is shown in a message: itself in quotes, followed by its
-// code point; control characters by their code point alone.
-QString DescribeCharacter(char32_t c) {
-  const QString hex = QString::number(static_cast<uint>(c), 16).toUpper().rightJustified(4, u'0');
-  if (c < 0x20 || (c >= 0x7F && c < 0xA0)) return QStringLiteral("U+") + hex;
-  const char32_t one[1] = {c};
-  return Quoted(QString::fromUcs4(one, 1)) + QStringLiteral(" U+") + hex;
-}
-
-// The most bytes a text that fits in a picture can take: three for each
-// UTF-16 unit (a line feed is one byte for the two units of CR LF, a
-// character outside the basic plane four bytes for two units), and a byte
-// order mark. A text of more bytes is too long; no more than one byte past
-// this is read.
-inline constexpr qsizetype kMaxTextBytes = 3 * static_cast<qsizetype>(kMaxTextLength) + 3;
-
-struct ReadText {
-  QByteArray bytes;  // at most kMaxTextBytes + 1: more means too long
-  QString name;      // "standard input" or the file name, for messages
-  QString error;     // set when the text could not be read
+// Checks the parsed command line: what it asks for, or the exit status and
+// the sentence saying what is wrong with it.
+struct Problem {
+  int status = kExitUsage;
+  QString text;
 };
 
-ReadText ReadTextInput(const std::optional<QString>& file) {
-  ReadText text;
-  int fd = 0;
-  const bool from_stdin = !file || *file == QStringLiteral("-");
-  const QString what = from_stdin
-                           ? QStringLiteral("Standard input")
-                           : QStringLiteral("The text file %1").arg(file.value_or(QString()));
-  if (from_stdin) {
-    text.name = QStringLiteral("standard input");
-#ifdef Q_OS_WIN
-    _setmode(_fileno(stdin), _O_BINARY);
-#endif
-  } else {
-    text.name = *file;
-#ifdef Q_OS_WIN
-    fd = _wopen(reinterpret_cast<const wchar_t*>(file->utf16()), _O_RDONLY | _O_BINARY);
-#else
-    fd = ::open(platform::FileNameBytes(*file).constData(), O_RDONLY | O_CLOEXEC);
-#endif
-    if (fd < 0) {
-      text.error = QStringLiteral("%1 could not be read: %2.").arg(what, qt_error_string(errno));
-      return text;
-    }
+std::optional<Request> Check(const QCommandLineParser& parser, const Options& o, Problem* trouble) {
+  const QStringList words = parser.positionalArguments();
+  QString* problem = &trouble->text;
+  Request r;
+  if (words.isEmpty()) {
+    *problem = QStringLiteral("No command given.");
+  } else if (words[0] != QStringLiteral("encode") && words[0] != QStringLiteral("decode")) {
+    *problem = QStringLiteral("Unknown command %1.").arg(Quoted(words[0]));
+  } else if (words.size() > 2) {
+    *problem = QStringLiteral("More than one file given.");
   }
-  // In pieces, up to one byte past the limit: an endless input (a device, a
-  // pipe that never ends) is cut there.
-  constexpr qsizetype kPiece = 1 << 16;
-  while (text.bytes.size() <= kMaxTextBytes) {
-    const qsizetype have = text.bytes.size();
-    const qsizetype want = std::min(kPiece, kMaxTextBytes + 1 - have);
-    text.bytes.resize(have + want);
-#ifdef Q_OS_WIN
-    const qsizetype got = _read(fd, text.bytes.data() + have, static_cast<unsigned>(want));
-#else
-    const qsizetype got = ::read(fd, text.bytes.data() + have, static_cast<std::size_t>(want));
-#endif
-    const int error = errno;
-    text.bytes.resize(have + std::max<qsizetype>(got, 0));
-    if (got == 0) break;
-    if (got < 0 && error != EINTR) {
-      text.error = QStringLiteral("%1 could not be read: %2.").arg(what, qt_error_string(error));
-      break;
-    }
+  if (!problem->isEmpty()) {
+    *problem += QStringLiteral(" See quorvel-strip --help.");
+    return std::nullopt;
   }
-#ifdef Q_OS_WIN
-  if (fd != 0) _close(fd);
-#else
-  if (fd != 0) ::close(fd);
-#endif
-  return text;
+  r.encode = words[0] == QStringLiteral("encode");
+  if (words.size() == 2 && (r.encode ? words[1] != QStringLiteral("-") : true)) r.input = words[1];
+
+  const QStringList keys = parser.value(o.keys).split(u',');
+  const KeyConversion converted =
+      keys.size() == 3 ? ConvertKeys(platform::ToU16(keys[0]), platform::ToU16(keys[1]),
+                                     platform::ToU16(keys[2]))
+                       : KeyConversion{};
+  const std::optional<int> page = ParseWhole(parser.value(o.codepage));
+  const std::optional<int> height = ParseWhole(parser.value(o.height));
+  if (keys.size() != 3) {
+    *problem = QStringLiteral(
+                   "--keys takes three keys separated by commas, as in --keys 42,42,42; %1 has %2.")
+                   .arg(Quoted(parser.value(o.keys)), QString::number(keys.size()));
+  } else if (parser.isSet(o.codepage) && !(page && FindCodePage(*page))) {
+    *problem = QStringLiteral("Unknown code page %1; the known ones are %2.")
+                   .arg(Quoted(parser.value(o.codepage)), KnownPagesList());
+  } else if (!r.encode && (parser.isSet(o.height) || parser.isSet(o.output))) {
+    *problem = QStringLiteral("%1 is an option of encode only.")
+                   .arg(parser.isSet(o.height) ? QStringLiteral("--height") : QStringLiteral("-o"));
+  } else if (!height || *height < kMinHeight || *height > kMaxHeight) {
+    *problem = QStringLiteral("The height %1 is not a whole number from %2 to %3.")
+                   .arg(Quoted(parser.value(o.height)), QString::number(kMinHeight),
+                        QString::number(kMaxHeight));
+  } else if (parser.isSet(o.output) &&
+             (parser.value(o.output).isEmpty() || parser.value(o.output) == QStringLiteral("-"))) {
+    *problem = QStringLiteral("The picture is written to a file; give its name.");
+  } else if (!r.encode && words.size() == 2 &&
+             (words[1].isEmpty() || words[1] == QStringLiteral("-"))) {
+    *problem = QStringLiteral("The picture is read from a file; give its name.");
+  }
+  if (!problem->isEmpty()) {
+    *problem += QStringLiteral(" See quorvel-strip --help.");
+    return std::nullopt;
+  }
+  if (!converted.keys) {
+    // Keys are checked last: a bad key is refused input, not bad usage.
+    trouble->status = kExitRefused;
+    *problem = platform::KeyRefusal(converted.failed_index + 1, keys[converted.failed_index]) +
+               (r.encode ? QStringLiteral(" Nothing was saved.")
+                         : QStringLiteral(" Nothing was decoded."));
+    if (r.input) *problem = QStringLiteral("%1: %2").arg(*r.input, *problem);
+    return std::nullopt;
+  }
+  r.keys = *converted.keys;
+  r.page = parser.isSet(o.codepage) ? FindCodePage(*page) : &platform::ActiveCodePage();
+  r.height = *height;
+  r.picture = r.encode ? parser.value(o.output) : r.input.value_or(platform::PicturePath());
+  if (r.picture.isEmpty()) r.picture = platform::PicturePath();
+  return r;
 }
 
-int Encode(const Options& o, const CodePage& page) {
+int Encode(const Request& r) {
   const QString nothing_saved = QStringLiteral(" Nothing was saved.");
-  QString problem;
-  const std::optional<KeyTriple> keys = ConvertOptionKeys(o, &problem);
-  if (!keys) return Fail(kExitRefused, problem + nothing_saved);
-
-  ReadText input = ReadTextInput(o.file);
-  if (!input.error.isEmpty()) return Fail(kExitFile, input.error + nothing_saved);
-  // More bytes than a text that fits can take: too long, though its length
-  // is not known. A character cut by the end of what was read still counts.
-  const bool cut = input.bytes.size() > kMaxTextBytes;
-  std::optional<qsizetype> bad = FirstInvalidUtf8(input.bytes);
-  qsizetype cut_character = 0;
-  if (cut && bad && *bad + 4 > input.bytes.size()) {
-    input.bytes.truncate(*bad);
-    bad.reset();
-    cut_character = 1;
+  if (!r.input && isatty(fileno(stdin))) {
+    Fail(0, QStringLiteral("reading the text to hide until Ctrl+D."));
   }
-  if (bad) {
+  platform::FileRead input = platform::ReadInput(r.input.value_or(QString()), kMaxTextBytes);
+  const QString what =
+      r.input ? QStringLiteral("The text file %1").arg(*r.input) : QStringLiteral("Standard input");
+  if (!input.error.isEmpty()) {
+    return Fail(
+        kExitFile,
+        QStringLiteral("%1 could not be read: %2.%3").arg(what, input.error, nothing_saved));
+  }
+  // Too long, though its length is not known: what was read, a character
+  // cut by the end of it counted as one, already holds too many.
+  const bool cut = input.too_large && DropCutCharacter(input.bytes);
+  if (const std::optional<qsizetype> bad = FirstInvalidUtf8(input.bytes)) {
     const qsizetype line = input.bytes.left(*bad).count('\n') + 1;
-    return Fail(kExitRefused,
-                QStringLiteral("The text in %1 is not valid UTF-8: byte %2 (line %3) does not "
-                               "belong to a character.")
-                        .arg(input.name, QString::number(*bad + 1), QString::number(line)) +
-                    nothing_saved);
+    return Refuse(kExitRefused, r.input,
+                  QStringLiteral("The text is not valid UTF-8: byte %1 (line %2) does not belong "
+                                 "to a character.%3")
+                      .arg(QString::number(*bad + 1), QString::number(line), nothing_saved));
   }
-  if (input.bytes.startsWith("\xEF\xBB\xBF")) input.bytes.remove(0, 3);
-  const QString text = ToProgramLineBreaks(QString::fromUtf8(input.bytes));
-  if (cut) {
-    return Fail(kExitRefused,
-                QStringLiteral("The text is too long to hide in one picture: it has at least %1 "
-                               "characters, a line break counting as two, and a picture holds at "
-                               "most %2.")
-                        .arg(QString::number(text.size() + cut_character),
-                             QString::number(kMaxTextLength)) +
-                    nothing_saved);
+  const QString text = ToProgramLineBreaks(input.bytes);
+  if (input.too_large) {
+    return Refuse(kExitRefused, r.input,
+                  platform::TooLongRefusal(text.size() + (cut ? 1 : 0), true));
   }
-
-  const EncodeResult strip = EncodeStrip(platform::ToU16(text), *keys, page);
+  const EncodeResult strip = EncodeStrip(platform::ToU16(text), r.keys, *r.page);
   if (!strip.ok()) {
-    const EncodeFailure& failure = *strip.failure;
-    switch (failure.error) {
-      case EncodeError::kEmpty:
-        return Fail(kExitRefused,
-                    QStringLiteral("The text is empty: there is nothing to hide.") + nothing_saved);
-      case EncodeError::kTooLong:
-        return Fail(kExitRefused, QStringLiteral("The text is too long to hide in one picture: it "
-                                                 "has %1 characters, a line break counting as "
-                                                 "two, and a picture holds at most %2.")
-                                          .arg(text.size())
-                                          .arg(kMaxTextLength) +
-                                      nothing_saved);
-      case EncodeError::kNoCode: {
-        const LineColumn at = LineColumnAt(text, static_cast<qsizetype>(failure.position) - 1);
-        return Fail(kExitRefused,
-                    QStringLiteral("The character %1 at line %2, column %3 has no code in code "
-                                   "page %4, so it cannot be hidden in the picture.")
-                            .arg(DescribeCharacter(failure.character))
-                            .arg(at.line)
-                            .arg(at.column)
-                            .arg(page.Number()) +
-                        nothing_saved);
-      }
-    }
+    return Refuse(kExitRefused, r.input, platform::EncodeRefusal(*strip.failure, text, *r.page));
   }
 
-  const QString output = o.output.value_or(DefaultPicture());
-  if (platform::HostPath(output) == platform::HostPath(DefaultPicture())) {
+  if (platform::HostPath(r.picture) == platform::HostPath(platform::PicturePath())) {
     const QString error = platform::MakePictureFolder();
     if (!error.isEmpty()) return Fail(kExitFile, error + nothing_saved);
   }
   const platform::SaveResult saved =
-      platform::SavePicture(platform::StripImage(strip.columns, o.height), output);
-  if (!saved.ok) return Fail(kExitFile, saved.error);
-  return kExitOk;
+      platform::SavePicture(platform::StripImage(strip.columns, r.height), r.picture);
+  return saved.ok ? kExitOk : Fail(kExitFile, saved.error);
 }
 
-int Decode(const Options& o, const CodePage& page) {
-  const QString nothing_decoded = QStringLiteral(" Nothing was decoded.");
-  QString problem;
-  const std::optional<KeyTriple> keys = ConvertOptionKeys(o, &problem);
-  if (!keys) return Fail(kExitRefused, problem + nothing_decoded);
-
-  // A file that cannot be read is a file problem; one that is read but does
-  // not load as a strip picture is a refused input.
-  const QString path = o.file.value_or(DefaultPicture());
-  const QString host = platform::HostPath(path);
-  const platform::PictureResult picture = platform::LoadPicture(path);
+int Decode(const Request& r) {
+  const platform::PictureResult picture = platform::LoadPicture(r.picture);
   if (!picture.ok()) {
     return Fail(picture.failure == platform::PictureFailure::kFile ? kExitFile : kExitRefused,
                 picture.error);
   }
-
   platform::PersistentImage image;
   image.SetPicture(picture.image);
   const int width = image.Size().width();
-  const DecodeResult text = platform::DecodePicture(*keys, static_cast<float>(width), image, page);
-  if (!text.ok()) return Fail(kExitRefused, platform::DecodeRefusal(*text.failure, host, width));
-
+  const DecodeResult text =
+      platform::DecodePicture(r.keys, static_cast<float>(width), image, *r.page);
+  if (!text.ok()) {
+    return Fail(kExitRefused,
+                platform::DecodeRefusal(*text.failure, platform::HostPath(r.picture), width));
+  }
 #ifdef Q_OS_WIN
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
-  const QByteArray out = ToHostLineBreaks(platform::FromU16(text.text)).toUtf8();
-  const std::size_t size = static_cast<std::size_t>(out.size());
-  if (std::fwrite(out.constData(), 1, size, stdout) != size || std::fflush(stdout) != 0) {
+  if (!Write(stdout, ToHostLineBreaks(platform::FromU16(text.text)))) {
     return Fail(kExitFile, QStringLiteral("The text could not be written to standard output."));
   }
   return kExitOk;
@@ -457,28 +302,52 @@ int Decode(const Options& o, const CodePage& page) {
 
 int RunStripTool(const QStringList& args, std::FILE* errors) {
   error_stream = errors;
-  const auto parsed = Parse(args);
-  if (const auto* problem = std::get_if<UsageProblem>(&parsed)) return FailUsage(problem->text);
-  const Options& o = std::get<Options>(parsed);
-
-  switch (o.command) {
-    case Command::kHelp:
-    case Command::kVersion: {
-      const QString shown = o.command == Command::kHelp
-                                ? HelpText()
-                                : QStringLiteral("quorvel-strip " QUORVEL_VERSION "\n");
-      if (!Write(stdout, shown)) {
-        return Fail(kExitFile, QStringLiteral("Standard output could not be written: %1.")
-                                   .arg(qt_error_string(errno)));
-      }
-      return kExitOk;
+  const Options o;
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral(
+      "Hides a short text in a strip picture, or reads it back, exactly as the Quorvel\n"
+      "window does: every three characters become one pixel column, and each\n"
+      "character's code in the code page, XOR its key, is stored in the column's red,\n"
+      "green or blue channel.\n"
+      "\n"
+      "encode  Reads the text as UTF-8 from TEXTFILE, or from standard input when\n"
+      "        TEXTFILE is absent or \"-\", and saves its strip to the picture file,\n"
+      "        replacing the file only once the new one is on the disk. A line feed\n"
+      "        not preceded by a carriage return is stored as CR LF, as the window\n"
+      "        stores a line break. Prints nothing on success.\n"
+      "decode  Reads the strip in FILE and writes its text to standard output as\n"
+      "        UTF-8, each CR LF turned back into LF. Trailing spaces are not kept in\n"
+      "        a strip, so \"encode | decode\" gives the text back less its trailing\n"
+      "        spaces. Wrong keys give other characters, not an error."));
+  parser.addOptions({o.keys, o.codepage, o.height, o.output, o.help, o.version});
+  parser.addPositionalArgument(QStringLiteral("encode"), QStringLiteral("Hides a text."),
+                               QStringLiteral("encode [TEXTFILE] |"));
+  parser.addPositionalArgument(QStringLiteral("decode"), QStringLiteral("Reads one back."),
+                               QStringLiteral("decode [FILE]"));
+  if (!parser.parse(QStringList{QStringLiteral("quorvel-strip")} + args)) {
+    QString problem = parser.errorText();
+    if (const QStringList unknown = parser.unknownOptionNames(); !unknown.isEmpty()) {
+      const QString dashes =
+          unknown.first().size() == 1 ? QStringLiteral("-") : QStringLiteral("--");
+      problem = QStringLiteral("Unknown option %1.").arg(Quoted(dashes + unknown.first()));
     }
-    case Command::kEncode:
-    case Command::kDecode:
-      break;
+    return Fail(kExitUsage, problem + QStringLiteral(" See quorvel-strip --help."));
   }
-  const CodePage& page = o.code_page ? *FindCodePage(*o.code_page) : platform::ActiveCodePage();
-  return o.command == Command::kEncode ? Encode(o, page) : Decode(o, page);
+  if (parser.isSet(o.help) || parser.isSet(o.version)) {
+    const QString shown = parser.isSet(o.help)
+                              ? HelpText(parser)
+                              : QStringLiteral("quorvel-strip " QUORVEL_VERSION "\n");
+    if (!Write(stdout, shown)) {
+      return Fail(
+          kExitFile,
+          QStringLiteral("Standard output could not be written: %1.").arg(qt_error_string(errno)));
+    }
+    return kExitOk;
+  }
+  Problem problem;
+  const std::optional<Request> request = Check(parser, o, &problem);
+  if (!request) return Fail(problem.status, problem.text);
+  return request->encode ? Encode(*request) : Decode(*request);
 }
 
 }  // namespace quorvel::cli

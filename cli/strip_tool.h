@@ -1,5 +1,5 @@
 // quorvel-strip's commands: hiding a text in a strip picture and reading it
-// back with the window's cipher, picture drawing and picture files.
+// back, with the window's own strip picture code.
 #pragma once
 
 #include <QStringList>
@@ -12,12 +12,6 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitRefused = 1;  // input refused, or a picture that does not decode
 inline constexpr int kExitUsage = 2;    // bad command line
 inline constexpr int kExitFile = 3;     // a file that cannot be read or written
-
-// The picture path the window uses, a program path mapped as HostPath does.
-inline constexpr char16_t kDefaultPicture[] = u"C:\\dpics\\pic.bmp";
-
-// The folder the window creates at start-up for that picture.
-inline constexpr char16_t kDefaultFolder[] = u"c:\\dpics";
 
 // Runs the command line `args` (without the program name), writing the
 // decoded text, help or version to standard output and one line per

@@ -13,15 +13,27 @@ std::optional<qsizetype> FirstInvalidUtf8(const QByteArray& bytes) {
   return std::nullopt;
 }
 
-QString ToProgramLineBreaks(const QString& text) {
-  QString out;
-  out.reserve(text.size() + text.count(u'\n'));
+bool DropCutCharacter(QByteArray& bytes) {
+  const std::optional<qsizetype> bad = FirstInvalidUtf8(bytes);
+  if (!bad || *bad + 4 <= bytes.size()) return false;
+  // A sequence cut short is valid up to the end; anything else stays.
+  const QByteArray rest = bytes.mid(*bad) + QByteArray(4, '\x80');
+  if (platform::Utf8SequenceLength(rest.constData(), rest.size()) == 0) return false;
+  bytes.truncate(*bad);
+  return true;
+}
+
+QString ToProgramLineBreaks(const QByteArray& utf8) {
+  const QString text = QString::fromUtf8(utf8);  // drops a byte order mark
+  QString out(text.size() + text.count(u'\n'), Qt::Uninitialized);
+  QChar* to = out.data();
   QChar previous;
   for (const QChar c : text) {
-    if (c == u'\n' && previous != u'\r') out.append(u'\r');
-    out.append(c);
+    if (c == u'\n' && previous != u'\r') *to++ = u'\r';
+    *to++ = c;
     previous = c;
   }
+  out.truncate(to - out.constData());  // line breaks that were CR LF already
   return out;
 }
 
@@ -29,19 +41,6 @@ QString ToHostLineBreaks(const QString& text) {
   QString out = text;
   out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return out;
-}
-
-LineColumn LineColumnAt(const QString& text, qsizetype index) {
-  LineColumn at;
-  for (qsizetype i = 0; i < index && i < text.size(); ++i) {
-    if (text[i] == u'\n') {
-      ++at.line;
-      at.column = 1;
-    } else {
-      ++at.column;
-    }
-  }
-  return at;
 }
 
 }  // namespace quorvel::cli

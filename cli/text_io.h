@@ -13,19 +13,15 @@ namespace quorvel::cli {
 // not well-formed), or no value when the whole text is well-formed.
 std::optional<qsizetype> FirstInvalidUtf8(const QByteArray& bytes);
 
-// Each LF not preceded by CR becomes CR LF; everything else is kept.
-QString ToProgramLineBreaks(const QString& text);
+// The bytes less a character cut short at their end, where reading stopped
+// in the middle of it; whether there was one.
+bool DropCutCharacter(QByteArray& bytes);
+
+// UTF-8 bytes as the program's text: a leading byte order mark dropped, and
+// each LF not preceded by CR made CR LF.
+QString ToProgramLineBreaks(const QByteArray& utf8);
 
 // Each CR LF becomes LF; a CR on its own is kept.
 QString ToHostLineBreaks(const QString& text);
-
-// The 1-based line and column of the character at a 0-based UTF-16 index:
-// lines end at LF, and each UTF-16 unit before it counts as a column (the
-// characters before a refused one all have codes, so each is one unit).
-struct LineColumn {
-  qsizetype line = 1;
-  qsizetype column = 1;
-};
-LineColumn LineColumnAt(const QString& text, qsizetype index);
 
 }  // namespace quorvel::cli

@@ -9,6 +9,8 @@
 #include <cerrno>
 
 #ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #include <QFileInfo>
 #else
@@ -125,36 +127,11 @@ void RemoveLeftovers(const QByteArray& folder, const QByteArray& name) {
   ::closedir(dir);
 }
 
-}  // namespace
-
-FileRead ReadRegularFile(const QString& path, qint64 limit) {
+// Reads from `fd` to its end, but no more than one byte past `limit`.
+FileRead ReadAtMost(int fd, qint64 limit, qint64 expected) {
   FileRead result;
-  const QByteArray name = FileNameBytes(path);
-  struct stat st;
-  // Looked at before it is opened: opening a FIFO or a device can block or
-  // act on the device.
-  if (::stat(name.constData(), &st) != 0) {
-    result.error = Reason(errno);
-    return result;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    result.error = NotRegular(st.st_mode);
-    return result;
-  }
-  const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) {
-    result.error = Reason(errno);
-    return result;
-  }
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {  // replaced since it was looked at
-    result.error = S_ISREG(st.st_mode) ? Reason(errno) : NotRegular(st.st_mode);
-    ::close(fd);
-    return result;
-  }
-  // One byte more than the limit tells a file that is too large, whatever
-  // its size said when it was looked at.
   QByteArray& bytes = result.bytes;
-  bytes.resize(std::min<qint64>(st.st_size, limit) + 1);
+  bytes.resize(std::min<qint64>(std::max<qint64>(expected, 1 << 16), limit) + 1);
   qint64 total = 0;
   for (;;) {
     if (total == bytes.size()) {
@@ -170,9 +147,41 @@ FileRead ReadRegularFile(const QString& path, qint64 limit) {
     if (n == 0) break;
     total += n;
   }
-  ::close(fd);
   result.too_large = result.error.isEmpty() && total > limit;
-  bytes.resize(result.ok() ? total : 0);
+  bytes.resize(result.error.isEmpty() ? total : 0);
+  return result;
+}
+
+}  // namespace
+
+FileRead ReadRegularFile(const QString& path, qint64 limit) {
+  const QByteArray name = FileNameBytes(path);
+  struct stat st;
+  // Looked at before it is opened: opening a FIFO or a device can block or
+  // act on the device.
+  if (::stat(name.constData(), &st) != 0) return {{}, Reason(errno)};
+  if (!S_ISREG(st.st_mode)) return {{}, NotRegular(st.st_mode)};
+  const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return {{}, Reason(errno)};
+  FileRead result;
+  if (::fstat(fd, &st) != 0) {
+    result.error = Reason(errno);
+  } else if (!S_ISREG(st.st_mode)) {  // replaced since it was looked at
+    result.error = NotRegular(st.st_mode);
+  } else {
+    result = ReadAtMost(fd, limit, st.st_size);
+  }
+  ::close(fd);
+  return result;
+}
+
+FileRead ReadInput(const QString& path, qint64 limit) {
+  const int fd = path.isEmpty()
+                     ? STDIN_FILENO
+                     : ::open(FileNameBytes(path).constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return {{}, Reason(errno)};
+  FileRead result = ReadAtMost(fd, limit, 0);
+  if (fd != STDIN_FILENO) ::close(fd);
   return result;
 }
 
@@ -263,6 +272,19 @@ FileRead ReadRegularFile(const QString& path, qint64 limit) {
   if (file.error() != QFileDevice::NoError) result.error = file.errorString();
   result.too_large = result.error.isEmpty() && result.bytes.size() > limit;
   if (!result.ok()) result.bytes.clear();
+  return result;
+}
+
+FileRead ReadInput(const QString& path, qint64 limit) {
+  QFile file(path);
+  if (path.isEmpty()) _setmode(_fileno(stdin), _O_BINARY);
+  if (!(path.isEmpty() ? file.open(stdin, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly))) {
+    return {{}, file.errorString()};
+  }
+  FileRead result{file.read(limit + 1), QString()};
+  if (file.error() != QFileDevice::NoError) result.error = file.errorString();
+  result.too_large = result.error.isEmpty() && result.bytes.size() > limit;
+  if (!result.error.isEmpty()) result.bytes.clear();
   return result;
 }
 

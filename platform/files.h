@@ -15,7 +15,8 @@ struct FileRead {
   // On failure: the reason, such as "No such file or directory" or "it is a
   // FIFO, not a regular file", without the path.
   QString error;
-  // Set when the file is larger than the limit; `bytes` is then empty.
+  // Set when the file is larger than the limit; `bytes` then holds its
+  // first limit + 1 bytes.
   bool too_large = false;
   bool ok() const { return error.isEmpty() && !too_large; }
 };
@@ -24,6 +25,11 @@ struct FileRead {
 // Anything else (a folder, a device, a FIFO, a socket) is refused before it
 // is read, so a read never waits for a writer or runs on without end.
 FileRead ReadRegularFile(const QString& path, qint64 limit);
+
+// Reads a whole input of at most `limit` bytes: the file at `path`, of any
+// kind (a pipe, a device), or standard input when `path` is empty. Reading
+// stops one byte past the limit, so an endless input ends too.
+FileRead ReadInput(const QString& path, qint64 limit);
 
 // Replaces the file at `path` with `bytes`: they are written to a new file
 // in the same folder, synced to the disk and renamed over the path, every

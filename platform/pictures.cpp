@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QtEndian>
 
 #include "platform/files.h"
@@ -267,7 +268,21 @@ SaveResult SavePicture(const QImage& image, const QString& program_path) {
                        .arg(host);
     return result;
   }
-  const QString reason = ReplaceFile(host, EncodeBmp24(image));
+  // PNG when the name asks for it; it keeps every colour as BMP does.
+  QByteArray bytes;
+  if (host.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) {
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(image.convertToFormat(QImage::Format_RGB32))) {
+      result.error = QStringLiteral("The picture could not be saved to %1: %2.")
+                         .arg(host, writer.errorString());
+      return result;
+    }
+  } else {
+    bytes = EncodeBmp24(image);
+  }
+  const QString reason = ReplaceFile(host, bytes);
   if (!reason.isEmpty()) {
     result.error = QStringLiteral("The picture could not be saved to %1: %2.").arg(host, reason);
     return result;

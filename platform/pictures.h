@@ -44,10 +44,10 @@ struct SaveResult {
   QString error;  // on failure: a sentence naming the host path and the reason
 };
 
-// Writes the image as a 24-bit BMP file at a program path, replacing any
-// regular file of that name as ReplaceFile does: the path always holds
-// either the previous file or the whole new one, and a failure names the
-// path and the system's reason.
+// Writes the image at a program path, as PNG when its name ends in .png and
+// as a 24-bit BMP otherwise, replacing any regular file of that name as
+// ReplaceFile does: the path always holds either the previous file or the
+// whole new one, and a failure names the path and the system's reason.
 SaveResult SavePicture(const QImage& image, const QString& program_path);
 
 }  // namespace quorvel::platform

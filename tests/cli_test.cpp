@@ -127,15 +127,18 @@ std::vector<RoundTrip> RoundTrips() {
 TEST_F(CliTest, RoundTripsThroughFilesAndPipes) {
   for (const RoundTrip& c : RoundTrips()) {
     SCOPED_TRACE(c.name);
-    // Text file in, picture file named, text on standard output.
+    // Text file in, a PNG picture named, text on standard output; options
+    // before and after the command word.
     const QString text_file = WriteText(QStringLiteral("in.txt"), Utf8(c.text));
-    const QString picture = Local(QStringLiteral("strip.bmp"));
-    Outcome run = Strip({QStringLiteral("encode"), QStringLiteral("--keys"),
-                         QStringLiteral("7,250,42"), QStringLiteral("-o"), picture, text_file});
+    const QString picture = Local(QStringLiteral("strip.png"));
+    Outcome run = Strip({QStringLiteral("--keys"), QStringLiteral("7,250,42"),
+                         QStringLiteral("encode"), QStringLiteral("-o"), picture, text_file});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_TRUE(run.err.isEmpty());
-    run = Strip({QStringLiteral("decode"), QStringLiteral("--keys=7,250,42"), picture});
+    EXPECT_TRUE(ReadFile(picture).startsWith("\x89PNG\r\n"));
+    run = Strip({QStringLiteral("--keys=7,250,42"), QStringLiteral("decode"), QStringLiteral("--"),
+                 picture});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     EXPECT_EQ(run.out, Utf8(c.back));
     EXPECT_TRUE(run.err.isEmpty());
@@ -399,6 +402,9 @@ TEST_F(CliTest, RefusedEncodesNameTheProblemAndLeaveThePictureAlone) {
        "a",
        2,
        "code page \"437\""},
+      // A user's text that looks like a placeholder stays as typed.
+      {"% in the keys", {QStringLiteral("--keys"), QStringLiteral("%2")}, "a", 2, "\"%2\" has 1."},
+      {"% in the height", {QStringLiteral("--height"), QStringLiteral("%3")}, "a", 2, "\"%3\" is"},
       {"code page not a number", {QStringLiteral("--codepage=ansi")}, "a", 2, "code page"},
       {"two text files",
        {QStringLiteral("a.txt"), QStringLiteral("b.txt")},
@@ -418,6 +424,7 @@ TEST_F(CliTest, RefusedEncodesNameTheProblemAndLeaveThePictureAlone) {
        3,
        "folder.txt could not be read: Is a directory"},
       {"an endless text file", {QStringLiteral("/dev/zero")}, "a", 1, "at least 294907 characters"},
+      {"the text file named first", {QStringLiteral("zero.txt")}, "a", 1, "zero.txt: The text"},
       {"a link to one", {QStringLiteral("zero.txt")}, "a", 1, "at least 294907 characters"},
   };
   ASSERT_TRUE(QDir().mkpath(Local(QStringLiteral("folder.txt"))));
@@ -545,6 +552,7 @@ TEST_F(CliTest, RefusedDecodesNameTheProblem) {
       {"a cut PNG (libpng has its say)", {Local(QStringLiteral("cut.png"))}, 1, "cut.png"},
       {"too wide for a strip", {Local(QStringLiteral("wide.bmp"))}, 1, "32768 pixels wide"},
       {"missing file", {Local(QStringLiteral("none.bmp"))}, 3, "none.bmp"},
+      {"% in the path", {Local(QStringLiteral("p%2q/big%3.bmp"))}, 3, "p%2q/big%3.bmp could"},
       {"missing program path", {QStringLiteral("C:\\dpics\\none.bmp")}, 3, "dpics/none.bmp"},
       {"a folder", {Local(QStringLiteral("folder.bmp"))}, 3, "folder.bmp"},
       {"outside the drive", {QStringLiteral("C:\\..\\x.bmp")}, 3, "outside"},
