@@ -127,22 +127,15 @@ QString Dir(const QString& pattern, int attributes) {
   if (host.isEmpty()) return QString();
   const QFileInfo info(host);
   const QString name = info.fileName();
-  const bool folders = (attributes & vbDirectory) != 0;
-  if (!name.contains(u'*') && !name.contains(u'?')) {
 #ifdef Q_OS_WIN
-    if (!info.exists()) return QString();
-    const bool folder = info.isDir();
+  if (!info.exists()) return QString();
+  const bool folder = info.isDir();
 #else
-    struct stat status {};
-    if (::stat(FileNameBytes(host).constData(), &status) != 0) return QString();
-    const bool folder = S_ISDIR(status.st_mode);
+  struct stat status {};
+  if (::stat(FileNameBytes(host).constData(), &status) != 0) return QString();
+  const bool folder = S_ISDIR(status.st_mode);
 #endif
-    return (folder && !folders) ? QString() : name;
-  }
-  QDir::Filters filters = QDir::Files | QDir::Hidden | QDir::System;
-  if (folders) filters |= QDir::Dirs | QDir::NoDotAndDotDot;
-  const QStringList found = QDir(info.path()).entryList({name}, filters, QDir::Name);
-  return found.isEmpty() ? QString() : found.first();
+  return (folder && (attributes & vbDirectory) == 0) ? QString() : name;
 }
 
 bool MkDir(const QString& program_path, QString* error) {

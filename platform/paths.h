@@ -19,9 +19,8 @@ inline constexpr int vbDirectory = 16;
 // (a ".." component, which would lead outside the drive's folder).
 QString HostPath(const QString& program_path);
 
-// The name of the file (or, with vbDirectory, the file or folder) that
-// matches a pattern, "*" and "?" allowed in its last component; the empty
-// string when nothing matches.
+// The name of the file (or, with vbDirectory, the file or folder) at a
+// program path; the empty string when there is none.
 QString Dir(const QString& pattern, int attributes = 0);
 
 // Creates a folder, with the folders above it on the mapped drive. On

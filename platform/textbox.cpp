@@ -118,11 +118,6 @@ bool TextBox::event(QEvent* event) {
   return handled;
 }
 
-void TextBox::mouseReleaseEvent(QMouseEvent* event) {
-  QPlainTextEdit::mouseReleaseEvent(event);
-  if (event->button() == Qt::LeftButton && click_) click_();
-}
-
 LineTextBox::LineTextBox(QWidget* parent) : QLineEdit(parent) {
   // No length limit: a long paste is kept whole, never cut.
   setMaxLength(std::numeric_limits<int>::max());

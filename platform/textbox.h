@@ -29,9 +29,6 @@ class TextBox : public QPlainTextEdit {
   QString Text() const;
   void SetText(const QString& text);
 
-  // Set when the box is clicked with the mouse.
-  void SetClickHandler(std::function<void()> handler) { click_ = std::move(handler); }
-
   static constexpr qsizetype kLongestWordWrapped = 500;
 
   // Whether the text has a run of more than kLongestWordWrapped characters
@@ -41,7 +38,6 @@ class TextBox : public QPlainTextEdit {
 
  protected:
   bool event(QEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
   void insertFromMimeData(const QMimeData* source) override;
 
  private:
@@ -52,7 +48,6 @@ class TextBox : public QPlainTextEdit {
 
   std::optional<QString> exact_;
   bool setting_ = false;
-  std::function<void()> click_;
 };
 
 // A single-line text box with no limit on the length of its text.
