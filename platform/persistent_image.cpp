@@ -37,14 +37,13 @@ void PersistentImage::Draw(const PersistentImage& source) {
 
 void PersistentImage::Cls() { image_.fill(ToRgb(back_color_)); }
 
-void PersistentImage::Line(int x, int y1, int y2, std::uint32_t packed) {
-  if (x < 0 || x >= image_.width()) return;
-  const QRgb colour = ToRgb(packed);
-  const int step = y1 < y2 ? 1 : -1;
-  uchar* const bits = image_.bits();  // one look-up, not one per row
-  const qsizetype stride = image_.bytesPerLine();
-  for (int y = y1; y != y2; y += step) {
-    if (y >= 0 && y < image_.height()) reinterpret_cast<QRgb*>(bits + y * stride)[x] = colour;
+void PersistentImage::Lines(const std::vector<std::uint32_t>& packed, int top, int bottom) {
+  // Row by row, not column by column: a wide strip's rows lie far apart.
+  const int width = std::min(image_.width(), static_cast<int>(packed.size()));
+  std::vector<QRgb> row(static_cast<std::size_t>(width));
+  std::transform(packed.begin(), packed.begin() + width, row.begin(), ToRgb);
+  for (int y = std::max(top, 0); y < std::min(bottom, image_.height()); ++y) {
+    std::copy(row.begin(), row.end(), reinterpret_cast<QRgb*>(image_.scanLine(y)));
   }
 }
 

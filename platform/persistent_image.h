@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QSize>
 #include <cstdint>
+#include <vector>
 
 namespace quorvel::platform {
 
@@ -24,10 +25,10 @@ class PersistentImage {
   // Fills the whole image with the background colour.
   void Cls();
 
-  // A vertical line down column x from row y1 to row y2 in the packed
-  // colour, painted over what is there and clipped to the image. The end
-  // point itself is not painted. Strips draw no other lines.
-  void Line(int x, int y1, int y2, std::uint32_t packed);
+  // A vertical line down each column x, from row `top` to row `bottom`
+  // (which is left out), in the packed colour packed[x], painted over what
+  // is there and clipped to the image. Strips draw no other lines.
+  void Lines(const std::vector<std::uint32_t>& packed, int top, int bottom);
 
   // Makes a picture the content: its size, and its colour channels exactly
   // as stored (an alpha channel is ignored; palette pictures give their

@@ -28,8 +28,8 @@ void PictureBox::Cls() {
   update();
 }
 
-void PictureBox::Line(int x, int y1, int y2, std::uint32_t packed) {
-  Synced().Line(x, y1, y2, packed);
+void PictureBox::Lines(const std::vector<std::uint32_t>& packed, int top, int bottom) {
+  Synced().Lines(packed, top, bottom);
   update();
 }
 

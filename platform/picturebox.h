@@ -28,8 +28,9 @@ class PictureBox : public QWidget {
   float ScaleWidth() const { return static_cast<float>(Synced().Size().width()); }
 
   void Cls();
-  // A vertical line from (x, y1) down to (x, y2), which is left out.
-  void Line(int x, int y1, int y2, std::uint32_t packed);
+  // A vertical line down each column x from row `top` to row `bottom`,
+  // which is left out, in the packed colour packed[x].
+  void Lines(const std::vector<std::uint32_t>& packed, int top, int bottom);
 
   // The persistent image exactly as drawn, in QImage::Format_RGB32.
   const QImage& Image() const { return Synced().Image(); }

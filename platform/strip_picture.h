@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QString>
+#include <algorithm>
 #include <vector>
 
 #include "cipher/codepage.h"
@@ -25,14 +26,14 @@ QString DefaultKey();
 QString MakePictureFolder();
 
 // Draws a strip on a surface as wide as the strip has columns (a picture
-// box or a bare image): the background, then each column as a line from the
-// top edge down to `bottom`, which is left out.
+// box or a bare image): the background, then each column as a line in its
+// colour from the top edge down to `bottom`, which is left out.
 template <typename Surface>
 void DrawStrip(Surface& surface, const std::vector<Rgb>& columns, int bottom) {
+  std::vector<std::uint32_t> packed(columns.size());
+  std::transform(columns.begin(), columns.end(), packed.begin(), Packed);
   surface.Cls();
-  for (std::size_t x = 0; x < columns.size(); ++x) {
-    surface.Line(static_cast<int>(x), 0, bottom, Packed(columns[x]));
-  }
+  surface.Lines(packed, 0, bottom);
 }
 
 // The strip drawn on a white image `height` pixels high.

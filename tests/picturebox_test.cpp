@@ -14,7 +14,7 @@ TEST_F(PictureBoxTest, LineLeavesOutItsEndPoint) {
   PictureBox box;
   box.resize(4, 10);
   box.Cls();
-  box.Line(1, 0, 8, 0x00332211);
+  box.Lines({0x00FFFFFF, 0x00332211}, 0, 8);
   for (int y = 0; y < 10; ++y) {
     EXPECT_EQ(box.Point(1, y), y < 8 ? 0x00332211 : 0x00FFFFFF) << y;
     EXPECT_EQ(box.Point(0, y), 0x00FFFFFF);
@@ -38,7 +38,7 @@ TEST_F(PictureBoxTest, WidthAndClsFollowThePixels) {
   box.SetWidth(5);
   EXPECT_EQ(box.ScaleWidth(), 5.0f);
   EXPECT_EQ(box.Image().size(), QSize(5, 8));
-  box.Line(4, 0, 8, 0);
+  box.Lines({0, 0, 0, 0, 0}, 0, 8);
   box.Cls();
   EXPECT_EQ(box.Point(4, 0), 0x00FFFFFF);
 }
