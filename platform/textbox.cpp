@@ -97,12 +97,22 @@ void TextBox::SetText(const QString& text) {
     clear();
     WrapAnywhere(long_run);
   }
-  setPlainText(shown);
+  // Straight to the document: the box's own setPlainText lays the text out a
+  // second time to place the cursor.
+  document()->setPlainText(shown);
   setting_ = false;
   exact_ = text;
 }
 
 bool TextBox::event(QEvent* event) {
+  if (event->type() == QEvent::FontChange && !(font().styleStrategy() & QFont::PreferNoShaping)) {
+    // Latin and other simple scripts are laid out without shaping, which
+    // makes long texts several times quicker to show; scripts that need
+    // shaping still get it.
+    QFont simple = font();
+    simple.setStyleStrategy(QFont::StyleStrategy(simple.styleStrategy() | QFont::PreferNoShaping));
+    setFont(simple);
+  }
   const bool handled = QPlainTextEdit::event(event);
   if (event->type() == QEvent::Paint) {
     // A whole pixel on every side, filled rather than stroked, so that some
