@@ -44,7 +44,15 @@ echo "== The window's paths and their floors"
 QT_QPA_PLATFORM=offscreen "$build/bench/quorvel_window_bench" "${repeat[@]}" \
   --benchmark_out="$out/window.json" --benchmark_out_format=json
 echo
+echo "== The picture loader on the heaviest files it takes"
+"$build/bench/quorvel_picture_bench" --benchmark_out="$out/picture.json" \
+  --benchmark_out_format=json
+echo
+echo "== quorvel-strip against its own start"
+bench/cli.sh "${quick[@]}" "$build" "$out/cli.json"
+echo
 echo "== Start-up"
 bench/startup.sh "${quick[@]}" "$build" "$out/startup"
 echo
-python3 bench/report.py "${quick[@]}" "$out/cipher.json" "$out/window.json" "$out"/startup-*.json
+python3 bench/report.py "${quick[@]}" "$out/cipher.json" "$out/window.json" "$out/picture.json" \
+  "$out/cli.json" "$out"/startup-*.json
