@@ -1,0 +1,156 @@
+#!/usr/bin/env bash
+# Mutation run: applies each fault of tools/mutants.txt in turn to the
+# working tree, rebuilds, runs the test suite and says whether it caught it.
+#
+#   tools/mutate.sh [--full] [--build DIR] [--csv FILE] [--list] [ID...]
+#
+#   ID...        the faults to run (default: all of them)
+#   --full       run the whole suite for every fault and record every failing
+#                test (default: stop at the first failure)
+#   --build DIR  build directory (default build-mutate), configured once
+#                with the tests on
+#   --csv FILE   where to write id,verdict,tests (default DIR/mutants.csv)
+#   --list       print the ids and descriptions and stop
+#   --baseline   run the suite on the unchanged tree first; a fault is only
+#                counted as caught by tests that pass there
+#
+# Each fault's file is copied aside first and put back afterwards, also on
+# Ctrl+C or an error, so the tree is always left as it was found.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=build-mutate full=0 csv="" list=0 baseline=0 ids=()
+while (($#)); do
+  case "$1" in
+    --full) full=1 ;;
+    --build) build="$2"; shift ;;
+    --csv) csv="$2"; shift ;;
+    --list) list=1 ;;
+    --baseline) baseline=1 ;;
+    -h | --help) sed -n '2,19p' "$0"; exit 0 ;;
+    -*) echo "mutate.sh: unknown option $1" >&2; exit 2 ;;
+    *) ids+=("$1") ;;
+  esac
+  shift
+done
+csv=${csv:-$build/mutants.csv}
+py=$(command -v python3)
+
+# list | apply ID: the one place that reads tools/mutants.txt.
+helper() {
+  "$py" - "$@" <<'EOF'
+import sys
+def entries():
+    out, cur = [], None
+    for n, line in enumerate(open("tools/mutants.txt", encoding="utf-8"), 1):
+        line = line.rstrip("\n")
+        if not line.strip() or line.startswith("#"):
+            continue
+        if line.startswith("["):
+            mid, _, path = line[1:].partition("]")
+            cur = {"id": mid, "file": path.strip(), "desc": "", "edits": []}
+            out.append(cur)
+        elif line[:2] == "? ":
+            cur["desc"] = line[2:]
+        elif line[:1] == "-":
+            cur["edits"].append([line[2:].replace("<nl>", "\n"), None])
+        elif line[:1] == "+":
+            cur["edits"][-1][1] = line[2:].replace("<nl>", "\n")
+        else:
+            sys.exit(f"tools/mutants.txt:{n}: cannot read {line!r}")
+    return out
+cmd = sys.argv[1]
+if cmd == "list":
+    for e in entries():
+        print(f"{e['id']}\t{e['file']}\t{e['desc']}")
+elif cmd == "apply":
+    e = next((e for e in entries() if e["id"] == sys.argv[2]), None)
+    if e is None:
+        sys.exit(f"no fault {sys.argv[2]}")
+    text = open(e["file"], encoding="utf-8").read()
+    for old, new in e["edits"]:
+        if text.count(old) != 1:
+            sys.exit(f"{e['id']}: {old!r} occurs {text.count(old)} times in {e['file']}")
+        text = text.replace(old, new)
+    open(e["file"], "w", encoding="utf-8").write(text)
+EOF
+}
+
+if ((list)); then helper list; exit 0; fi
+if ((${#ids[@]} == 0)); then mapfile -t ids < <(helper list | cut -f1); fi
+
+# Put back whatever file is changed, however the script ends.
+saved_dir=$(mktemp -d) changed=""
+restore() {
+  # A fresh time stamp, so that the next build sees the file changed back.
+  if [[ -n "$changed" ]]; then cp "$saved_dir/file" "$changed"; touch "$changed"; changed=""; fi
+}
+trap 'restore; rm -rf "$saved_dir"' EXIT
+trap 'pkill -TERM -P $$; exit 130' INT TERM
+
+export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER-$(command -v ccache || true)}
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD/..} CCACHE_NOHASHDIR=true
+[[ -f "$build/CMakeCache.txt" ]] ||
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON >/dev/null
+
+# Runs the suite; prints the names of the tests that failed, one a line, a
+# time-out marked "(timeout)".
+run_suite() {
+  local stop=(--stop-on-failure) out failed="$build/Testing/Temporary/LastTestsFailed.log"
+  ((full)) && stop=()
+  rm -f "$failed"
+  out=$(QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" -j2 --timeout 120 "${stop[@]}" 2>&1) || true
+  [[ -f "$failed" ]] || return 0
+  while IFS=: read -r num name; do
+    if grep -qE "Test +#$num: .*\*\*\*Timeout" <<<"$out"; then echo "$name(timeout)"; else echo "$name"; fi
+  done <"$failed"
+}
+
+# Tests failing on the unchanged tree do not count as catching anything.
+declare -A flaky=()
+if ((baseline)); then
+  cmake --build "$build" -j2 >"$build/mutate-build.log" 2>&1 || { echo "the tree does not build" >&2; exit 1; }
+  while read -r t; do [[ -n "$t" ]] && flaky[${t%(timeout)}]=1 && echo "baseline failure: $t"; done < <(run_suite)
+fi
+
+echo "id,verdict,tests" >"$csv"
+caught=0 survived=0 broken=0
+for id in "${ids[@]}"; do
+  file=$(helper list | awk -F'\t' -v id="$id" '$1 == id {print $2}')
+  [[ -n "$file" ]] || { echo "$id: no such fault" >&2; exit 2; }
+  cp -p "$file" "$saved_dir/file"
+  changed=$file
+  if ! helper apply "$id"; then
+    restore
+    printf '%-24s %s\n' "$id" "not-applied"
+    echo "$id,not-applied," >>"$csv"; broken=$((broken + 1)); continue
+  fi
+  if ! cmake --build "$build" -j2 >"$build/mutate-build.log" 2>&1; then
+    verdict=did-not-compile tests=""
+    broken=$((broken + 1))
+  else
+    tests=""
+    while read -r t; do
+      [[ -n "$t" && -z "${flaky[${t%(timeout)}]-}" ]] && tests+="${tests:+ | }$t"
+    done < <(run_suite)
+    if [[ -n "$tests" ]]; then verdict=caught caught=$((caught + 1)); else verdict=SURVIVED survived=$((survived + 1)); fi
+  fi
+  restore
+  printf '%-24s %-16s %s\n' "$id" "$verdict" "$tests"
+  echo "$id,$verdict,\"${tests//\"/\"\"}\"" >>"$csv"
+done
+# Leave the build matching the tree again.
+cmake --build "$build" -j2 >"$build/mutate-build.log" 2>&1 || true
+echo "caught $caught, survived $survived, broken $broken; details in $csv"
+
+# With every test recorded: the test cases that caught none of these faults.
+if ((full)); then
+  ctest --test-dir "$build" -N | sed -nE 's/^ *Test +#[0-9]+: (.*)$/\1/p' |
+    "$py" -c '
+import csv, sys
+caught = {t.removesuffix("(timeout)") for row in csv.DictReader(open(sys.argv[1]))
+          for t in row["tests"].split(" | ")}
+idle = [t for t in sys.stdin.read().splitlines() if t not in caught]
+print(f"{len(idle)} test cases caught none of the faults run:")
+for t in idle: print("  " + t)' "$csv"
+fi
