@@ -6,6 +6,10 @@ namespace quorvel::cli {
 
 std::optional<qsizetype> FirstInvalidUtf8(const QByteArray& bytes) {
   for (qsizetype i = 0; i < bytes.size();) {
+    if (static_cast<unsigned char>(bytes[i]) < 0x80) {  // ASCII, most of any text
+      ++i;
+      continue;
+    }
     const int length = platform::Utf8SequenceLength(bytes.constData() + i, bytes.size() - i);
     if (length == 0) return i;
     i += length;
@@ -24,8 +28,8 @@ bool DropCutCharacter(QByteArray& bytes) {
 }
 
 QString ToProgramLineBreaks(const QByteArray& utf8) {
-  const QString text = QString::fromUtf8(utf8);  // drops a byte order mark
-  QString out(text.size() + text.count(u'\n'), Qt::Uninitialized);
+  const QString text = QString::fromUtf8(utf8);     // drops a byte order mark
+  QString out(2 * text.size(), Qt::Uninitialized);  // room for a CR before every LF
   QChar* to = out.data();
   QChar previous;
   for (const QChar c : text) {
@@ -33,7 +37,7 @@ QString ToProgramLineBreaks(const QByteArray& utf8) {
     *to++ = c;
     previous = c;
   }
-  out.truncate(to - out.constData());  // line breaks that were CR LF already
+  out.truncate(to - out.constData());
   return out;
 }
 

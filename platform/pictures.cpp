@@ -5,6 +5,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QtEndian>
+#include <algorithm>
 
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -238,6 +239,12 @@ QByteArray EncodeBmp24(const QImage& source) {
   for (int y = 0; y < height; ++y) {
     const QRgb* in = reinterpret_cast<const QRgb*>(image.constScanLine(y));
     auto* out = reinterpret_cast<unsigned char*>(h + 54 + row_bytes * (height - 1 - y));
+    if (y > 0 &&
+        std::equal(in, in + width, reinterpret_cast<const QRgb*>(image.constScanLine(y - 1)))) {
+      // A row like the one above it, as every row of a strip is.
+      std::copy_n(out + row_bytes, row_bytes, out);
+      continue;
+    }
     for (int x = 0; x < width; ++x) {
       const QRgb c = in[x];
       out[0] = static_cast<unsigned char>(qBlue(c));
