@@ -236,9 +236,8 @@ void BM_PartDecodeFromPictureBox(benchmark::State& state) {
   form->pDecrypt->SetPicture(platform::LoadPicture(kPicture).image);
   const KeyTriple keys{{42, 42, 42}};
   for (auto _ : state) {
-    DecodeResult text = DecodeStrip(
-        keys, form->pDecrypt->ScaleWidth(),
-        [](std::int32_t x) { return form->pDecrypt->Point(x, 0); }, platform::ActiveCodePage());
+    DecodeResult text = platform::DecodePicture(keys, form->pDecrypt->ScaleWidth(), *form->pDecrypt,
+                                                platform::ActiveCodePage());
     benchmark::DoNotOptimize(text.text.data());
   }
   SetBytes(state);

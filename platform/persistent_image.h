@@ -10,6 +10,11 @@
 
 namespace quorvel::platform {
 
+// A pixel's colour packed as 0x00BBGGRR.
+constexpr std::int32_t PackedColour(QRgb c) {
+  return static_cast<std::int32_t>(qRed(c) | qGreen(c) << 8 | qBlue(c) << 16);
+}
+
 class PersistentImage {
  public:
   explicit PersistentImage(std::uint32_t back_color = 0xFFFFFF);
@@ -42,9 +47,7 @@ class PersistentImage {
   // The packed colour 0x00BBGGRR of a point, or -1 for a point outside.
   std::int32_t Point(int x, int y) const {
     if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return -1;
-    const QRgb c = reinterpret_cast<const QRgb*>(image_.constScanLine(y))[x];
-    return static_cast<std::int32_t>(c & 0x00FFFFFF) >> 16 |
-           static_cast<std::int32_t>(c & 0x0000FF00) | static_cast<std::int32_t>(c & 0xFF) << 16;
+    return PackedColour(reinterpret_cast<const QRgb*>(image_.constScanLine(y))[x]);
   }
 
   // The image, in QImage::Format_RGB32.
