@@ -50,9 +50,9 @@ TEST_F(TextBoxTest, SetTextComesBackExactly) {
 }
 
 TEST_F(TextBoxTest, LongRunsWithoutAWordBreakWrapAnywhere) {
-  const qsizetype longest = TextBox::kLongestWordWrapped;
-  const auto repeated = [longest](const QString& piece) {
-    return piece.repeated(static_cast<int>(longest / piece.size() + 1));
+  constexpr qsizetype longest = TextBox::kLongestWordWrapped;
+  const auto repeated = [](const QString& piece) {
+    return piece.repeated(static_cast<int>(TextBox::kLongestWordWrapped / piece.size() + 1));
   };
   struct Case {
     const char* name;
