@@ -10,9 +10,6 @@
 #include <QThread>
 #include <random>
 
-#include "cipher/strip.h"
-#include "platform/persistent_image.h"
-#include "platform/pictures.h"
 #include "tests/test_support.h"
 
 namespace quorvel {
@@ -37,18 +34,12 @@ class CrashSafetyTest : public testing::QtFixture {
     return text;
   }
 
-  // The text the picture decodes to with the default keys; null when it
-  // does not load or decode.
+  // The text quorvel-strip decodes from the picture; null when it fails.
   QByteArray Decode() const {
-    const auto picture = platform::LoadPicture(Target());
-    if (!picture.ok()) return {};
-    platform::PersistentImage image;
-    image.SetPicture(picture.image);
-    const auto decoded = DecodeStrip(
-        KeyTriple{{42, 42, 42}}, static_cast<float>(image.Size().width()),
-        [&](std::int32_t x) { return image.Point(x, 0); }, *FindCodePage(1252));
-    return decoded.ok() ? QString::fromStdU16String(decoded.text).remove(u'\r').toLatin1()
-                        : QByteArray();
+    QProcess process;
+    process.start(QUORVEL_STRIP, {"decode", Target()});
+    process.waitForFinished();
+    return process.exitCode() == 0 ? process.readAllStandardOutput() : QByteArray();
   }
 
   // Tall strips make the write long enough for kills to land inside it.

@@ -6,9 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QByteArray>
 #include <QDir>
-#include <QString>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
