@@ -130,9 +130,8 @@ TEST_F(CliTest, ItsStripsAreTheWindowsByteForByte) {
 }
 
 TEST_F(CliTest, PathsHeightsAndCodePages) {
-  // The window's folder is made when missing; a program path in lower case
-  // is the same file; other folders are not made; plain paths are used as
-  // they are, relative ones from the working folder.
+  // The window's folder is made when missing, and a program path in lower
+  // case names the same file; plain paths are relative to the working folder.
   ASSERT_TRUE(QDir(Drive("dpics")).removeRecursively());
   EXPECT_EQ(Strip({"encode"}, "abc").status, 0);
   EXPECT_EQ(Strip({"decode", "c:\\dpics\\pic.bmp"}).out, "abc");
