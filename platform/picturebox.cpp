@@ -36,14 +36,10 @@ void PictureBox::Lines(const std::vector<std::uint32_t>& packed, int top, int bo
 void PictureBox::SetPicture(const QImage& picture) {
   image_.SetPicture(picture);
   resize(image_.Size());
-  has_picture_ = true;
   update();
 }
 
-void PictureBox::ClearPicture() {
-  has_picture_ = false;
-  Cls();
-}
+void PictureBox::ClearPicture() { Cls(); }
 
 void PictureBox::paintEvent(QPaintEvent*) {
   QPainter painter(this);

@@ -42,7 +42,6 @@ class PictureBox : public QWidget {
 
   // Sets the picture to none: the image shows the background colour.
   void ClearPicture();
-  bool HasPicture() const { return has_picture_; }
 
   // The packed colour 0x00BBGGRR of a point of the persistent image, or -1
   // for a point outside it.
@@ -61,7 +60,6 @@ class PictureBox : public QWidget {
   PersistentImage& Synced();
 
   mutable PersistentImage image_;
-  bool has_picture_ = false;
   QString tag_;
 };
 

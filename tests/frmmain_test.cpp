@@ -1,298 +1,210 @@
-#include "forms/frmmain.h"
-
+// The main window and the notice, through their real widgets.
 #include <unistd.h>
 
 #include <QAbstractButton>
-#include <QAccessible>
 #include <QApplication>
-#include <QClipboard>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QScrollBar>
+#include <QPointer>
+#include <QRegularExpression>
 #include <QTemporaryFile>
-#include <QTest>
+#include <QTimer>
 #include <cmath>
 
+#include "cipher/codepage.h"
 #include "forms/form2.h"
+#include "platform/clock.h"
 #include "platform/files.h"
-#include "platform/msgbox.h"
 #include "platform/pictures.h"
 #include "platform/twips.h"
-#include "tests/frmmain_fixture.h"
+#include "tests/test_support.h"
 
 namespace quorvel {
 namespace {
 
 using testing::FrmMainTest;
+using testing::ReadFile;
 
+std::uint32_t Column(int r, int g, int b) { return std::uint32_t(r | g << 8 | b << 16); }
+
+// Every control where its twips put it at 15 and at 12 twips per pixel.
 TEST_F(FrmMainTest, ControlsStandWhereTheLayoutPutsThem) {
-  frmmain& f = *form_;
-  EXPECT_EQ(f.windowTitle(), QStringLiteral("Quorvel Encryption"));
-  EXPECT_EQ(f.size(), QSize(544, 377));
-  EXPECT_EQ(f.minimumSize(), f.maximumSize());
-  EXPECT_FALSE(f.windowFlags() & Qt::WindowMinimizeButtonHint);
-  EXPECT_FALSE(f.windowFlags() & Qt::WindowMaximizeButtonHint);
-
-  struct Case {
-    QWidget* w;
-    QRect pixels;
-    QWidget* parent;
-  };
-  const Case cases[] = {
-      {f.txtSrc, {9, 155, 259, 169}, &f},          {f.CmdEncrypt, {7, 332, 81, 23}, &f},
-      {f.txtDecrypt, {275, 155, 259, 169}, &f},    {f.cmdDecrypt, {275, 332, 81, 23}, &f},
-      {f.FraKeys, {9, 16, 172, 84}, &f},           {f.txtKeys[0], {21, 50, 34, 19}, f.FraKeys},
-      {f.txtKeys[1], {67, 50, 34, 21}, f.FraKeys}, {f.txtKeys[2], {113, 50, 34, 19}, f.FraKeys},
-      {f.FraBitmap, {196, 16, 336, 83}, &f},       {f.txtFilename, {13, 36, 247, 22}, f.FraBitmap},
-      {f.cmdLoad, {270, 34, 52, 23}, f.FraBitmap}, {f.pDecrypt, {13, 62, 92, 8}, f.FraBitmap},
-      {f.Command1, {96, 332, 81, 23}, &f},         {f.Command2, {365, 332, 81, 23}, &f},
-      {f.Label1, {16, 128, 193, 17}, &f},          {f.pEncrypt, {607, 107, 92, 8}, &f},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.w->geometry(), c.pixels) << c.w->metaObject()->className();
-    EXPECT_EQ(c.w->parentWidget(), c.parent);
-  }
-  // Auto-sized labels keep their top-left corner.
-  EXPECT_EQ(f.lblKeys[0]->pos(), QPoint(23, 29));
-  EXPECT_EQ(f.lblKeys[1]->pos(), QPoint(69, 29));
-  EXPECT_EQ(f.lblKeys[2]->pos(), QPoint(115, 29));
-  EXPECT_EQ(f.lblFilename->pos(), QPoint(12, 19));
-
-  // Each frame's top line runs through its caption, clear of its labels.
-  for (platform::Frame* frame : {f.FraKeys, f.FraBitmap}) {
-    const QImage shot = frame->grab().toImage();
-    const qreal ratio = shot.devicePixelRatio();
-    const int x = shot.width() - qRound(4 * ratio);
-    int row = 0;
-    while (row < shot.height() &&
-           shot.pixelColor(x, row) == frame->palette().color(QPalette::Window)) {
-      ++row;
-    }
-    EXPECT_LT(row / ratio, frame->fontMetrics().height()) << frame->title().toStdString();
-    for (const QLabel* label : frame->findChildren<QLabel*>()) {
-      EXPECT_GT(label->y(), row / ratio + 2) << label->text().toStdString();
+  for (const int tpp : {15, 12}) {
+    platform::SetTwipsPerPixelForTesting(tpp);
+    frmmain f;
+    const auto px = [tpp](int twips) { return qRound(double(twips) / tpp); };
+    EXPECT_EQ(f.size(), QSize(px(8160), px(5652)));
+    EXPECT_EQ(f.minimumSize(), f.maximumSize());
+    const std::pair<QWidget*, QRect> cases[] = {
+        {f.txtSrc, {135, 2325, 3885, 2535}},      {f.CmdEncrypt, {105, 4980, 1215, 345}},
+        {f.txtDecrypt, {4125, 2325, 3885, 2535}}, {f.cmdDecrypt, {4125, 4980, 1215, 345}},
+        {f.FraKeys, {135, 240, 2580, 1260}},      {f.txtKeys[0], {315, 750, 510, 285}},
+        {f.txtKeys[1], {1000, 750, 510, 315}},    {f.txtFilename, {195, 540, 3705, 330}},
+        {f.FraBitmap, {2940, 240, 5040, 1245}},   {f.cmdLoad, {4050, 510, 780, 345}},
+        {f.pDecrypt, {195, 930, 1380, 120}},      {f.Command1, {1440, 4980, 1215, 345}},
+        {f.Command2, {5475, 4980, 1215, 345}},    {f.Label1, {240, 1920, 2895, 255}}};
+    for (const auto& [w, t] : cases) {
+      EXPECT_EQ(w->geometry(), QRect(px(t.x()), px(t.y()), px(t.width()), px(t.height())))
+          << tpp << " " << w->accessibleName().toStdString();
     }
   }
 }
 
-TEST_F(FrmMainTest, CaptionsTextsAndFonts) {
-  frmmain& f = *form_;
-  EXPECT_EQ(f.CmdEncrypt->text(), QStringLiteral("Encrypt"));
-  EXPECT_EQ(f.cmdDecrypt->text(), QStringLiteral("Decrypt"));
-  EXPECT_EQ(f.cmdLoad->text(), QStringLiteral("Load"));
-  EXPECT_EQ(f.Command1->text(), QStringLiteral("Clear"));
-  EXPECT_EQ(f.Command2->text(), QStringLiteral("Clear"));
-  EXPECT_EQ(f.FraKeys->title(), QStringLiteral("Encryption/Decryption keys"));
-  EXPECT_EQ(f.FraBitmap->title(), QStringLiteral("Load Encrypted Bitmap"));
-  EXPECT_EQ(f.lblFilename->text(), QStringLiteral("File name:"));
-  EXPECT_EQ(f.Label1->text(), QStringLiteral("Enter or paste the text:"));
-  for (int i = 0; i < 3; ++i) {
-    const auto u = static_cast<std::size_t>(i);
-    EXPECT_EQ(f.lblKeys[u]->text(), QStringLiteral("KEY %1").arg(i + 1));
-    // Each label is coloured in its key's channel (red, green, blue) alone.
-    const QColor c = f.lblKeys[u]->palette().color(QPalette::WindowText);
-    const int channels[3] = {c.red(), c.green(), c.blue()};
-    for (int k = 0; k < 3; ++k) EXPECT_EQ(channels[k] > 0, k == i) << i;
-    EXPECT_TRUE(f.lblKeys[u]->font().bold());
-    EXPECT_EQ(f.txtKeys[u]->Text(), QStringLiteral("042"));
-    EXPECT_EQ(f.txtKeys[u]->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
-    EXPECT_DOUBLE_EQ(f.txtKeys[u]->font().pointSizeF(), 8.4);
-  }
-  EXPECT_EQ(f.txtFilename->Text(), QStringLiteral("C:\\dpics\\pic.bmp"));
-  // No single-line box cuts a long text.
-  for (platform::LineTextBox* box : {f.txtKeys[0], f.txtKeys[1], f.txtKeys[2], f.txtFilename}) {
-    box->insert(QString(40000, u'7'));
-    EXPECT_GT(box->Text().size(), 40000);
-  }
-  EXPECT_FALSE(f.txtFilename->isEnabled());
-  EXPECT_EQ(f.txtFilename->toolTip(), PicPath());
-  EXPECT_EQ(f.txtSrc->Text(), QString());
-  EXPECT_EQ(f.txtDecrypt->Text(), QString());
-  EXPECT_EQ(f.pDecrypt->Tag(), QStringLiteral("0"));
-  EXPECT_FALSE(f.pEncrypt->isVisibleTo(&f));
-  EXPECT_EQ(f.CmdEncrypt->font().family(), QStringLiteral("Arial"));
-  EXPECT_DOUBLE_EQ(f.CmdEncrypt->font().pointSizeF(), 9.0);
-  EXPECT_DOUBLE_EQ(f.txtSrc->font().pointSizeF(), 9.6);
-  EXPECT_DOUBLE_EQ(f.FraKeys->font().pointSizeF(), 9.6);
-  EXPECT_FALSE(f.FraKeys->font().bold());
+TEST_F(FrmMainTest, EncryptSavesTheStripAndSaysDone) {
+  SetKeys({"1", " 2 ", "3.5"});  // 3.5 gives 4
+  Encrypt("ab\r\ncd");
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].prompt, "Done.");
+  EXPECT_EQ(Messages()[0].title, "Quorvel");
+  EXPECT_EQ(Messages()[0].buttons, 0);
+  const std::vector<std::uint32_t> expected = {Column('a' ^ 1, 'b' ^ 2, 13 ^ 4),
+                                               Column(10 ^ 1, 'c' ^ 2, 'd' ^ 4)};
+  EXPECT_EQ(FileColumns(), expected);
+  // Eight rows; the strip box stays hidden.
+  EXPECT_EQ(platform::LoadPicture("C:\\dpics\\pic.bmp").image.pixel(1, 7),
+            qRgb(10 ^ 1, 'c' ^ 2, 'd' ^ 4));
+  EXPECT_FALSE(form_->pEncrypt->isVisibleTo(form_.get()));
+  // A second text leaves only its own strip.
+  Encrypt("abcd");
+  EXPECT_EQ(FileColumns().back(), Column('d' ^ 1, ' ' ^ 2, ' ' ^ 4));
 }
 
-TEST_F(FrmMainTest, TabVisitsTheControlsInOrder) {
+TEST_F(FrmMainTest, RefusedEncryptsSayWhyAndKeepThePicture) {
+  Encrypt("first");
+  const QByteArray before = ReadFile(PicPath());
+  ASSERT_FALSE(before.isEmpty());
+  const std::tuple<int, const char*, QString, const char*> cases[] = {
+      {0, "", "x", "Error"},
+      {1, "abc", "x", "Error"},
+      {2, "256", "x", "Error"},
+      {0, "42", QString(98302, u'q'), "it has 98302 characters"},
+      {0, "42", "caf\u00e9\r\n \u0416x",
+       "\"\u0416\" U+0416 at line 2, column 2 has no code in code page 1252"},
+      {0, "42", "\u0416", "LANG=ru_RU.UTF-8, or use quorvel-strip --codepage 1251"},
+      {0, "42", "\u20ac\u0e01", "Code page 874 (Thai) has it"}};
+  for (const auto& [key, key_text, text, message] : cases) {
+    ClearMessages();
+    SetKeys({"42", "42", "42"});
+    form_->txtKeys[std::size_t(key)]->SetText(QString::fromUtf8(key_text));
+    Encrypt(text);
+    ASSERT_EQ(Messages().size(), 1u) << message;
+    EXPECT_TRUE(LastPrompt().contains(QString::fromUtf8(message))) << LastPrompt().toStdString();
+    EXPECT_EQ(Messages()[0].buttons, QLatin1StringView(message) == "Error" ? 0 : 48);
+    EXPECT_EQ(ReadFile(PicPath()), before);
+  }
+  ClearMessages();
+  Encrypt(QString());  // an empty text: nothing at all
+  EXPECT_TRUE(Messages().empty());
+  // With a Russian locale the Cyrillic letter has a code, 0xC6 in 1251;
+  // LC_ALL comes before LANG.
+  qputenv("LC_ALL", "ru_RU.UTF-8");
+  Encrypt("\u0416");
+  EXPECT_EQ(LastPrompt(), "Done.");
+  EXPECT_EQ(FileColumns()[0] & 0xFF, 0xC6u ^ 42u);
+  // A failing disk is named with its reason, never "Done.".
+  ClearMessages();
+  platform::SetFileFaultForTesting(platform::FileFault{platform::FileStep::kSync, EIO});
+  Encrypt("sync");
+  platform::SetFileFaultForTesting(std::nullopt);
+  EXPECT_TRUE(LastPrompt().endsWith(": Input/output error."));
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].buttons, platform::vbCritical);
+  EXPECT_EQ(FileColumns()[0] & 0xFF, 0xC6u ^ 42u);
+}
+
+TEST_F(FrmMainTest, TextsComeBackThroughThePictureLessTrailingSpaces) {
+  SetKeys({"7", "250", "042"});
+  for (const QString& text : {QString("a"), QString("abcd"), QString("first\r\nsecond\r\n\r\nlast"),
+                              QString("  lead, in  side and trailing   "), QString(98301, u'z')}) {
+    ClearMessages();
+    Encrypt(text);
+    Load();
+    Decrypt();
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(form_->txtDecrypt->Text(), QString(text).remove(QRegularExpression(" +$")));
+  }
+}
+
+TEST_F(FrmMainTest, DecryptAndLoadRefuseInTheirOrderAndKeepThePicture) {
+  // Nothing loaded: a bad key first, then "Load the picture first".
+  form_->txtDecrypt->SetText("kept");
+  form_->txtKeys[2]->SetText(QString());
+  Decrypt();
+  form_->txtKeys[2]->SetText("1");
+  Decrypt();
+  form_->pDecrypt->SetTag("yes");
+  Decrypt();
+  ASSERT_EQ(Messages().size(), 3u);
+  EXPECT_EQ(Messages()[0].prompt, "Error");
+  EXPECT_EQ(Messages()[1].prompt, "Load the picture first");
+  EXPECT_EQ(Messages()[1].buttons, 64);
+  EXPECT_EQ(Messages()[2].prompt, "Error");
+  EXPECT_EQ(form_->txtDecrypt->Text(), "kept");
+  Load();  // no file yet
+  EXPECT_EQ(LastPrompt(), "Error");
+  Encrypt("one");
+  Load();
+  Encrypt("keep me");
+  Load();  // a second load shows the second picture
+  EXPECT_EQ(form_->pDecrypt->Tag(), "1");
+  EXPECT_EQ(form_->pDecrypt->size(), QSize(3, 8));
+  const QImage shown = form_->pDecrypt->Image();
+  for (const QByteArray& bytes :
+       {QByteArray("not a picture"), ReadFile(PicPath()).left(40), QByteArray("fifo")}) {
+    QFile::remove(PicPath());
+    ASSERT_TRUE(bytes == "fifo" ? ::mkfifo(QFile::encodeName(PicPath()).constData(), 0644) == 0
+                                : testing::WriteFile(PicPath(), bytes));
+    ClearMessages();
+    Load();
+    EXPECT_EQ(LastPrompt(), "Error");
+    EXPECT_EQ(form_->pDecrypt->Image(), shown);
+  }
+  Decrypt();
+  EXPECT_EQ(form_->txtDecrypt->Text(), "keep me");
+}
+
+TEST_F(FrmMainTest, TabEnterAndTheFocusMark) {
   frmmain& f = *form_;
   f.show();
   QApplication::setActiveWindow(&f);
-  f.txtSrc->setFocus();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
-  const QWidget* expected[] = {f.CmdEncrypt, f.txtDecrypt, f.cmdDecrypt, f.txtKeys[0],
-                               f.txtKeys[1], f.txtKeys[2], f.cmdLoad,    f.pDecrypt,
-                               f.Command1,   f.Command2,   f.txtSrc};
-  for (const QWidget* next : expected) {
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), next)
-        << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className()
-                                        : "none");
+  // Enter, on the keypad or not, presses the focused button.
+  for (const auto& [key, modifiers] :
+       {std::pair{Qt::Key_Return, Qt::NoModifier}, {Qt::Key_Enter, Qt::KeypadModifier}}) {
+    f.txtSrc->SetText("abc");
+    f.Command1->setFocus();
+    QTest::keyClick(f.Command1, key, modifiers);
+    EXPECT_EQ(f.txtSrc->Text(), QString());
   }
+  // In a text box Enter starts a line, CR LF, and Tab moves on.
+  f.txtSrc->setFocus();
+  QTest::keyClicks(f.txtSrc, "a\u00a0");
+  QTest::keyClick(f.txtSrc, Qt::Key_Return);
+  QTest::keyClick(f.txtSrc, Qt::Key_Tab);
+  EXPECT_EQ(f.txtSrc->Text(), "a\u00a0\r\n");
+  EXPECT_EQ(QApplication::focusWidget(), f.CmdEncrypt);
+  // The strip box shows where the focus is, on the screen only.
+  const QImage image = f.pDecrypt->Image();
+  const QImage without = f.pDecrypt->grab().toImage();
+  f.pDecrypt->setFocus();
+  EXPECT_NE(f.pDecrypt->grab().toImage(), without);
+  EXPECT_EQ(f.pDecrypt->Image(), image);
 }
 
-TEST_F(FrmMainTest, EncryptDrawsSavesAndSaysDone) {
-  form_->txtKeys[0]->SetText(QStringLiteral("1"));
-  form_->txtKeys[1]->SetText(QStringLiteral(" 2 "));
-  form_->txtKeys[2]->SetText(QStringLiteral("3.5"));  // halves to even: 4
-  Encrypt(QStringLiteral("ab\r\ncd"));
-  ASSERT_EQ(Messages().size(), 1u);
-  EXPECT_EQ(Messages()[0].prompt, QStringLiteral("Done."));
-  EXPECT_EQ(Messages()[0].title, QStringLiteral("Quorvel"));
-  EXPECT_EQ(Messages()[0].buttons, 0);
-  // "ab\r" and "\ncd": two columns.
-  const std::vector<std::uint32_t> expected = {
-      std::uint32_t('a' ^ 1) | std::uint32_t('b' ^ 2) << 8 | std::uint32_t(13 ^ 4) << 16,
-      std::uint32_t(0x0A ^ 0x1) | std::uint32_t('c' ^ 2) << 8 | std::uint32_t('d' ^ 4) << 16};
-  EXPECT_EQ(FileColumns(), expected);
-  // The hidden surface is two pixels wide, its rows 0 to 7 painted.
-  EXPECT_EQ(form_->pEncrypt->ScaleWidth(), 2.0f);
-  EXPECT_EQ(form_->pEncrypt->Point(1, 7), static_cast<std::int32_t>(expected[1]));
-  EXPECT_FALSE(form_->pEncrypt->isVisibleTo(form_.get()));
-}
-
-TEST_F(FrmMainTest, EmptyTextDoesNothing) {
-  Encrypt(QString());
-  EXPECT_TRUE(Messages().empty());
-  EXPECT_FALSE(QFileInfo::exists(PicPath()));
-  EXPECT_EQ(form_->pEncrypt->ScaleWidth(), 92.0f);
-}
-
-TEST_F(FrmMainTest, BadKeyIsRefusedAndNothingIsWritten) {
-  for (const char* bad : {"", "abc", "256", "-1", "1e2"}) {
-    for (std::size_t i = 0; i < 3; ++i) {
-      ClearMessages();
-      for (auto* key : form_->txtKeys) key->SetText(QStringLiteral("42"));
-      form_->txtKeys[i]->SetText(QString::fromUtf8(bad));
-      Encrypt(QStringLiteral("hello"));
-      ASSERT_EQ(Messages().size(), 1u) << bad;
-      EXPECT_EQ(Messages()[0].prompt, QStringLiteral("Error"));
-      EXPECT_EQ(Messages()[0].buttons, 0);
-      EXPECT_FALSE(QFileInfo::exists(PicPath()));
-      EXPECT_EQ(form_->pEncrypt->ScaleWidth(), 92.0f);
-    }
-  }
-}
-
-TEST_F(FrmMainTest, UnwritableFileIsReportedNotDone) {
-  Encrypt(QStringLiteral("first"));
-  const QByteArray before = testing::ReadFile(PicPath());
-  ASSERT_FALSE(before.isEmpty());
-  ClearMessages();
-
-  // The folder gone after start-up: the message names the path.
-  ASSERT_TRUE(QDir(Drive(QStringLiteral("dpics"))).removeRecursively());
-  Encrypt(QStringLiteral("second"));
-  ASSERT_EQ(Messages().size(), 1u);
-  EXPECT_NE(Messages()[0].prompt, QStringLiteral("Done."));
-  EXPECT_TRUE(Messages()[0].prompt.contains(PicPath())) << Messages()[0].prompt.toStdString();
-  EXPECT_EQ(Messages()[0].title, QStringLiteral("Quorvel"));
-
-  // A folder or a FIFO standing where the file should be is left as it is;
-  // a failing disk is named with its reason, never "Done.".
-  ASSERT_TRUE(QDir().mkpath(Drive(QStringLiteral("dpics"))));
-  ASSERT_TRUE(testing::MakeNode(PicPath(), 'p'));
-  ClearMessages();
-  Encrypt(QStringLiteral("third"));
-  ASSERT_EQ(Messages().size(), 1u);
-  EXPECT_TRUE(Messages()[0].prompt.contains(QStringLiteral("FIFO"))) << LastPrompt().toStdString();
-  ASSERT_TRUE(QFile::remove(PicPath()));
-  platform::SetFileFaultForTesting(platform::FileFault{platform::FileStep::kSync, EIO});
-  ClearMessages();
-  Encrypt(QStringLiteral("fourth"));
-  platform::SetFileFaultForTesting(std::nullopt);
-  ASSERT_EQ(Messages().size(), 1u);
-  EXPECT_TRUE(LastPrompt().endsWith(QStringLiteral(": Input/output error.")))
-      << LastPrompt().toStdString();
-  EXPECT_FALSE(QFileInfo::exists(PicPath()));
-}
-
-TEST_F(FrmMainTest, SecondEncodeLeavesOnlyTheSecondStrip) {
-  Encrypt(QString(30, u'x'));
-  EXPECT_EQ(FileColumns().size(), 10u);
-  Encrypt(QStringLiteral("abcd"));
-  const auto columns = FileColumns();
-  ASSERT_EQ(columns.size(), 2u);
-  const std::uint32_t k = 42;
-  EXPECT_EQ(columns[1], ('d' ^ k) | (' ' ^ k) << 8 | (' ' ^ k) << 16);
-  EXPECT_EQ(QDir(Drive(QStringLiteral("dpics"))).entryList(QDir::Files | QDir::Hidden).size(), 1);
-}
-
-TEST_F(FrmMainTest, LongestTextAndOneMore) {
-  Encrypt(QString(98301, u'q'));
-  ASSERT_EQ(Messages().size(), 1u);
-  EXPECT_EQ(Messages()[0].prompt, QStringLiteral("Done."));
-  EXPECT_EQ(FileColumns().size(), 32767u);
-
-  ClearMessages();
-  const QByteArray before = testing::ReadFile(PicPath());
-  Encrypt(QString(98302, u'q'));
-  ASSERT_EQ(Messages().size(), 1u);
-  EXPECT_TRUE(Messages()[0].prompt.contains(QStringLiteral("98302")));
-  EXPECT_TRUE(Messages()[0].prompt.contains(QStringLiteral("98301")));
-  EXPECT_EQ(testing::ReadFile(PicPath()), before);
-}
-
-TEST_F(FrmMainTest, CharacterWithoutCodeIsNamed) {
-  Encrypt(QStringLiteral("ok"));
-  const QByteArray before = testing::ReadFile(PicPath());
-  ClearMessages();
-  Encrypt(QStringLiteral("caf\u00e9\r\n \u0416x"));  // é is in 1252, Ж is not
-  ASSERT_EQ(Messages().size(), 1u);
-  const QString prompt = Messages()[0].prompt;
-  // Where it is, and which code page has it.
-  for (const char* part : {"\"\u0416\" U+0416 at line 2, column 2", "code page 1252",
-                           "LANG=ru_RU.UTF-8", "--codepage 1251"}) {
-    EXPECT_TRUE(prompt.contains(QString::fromUtf8(part))) << prompt.toStdString();
-  }
-  EXPECT_EQ(testing::ReadFile(PicPath()), before);
-
-  // With a Russian locale the same text encodes.
-  qputenv("LANG", "ru_RU.UTF-8");
-  ClearMessages();
-  Encrypt(QStringLiteral("\u0416"));
-  ASSERT_EQ(Messages().size(), 1u);
-  EXPECT_EQ(Messages()[0].prompt, QStringLiteral("Done."));
-  EXPECT_EQ(FileColumns()[0] & 0xFF, 0xC6u ^ 42u);  // Ж is 0xC6 in 1251
-}
-
-TEST_F(FrmMainTest, EveryFocusableControlHasAnAccessibleName) {
+// Run again with QT_SCALE_FACTOR=2 (tests/CMakeLists.txt): layout in
+// logical pixels, strips in real pixels, both exact.
+TEST_F(FrmMainTest, StripIsExactAtAnyDevicePixelRatio) {
   form_->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
-  const std::pair<QWidget*, const char*> expected[] = {
-      {form_->txtSrc, "Text to hide"},           {form_->CmdEncrypt, "Encrypt"},
-      {form_->txtDecrypt, "Decoded text"},       {form_->cmdDecrypt, "Decrypt"},
-      {form_->txtKeys[0], "Key 1 (red)"},        {form_->txtKeys[1], "Key 2 (green)"},
-      {form_->txtKeys[2], "Key 3 (blue)"},       {form_->cmdLoad, "Load"},
-      {form_->pDecrypt, "Loaded strip picture"}, {form_->Command1, "Clear text to hide"},
-      {form_->Command2, "Clear decoded text"},
-  };
-  for (const auto& [widget, name] : expected) {
-    QAccessibleInterface* a = QAccessible::queryAccessibleInterface(widget);
-    ASSERT_NE(a, nullptr) << name;
-    EXPECT_EQ(a->text(QAccessible::Name), QString::fromUtf8(name));
-    EXPECT_FALSE(a->text(QAccessible::Description).isEmpty()) << name;
+  if (qEnvironmentVariable("QT_SCALE_FACTOR") == "2") {
+    EXPECT_EQ(form_->devicePixelRatioF(), 2.0);
   }
-  // Every widget of the window that can take the focus is among them.
-  for (QWidget* w : form_->findChildren<QWidget*>()) {
-    if (w->focusPolicy() == Qt::NoFocus || !w->isVisibleTo(form_.get()) || !w->isEnabled()) {
-      continue;
-    }
-    if (w->focusProxy() || !w->parentWidget() || qobject_cast<QScrollBar*>(w)) continue;
-    if (w->parentWidget() != form_.get() && w->parentWidget() != form_->FraKeys &&
-        w->parentWidget() != form_->FraBitmap) {
-      continue;  // inner parts of a control, such as a text box's viewport
-    }
-    EXPECT_FALSE(w->accessibleName().isEmpty()) << w->metaObject()->className();
-  }
-  // The captions are unchanged.
-  EXPECT_EQ(form_->Command1->text(), QStringLiteral("Clear"));
+  EXPECT_EQ(form_->txtSrc->geometry(), QRect(9, 155, 259, 169));
+  Encrypt("xyz");
+  EXPECT_EQ(FileColumns(), std::vector<std::uint32_t>{Column('x' ^ 42, 'y' ^ 42, 'z' ^ 42)});
+  Load();
+  EXPECT_EQ(form_->pDecrypt->size(), QSize(1, 8));
 }
 
 // WCAG contrast ratio of two colours, from their relative luminance.
@@ -309,26 +221,21 @@ double Contrast(const QColor& a, const QColor& b) {
 
 TEST_F(FrmMainTest, EveryTextReadsUnderADarkDesktopTheme) {
   const QPalette before = QApplication::palette();
-  QPalette dark(Qt::white, QColor(0x35, 0x35, 0x35), QColor(0x50, 0x50, 0x50),
-                QColor(0x20, 0x20, 0x20), QColor(0x30, 0x30, 0x30), Qt::white, Qt::white,
-                QColor(0x2A, 0x2A, 0x2A), QColor(0x35, 0x35, 0x35));
-  QApplication::setPalette(dark);
+  QApplication::setPalette(QPalette(Qt::white, QColor(0x35, 0x35, 0x35), QColor(0x50, 0x50, 0x50),
+                                    QColor(0x20, 0x20, 0x20), QColor(0x30, 0x30, 0x30), Qt::white,
+                                    Qt::white, QColor(0x2A, 0x2A, 0x2A), QColor(0x35, 0x35, 0x35)));
   frmmain f;
   Form2 notice;
   QApplication::setPalette(before);
-
-  QList<QWidget*> widgets = f.findChildren<QWidget*>() + notice.findChildren<QWidget*>();
   int texts = 0;
-  for (QWidget* w : widgets) {
+  for (QWidget* w : f.findChildren<QWidget*>() + notice.findChildren<QWidget*>()) {
     const QPalette p = w->palette();
-    const QPalette::ColorGroup group = w->isEnabled() ? QPalette::Active : QPalette::Disabled;
-    QPalette::ColorRole text = QPalette::WindowText, back = QPalette::Window;
+    const auto group = w->isEnabled() ? QPalette::Active : QPalette::Disabled;
+    auto text = QPalette::WindowText, back = QPalette::Window;
     if (qobject_cast<QAbstractButton*>(w)) {
-      text = QPalette::ButtonText;
-      back = QPalette::Button;
+      text = QPalette::ButtonText, back = QPalette::Button;
     } else if (qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w)) {
-      text = QPalette::Text;
-      back = QPalette::Base;
+      text = QPalette::Text, back = QPalette::Base;
     } else if (!qobject_cast<QLabel*>(w) && !dynamic_cast<platform::Frame*>(w)) {
       continue;
     }
@@ -339,94 +246,50 @@ TEST_F(FrmMainTest, EveryTextReadsUnderADarkDesktopTheme) {
   EXPECT_GE(texts, 21);
 }
 
-TEST_F(FrmMainTest, EnterPressesTheFocusedButton) {
-  frmmain& f = *form_;
-  f.show();
-  QApplication::setActiveWindow(&f);
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
-  for (const auto& [key, modifiers] :
-       {std::pair{Qt::Key_Return, Qt::NoModifier}, std::pair{Qt::Key_Enter, Qt::KeypadModifier}}) {
-    f.txtSrc->SetText(QStringLiteral("abc"));
-    f.Command1->setFocus();
-    QTest::keyClick(f.Command1, key, modifiers);
-    EXPECT_EQ(f.txtSrc->Text(), QString());
+// The notice shows on every fifth day of the month, before the main window
+// and before the picture folder is made; only its "X" button, which has the
+// focus, closes it. December tells the day of the month from that of the year.
+TEST_F(FrmMainTest, TheNoticeShowsOnEveryFifthDay) {
+  for (const auto& [date, due] : {std::pair{QDate(2026, 12, 5), true},
+                                  {QDate(2026, 12, 6), false},
+                                  {QDate(2026, 12, 10), true},
+                                  {QDate(2027, 1, 4), false}}) {
+    platform::SetTodayForTesting(date);
+    QDir(Drive("dpics")).removeRecursively();
+    frmmain form;
+    bool seen = false, main_hidden = false, folder_missing = false, ignored = false;
+    QTimer::singleShot(0, [&] {
+      Form2* notice = nullptr;
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* n = dynamic_cast<Form2*>(w); n && n->isVisible()) notice = n;
+      }
+      if (!notice) return;
+      seen = true;
+      main_hidden = !form.isVisible();
+      folder_missing = !QFileInfo::exists(Drive("dpics"));
+      QPointer<Form2> alive(notice);
+      QTest::keyClick(notice, Qt::Key_Escape);
+      QTest::mouseClick(notice->Image1, Qt::LeftButton, {}, QPoint(300, 200));
+      notice->Command2->click();
+      ignored = alive && alive->isVisible();
+      EXPECT_EQ(notice->focusWidget(), notice->Command1);
+      QTest::keyClick(notice->Command1, Qt::Key_Return);
+    });
+    ASSERT_TRUE(form.Form_Load());
+    QApplication::processEvents();  // the timer, on days without a notice
+    EXPECT_EQ(seen, due) << date.toString().toStdString();
+    EXPECT_EQ(main_hidden && folder_missing && ignored, due);
+    EXPECT_TRUE(QFileInfo(Drive("dpics")).isDir());
   }
-  // In the text box Enter still starts a new line.
-  f.txtSrc->setFocus();
-  QTest::keyClicks(f.txtSrc, QStringLiteral("a"));
-  QTest::keyClick(f.txtSrc, Qt::Key_Return);
-  QTest::keyClicks(f.txtSrc, QStringLiteral("b"));
-  EXPECT_EQ(f.txtSrc->Text(), QStringLiteral("a\r\nb"));
-
-  // The strip box shows where the focus is, on the screen only.
-  const QImage image = f.pDecrypt->Image();
-  const QImage without = f.pDecrypt->grab().toImage();
-  f.pDecrypt->setFocus();
-  ASSERT_TRUE(f.pDecrypt->hasFocus());
-  EXPECT_NE(f.pDecrypt->grab().toImage(), without);
-  EXPECT_EQ(f.pDecrypt->Image(), image);
 }
 
-// At 120 dots per inch (12 twips per pixel) every control follows its twips.
-TEST_F(FrmMainTest, LayoutFollowsTwipsAt120Dpi) {
-  platform::SetTwipsPerPixelForTesting(12);
-  frmmain f;
-  auto px = [](double twips) { return qRound(twips / 12); };
-  EXPECT_EQ(f.size(), QSize(680, 471));
-  EXPECT_EQ(f.txtSrc->geometry(), QRect(px(135), px(2325), px(3885), px(2535)));
-  EXPECT_EQ(f.txtKeys[1]->geometry(), QRect(px(1000), px(750), px(510), px(315)));
-  EXPECT_EQ(f.cmdLoad->geometry(), QRect(px(4050), px(510), px(780), px(345)));
-  EXPECT_EQ(f.pDecrypt->geometry(), QRect(px(195), px(930), px(1380), px(120)));
-  EXPECT_EQ(f.pDecrypt->size(), QSize(115, 10));  // 10 pixels high at 12 twips per pixel
-
-  // The strip is still one pixel per column; the line covers rows 0 to 7
-  // and the rows below keep the background.
-  f.txtSrc->SetText(QStringLiteral("abcdef"));
-  f.CmdEncrypt_Click();
-  ASSERT_EQ(LastPrompt(), QStringLiteral("Done."));
-  const QImage saved = platform::LoadPicture(QStringLiteral("C:\\dpics\\pic.bmp")).image;
-  ASSERT_EQ(saved.size(), QSize(2, 10));
-  EXPECT_EQ(saved.pixel(1, 0), qRgb('d' ^ 42, 'e' ^ 42, 'f' ^ 42));
-  EXPECT_EQ(saved.pixel(1, 7), qRgb('d' ^ 42, 'e' ^ 42, 'f' ^ 42));
-  EXPECT_EQ(saved.pixel(1, 8), qRgb(255, 255, 255));
-}
-
-// Run again with QT_SCALE_FACTOR=2 (see tests/CMakeLists.txt): layout in
-// logical pixels, strips in real pixels, both exact.
-TEST_F(FrmMainTest, StripIsExactAtAnyDevicePixelRatio) {
-  form_->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
-  const qreal ratio = form_->devicePixelRatioF();
-  if (qEnvironmentVariable("QT_SCALE_FACTOR") == QStringLiteral("2")) {
-    EXPECT_EQ(ratio, 2.0);
-  }
-  EXPECT_EQ(form_->txtSrc->geometry(), QRect(9, 155, 259, 169));
-  Encrypt(QStringLiteral("xyz"));
-  EXPECT_EQ(FileColumns(),
-            std::vector<std::uint32_t>{('x' ^ 42u) | ('y' ^ 42u) << 8 | ('z' ^ 42u) << 16});
-  EXPECT_EQ(form_->pEncrypt->Image().size(), QSize(1, 8));
-  Load();
-  EXPECT_EQ(form_->pDecrypt->size(), QSize(1, 8));
-  Decrypt();
-  EXPECT_EQ(form_->txtDecrypt->Text(), QStringLiteral("xyz"));
-}
-
-TEST_F(FrmMainTest, TenMegabytesArePastedAndRefused) {
-  QString huge(10 * 1000 * 1000, u'w');
-  for (qsizetype i = 79; i < huge.size(); i += 80) huge[i] = u'\n';
-  form_->show();
-  form_->txtSrc->setFocus();
-  QApplication::clipboard()->setText(huge);
-  form_->txtSrc->paste();
-  ASSERT_EQ(form_->txtSrc->Text().size(), huge.size() + huge.count(u'\n'));
-  QTest::mouseClick(form_->CmdEncrypt, Qt::LeftButton);
-  ASSERT_EQ(Messages().size(), 1u);
-  EXPECT_TRUE(Messages()[0].prompt.contains(QStringLiteral("98301")));
-  EXPECT_FALSE(QFileInfo::exists(PicPath()));
-}
-
-TEST_F(FrmMainTest, StartUpFailureIsAlsoALineOnStandardError) {
-  // A file where the drive's folder belongs: the picture folder cannot be made.
+TEST_F(FrmMainTest, StartUpMakesThePictureFolderOrEndsWithAReason) {
+  ASSERT_TRUE(QDir(Drive()).removeRecursively());
+  ASSERT_TRUE(form_->Form_Load());
+  EXPECT_TRUE(QFileInfo(Drive("dpics")).isDir());
+  EXPECT_EQ(form_->pDecrypt->Tag(), "0");
+  // A file where the drive's folder belongs: a message box and a line on
+  // standard error name the folder, and start-up ends.
   ASSERT_TRUE(QDir(Drive()).removeRecursively());
   ASSERT_TRUE(testing::WriteFile(Drive(), "in the way"));
   QTemporaryFile captured;
@@ -434,15 +297,15 @@ TEST_F(FrmMainTest, StartUpFailureIsAlsoALineOnStandardError) {
   std::fflush(stderr);
   const int saved = dup(STDERR_FILENO);
   dup2(captured.handle(), STDERR_FILENO);
-  const bool started = form_->Form_Load();
+  const bool started = frmmain().Form_Load();
   std::fflush(stderr);
   dup2(saved, STDERR_FILENO);
   close(saved);
   EXPECT_FALSE(started);
   ASSERT_EQ(Messages().size(), 1u);
-  EXPECT_EQ(testing::ReadFile(captured.fileName()),
-            "quorvel: " + Messages()[0].prompt.toUtf8() + '\n');
-  EXPECT_TRUE(Messages()[0].prompt.contains(Drive(QStringLiteral("dpics"))));
+  EXPECT_EQ(Messages()[0].buttons, platform::vbCritical);
+  EXPECT_TRUE(LastPrompt().contains(Drive("dpics"))) << LastPrompt().toStdString();
+  EXPECT_EQ(ReadFile(captured.fileName()), "quorvel: " + LastPrompt().toUtf8() + '\n');
 }
 
 }  // namespace

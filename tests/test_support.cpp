@@ -1,17 +1,10 @@
 #include "tests/test_support.h"
 
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <sys/un.h>
-#include <unistd.h>
-#include <QDir>
 #include <QFile>
-
 #include <QtEndian>
-#include <cstring>
 
 #include "platform/clock.h"
+#include "platform/pictures.h"
 #include "platform/twips.h"
 
 namespace quorvel::testing {
@@ -21,10 +14,13 @@ void QtFixture::SetUp() {
   ASSERT_TRUE(dir_->isValid());
   data_home_ = dir_->path();
   qputenv("XDG_DATA_HOME", data_home_.toUtf8());
-  messages_.clear();
+  qputenv("LANG", "en_US.UTF-8");
+  qunsetenv("LC_ALL");
+  qunsetenv("LC_CTYPE");
   platform::SetMessageHandler(
       [this](const platform::MessageRecord& record) { messages_.push_back(record); });
-  platform::SetTodayForTesting(QDate(2026, 12, 6));
+  // Day 7, day 341 of the year: no notice by the day of the month or the year.
+  platform::SetTodayForTesting(QDate(2026, 12, 7));
 }
 
 void QtFixture::TearDown() {
@@ -34,37 +30,44 @@ void QtFixture::TearDown() {
 }
 
 QString QtFixture::Drive(const QString& relative) const {
-  const QString root = data_home_ + QStringLiteral("/quorvel/drive_c");
+  const QString root = data_home_ + "/quorvel/drive_c";
   return relative.isEmpty() ? root : root + u'/' + relative;
 }
 
-bool MakeNode(const QString& path, char kind) {
-  const QByteArray name = QFile::encodeName(path);
-  switch (kind) {
-    case 'p':
-      return ::mkfifo(name.constData(), 0644) == 0;
-    case 'c':
-      return ::geteuid() == 0 && ::mknod(name.constData(), S_IFCHR | 0666, makedev(1, 3)) == 0;
-    case 'd':
-      return QDir().mkpath(path);
-    case 's': {
-      sockaddr_un address{};
-      address.sun_family = AF_UNIX;
-      if (name.size() >= static_cast<qsizetype>(sizeof address.sun_path)) return false;
-      std::memcpy(address.sun_path, name.constData(), static_cast<std::size_t>(name.size()));
-      const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-      const bool made = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-      ::close(fd);
-      return made;
-    }
+void FrmMainTest::SetUp() {
+  QtFixture::SetUp();
+  platform::SetTwipsPerPixelForTesting(15);
+  ASSERT_TRUE(QDir().mkpath(Drive("dpics")));
+  form_ = std::make_unique<frmmain>();
+}
+
+void FrmMainTest::TearDown() {
+  form_.reset();
+  QtFixture::TearDown();
+}
+
+std::vector<std::uint32_t> FrmMainTest::FileColumns() const {
+  const QImage image = platform::LoadPicture("C:\\dpics\\pic.bmp").image;
+  std::vector<std::uint32_t> columns;
+  for (int x = 0; x < image.width(); ++x) {
+    const QRgb c = image.pixel(x, 0);
+    columns.push_back(static_cast<std::uint32_t>(qRed(c) | qGreen(c) << 8 | qBlue(c) << 16));
   }
-  return false;
+  return columns;
+}
+
+void FrmMainTest::Encrypt(const QString& text) {
+  form_->txtSrc->SetText(text);
+  QTest::mouseClick(form_->CmdEncrypt, Qt::LeftButton);
+}
+
+void FrmMainTest::SetKeys(const QStringList& keys) {
+  for (int i = 0; i < 3; ++i) form_->txtKeys[static_cast<std::size_t>(i)]->SetText(keys[i]);
 }
 
 QByteArray ReadFile(const QString& path) {
   QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  return file.readAll();
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 bool WriteFile(const QString& path, const QByteArray& bytes) {
@@ -76,8 +79,7 @@ QByteArray MakeBmp(int width, int height, int bits, bool top_down,
                    const std::vector<std::uint32_t>& pixels,
                    const std::vector<std::uint32_t>& palette) {
   const int row = ((width * bits + 31) / 32) * 4;
-  const int palette_bytes = bits == 8 ? 4 * static_cast<int>(palette.size()) : 0;
-  const int offset = 54 + palette_bytes;
+  const int offset = 54 + (bits == 8 ? 4 * static_cast<int>(palette.size()) : 0);
   QByteArray b(offset + row * height, '\0');
   char* h = b.data();
   h[0] = 'B';
@@ -95,19 +97,13 @@ QByteArray MakeBmp(int width, int height, int bits, bool top_down,
     qToLittleEndian<quint32>(palette[i], h + 54 + 4 * i);
   }
   for (int y = 0; y < height; ++y) {
-    const int stored = top_down ? y : height - 1 - y;
-    auto* out = reinterpret_cast<unsigned char*>(h + offset + row * stored);
+    auto* out =
+        reinterpret_cast<unsigned char*>(h + offset + row * (top_down ? y : height - 1 - y));
     for (int x = 0; x < width; ++x) {
       const std::uint32_t p = pixels[static_cast<std::size_t>(y * width + x)];
-      if (bits == 8) {
-        out[x] = static_cast<unsigned char>(p);
-      } else {
-        const int n = bits / 8;
-        out[x * n] = static_cast<unsigned char>(p);
-        out[x * n + 1] = static_cast<unsigned char>(p >> 8);
-        out[x * n + 2] = static_cast<unsigned char>(p >> 16);
-        if (n == 4) out[x * n + 3] = 0;
-      }
+      const int n = bits / 8;
+      for (int i = 0; i < n; ++i) out[x * n + i] = static_cast<unsigned char>(p >> (8 * i));
+      if (n == 4) out[x * n + 3] = 0;
     }
   }
   return b;

@@ -1,17 +1,18 @@
-// A fixture for tests of the platform services and the windows: a private
-// data folder for the path mapping, message boxes recorded instead of shown,
-// and a fixed date.
+// Fixtures for the platform services and the windows: a private data folder
+// for the path mapping, message boxes recorded instead of shown, a fixed
+// date (on which the notice is not due) and a main window on the offscreen
+// platform.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <QByteArray>
-#include <QDate>
-#include <QString>
+#include <QDir>
 #include <QTemporaryDir>
+#include <QTest>
 #include <memory>
 #include <vector>
 
+#include "forms/frmmain.h"
 #include "platform/msgbox.h"
 
 namespace quorvel::testing {
@@ -23,8 +24,8 @@ class QtFixture : public ::testing::Test {
 
   // The host path under the mapped drive C:, e.g. Drive("dpics/pic.bmp").
   QString Drive(const QString& relative = QString()) const;
+  QString PicPath() const { return Drive("dpics/pic.bmp"); }
 
-  // The messages shown so far, and the last one's prompt.
   const std::vector<platform::MessageRecord>& Messages() const { return messages_; }
   QString LastPrompt() const { return messages_.empty() ? QString() : messages_.back().prompt; }
   void ClearMessages() { messages_.clear(); }
@@ -36,19 +37,27 @@ class QtFixture : public ::testing::Test {
   std::vector<platform::MessageRecord> messages_;
 };
 
-// Reads a whole file; empty when it cannot be read.
+class FrmMainTest : public QtFixture {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // The strip in the saved picture: the packed colour of row 0 of each column.
+  std::vector<std::uint32_t> FileColumns() const;
+  void Encrypt(const QString& text);
+  void Load() { QTest::mouseClick(form_->cmdLoad, Qt::LeftButton); }
+  void Decrypt() { QTest::mouseClick(form_->cmdDecrypt, Qt::LeftButton); }
+  void SetKeys(const QStringList& keys);
+
+  std::unique_ptr<frmmain> form_;
+};
+
 QByteArray ReadFile(const QString& path);
 bool WriteFile(const QString& path, const QByteArray& bytes);
 
-// Makes something other than a regular file at `path`: 'p' a FIFO, 's' a
-// socket, 'c' a character device like /dev/null (only as root), 'd' a
-// folder. False when it cannot be made.
-bool MakeNode(const QString& path, char kind);
-
-// A BMP file built byte by byte: `bits` 24 or 32 (BI_RGB) or 8 (with a
-// palette); `top_down` stores the first row first (negative height). Pixels
-// are given as 0x00RRGGBB, row by row from the top; for 8 bits they are
-// palette indexes and `palette` holds 0x00RRGGBB entries.
+// A BMP built byte by byte: 24 or 32 bits (pixels 0x00RRGGBB) or 8 (pixels
+// are indexes into `palette`), rows given from the top; `top_down` stores
+// them so (a negative height).
 QByteArray MakeBmp(int width, int height, int bits, bool top_down,
                    const std::vector<std::uint32_t>& pixels,
                    const std::vector<std::uint32_t>& palette = {});

@@ -1,0 +1,261 @@
+// The path mapping, the clock, pictures on the disk and the text boxes.
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QtEndian>
+#include <ctime>
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/pictures.h"
+#include "tests/test_support.h"
+
+// Counts the regular files synced to the disk; the save code calls this.
+static int regular_files_synced = 0;
+extern "C" int fsync(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) ++regular_files_synced;
+  return static_cast<int>(::syscall(SYS_fsync, fd));
+}
+
+namespace quorvel {
+namespace {
+
+using testing::MakeBmp;
+using testing::ReadFile;
+using testing::WriteFile;
+
+class PlatformTest : public testing::QtFixture {
+ protected:
+  void SetUp() override {
+    QtFixture::SetUp();
+    ASSERT_TRUE(QDir().mkpath(Drive("dpics")));
+  }
+  QStringList Folder() const {
+    return QDir(Drive("dpics")).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+  }
+  const QString pic_ = "C:\\dpics\\pic.bmp";
+};
+
+QImage Sample(int width, int height) {
+  QImage image(width, height, QImage::Format_RGB32);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) image.setPixel(x, y, qRgb(x * 7 % 256, y * 31 % 256, x ^ y));
+  return image;
+}
+
+TEST_F(PlatformTest, ProgramPathsMapUnderTheDataFolder) {
+  // Program paths and their host paths, "~" for the data folder's quorvel/drive_.
+  // clang-format off
+  const char* cases[] = {
+      "C:\\dpics\\pic.bmp", "~c/dpics/pic.bmp", "c:\\dpics", "~c/dpics", "D:\\a\\b.txt", "~d/a/b.txt",
+      "C:", "~c", "C:\\a\\\\b\\.\\c/d", "~c/a/b/c/d", "C:\\..\\etc\\passwd", "", "C:/../x", "",
+      "C:\\dpics\\..\\..\\x", "", "/tmp/a\\b.bmp", "/tmp/a\\b.bmp", "relative/p.bmp", "relative/p.bmp"};
+  // clang-format on
+  for (std::size_t i = 0; i < std::size(cases); i += 2) {
+    const QString host = QString(cases[i + 1]).replace("~", data_home_ + "/quorvel/drive_");
+    EXPECT_EQ(platform::HostPath(cases[i]), host) << cases[i];
+  }
+  // Without a usable XDG_DATA_HOME: ~/.local/share, HOME from the account
+  // database when unset or empty, and a HOME that is not UTF-8 kept as bytes.
+  const QByteArray saved_home = qgetenv("HOME");
+  const QByteArray account = getpwuid(getuid())->pw_dir;
+  for (const auto& [data_home, home, expected] :
+       {std::tuple<const char*, const char*, QByteArray>{nullptr, "/home/a", "/home/a"},
+        {"relative/dir", "/home/a", "/home/a"},
+        {nullptr, nullptr, account},
+        {nullptr, "", account},
+        {nullptr, "/home/caf\xe9", "/home/caf\xe9"}}) {
+    data_home ? qputenv("XDG_DATA_HOME", data_home) : qunsetenv("XDG_DATA_HOME");
+    home ? qputenv("HOME", home) : qunsetenv("HOME");
+    EXPECT_EQ(platform::FileNameBytes(platform::HostPath("C:\\dpics")),
+              expected + "/.local/share/quorvel/drive_c/dpics");
+  }
+  qputenv("HOME", saved_home);
+}
+
+// Today's date is the local one: where the clock is 14 hours ahead of UTC
+// or 11 behind, at least one of the two dates differs from UTC's.
+TEST_F(PlatformTest, TodayIsTheLocalDate) {
+  platform::SetTodayForTesting(std::nullopt);
+  const QByteArray saved = qgetenv("TZ");
+  for (const char* zone : {"Pacific/Kiritimati", "Pacific/Pago_Pago"}) {
+    qputenv("TZ", zone);
+    tzset();
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const QDate today = platform::Today();
+    if (std::time(nullptr) != now) continue;  // the second turned over
+    EXPECT_EQ(today, QDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday)) << zone;
+  }
+  saved.isNull() ? qunsetenv("TZ") : qputenv("TZ", saved);
+  tzset();
+}
+
+TEST_F(PlatformTest, WritesA24BitBottomUpBmpByteByByte) {
+  QImage image(2, 2, QImage::Format_RGB32);
+  image.setPixel(0, 0, qRgb(1, 2, 3));
+  image.setPixel(1, 0, qRgb(4, 5, 6));
+  image.setPixel(0, 1, qRgb(7, 8, 9));
+  image.setPixel(1, 1, qRgb(10, 11, 12));
+  ASSERT_TRUE(platform::SavePicture(image, pic_).ok);
+  const QByteArray b = ReadFile(PicPath());
+  ASSERT_EQ(b.size(), 54 + 2 * 8);  // rows of 6 bytes padded to 8
+  auto u32 = [&](int at) { return qFromLittleEndian<quint32>(b.constData() + at); };
+  EXPECT_EQ(b.left(2), QByteArray("BM"));
+  // File size, reserved, pixel offset, header size, width, height (bottom
+  // up), one plane of 24 bits, uncompressed, image size.
+  const quint32 header[] = {70, 0, 54, 40, 2, 2, 1 | 24 << 16, 0, 16};
+  for (int i = 0; i < 9; ++i) EXPECT_EQ(u32(2 + 4 * i), header[i]) << 2 + 4 * i;
+  // The bottom row first, each pixel as blue, green, red.
+  EXPECT_EQ(b.mid(54), QByteArray::fromHex("0908070c0b0a0000"
+                                           "0302010605040000"));
+  const auto loaded = platform::LoadPicture(pic_);
+  ASSERT_TRUE(loaded.ok());
+  EXPECT_EQ(loaded.image.convertToFormat(QImage::Format_RGB32), image);
+}
+
+TEST_F(PlatformTest, SavesReplaceTheOldFileOnlyWhenTheNewOneIsOnTheDisk) {
+  ASSERT_TRUE(platform::SavePicture(Sample(5, 8), pic_).ok);
+  ASSERT_EQ(::chmod(QFile::encodeName(PicPath()).constData(), 0600), 0);
+  const int synced = regular_files_synced;
+  ASSERT_TRUE(platform::SavePicture(Sample(50, 8), pic_).ok);
+  EXPECT_GT(regular_files_synced, synced);
+  struct stat st {};
+  ASSERT_EQ(::stat(QFile::encodeName(PicPath()).constData(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  const QByteArray before = ReadFile(PicPath());
+  using platform::FileFault;
+  using platform::FileStep;
+  const std::tuple<std::optional<FileFault>, QString, const char*> cases[] = {
+      {{}, "C:\\nowhere\\pic.bmp", "No such file or directory"},
+      {FileFault{FileStep::kOpen, EACCES}, pic_, "Permission denied"},
+      {FileFault{FileStep::kWrite, ENOSPC}, pic_, "No space left"},
+      {FileFault{FileStep::kSync, EIO}, pic_, "Input/output error"},
+      {FileFault{FileStep::kClose, EIO}, pic_, "Input/output error"},
+      {FileFault{FileStep::kRename, EXDEV}, pic_, "cross-device"},
+      {{}, pic_, "no picture to save"}};
+  for (const auto& [fault, path, reason] : cases) {
+    platform::SetFileFaultForTesting(fault);
+    // Small pictures sit in buffers where there are any; large ones do not.
+    const bool empty = !fault && path == pic_;
+    for (const QImage& image : empty ? QList{QImage()} : QList{Sample(9, 8), Sample(3000, 200)}) {
+      const auto r = platform::SavePicture(image, path);
+      EXPECT_FALSE(r.ok);
+      EXPECT_TRUE(r.error.contains(platform::HostPath(path) + ": ")) << reason;
+      EXPECT_TRUE(r.error.contains(QLatin1StringView(reason))) << r.error.toStdString();
+    }
+    platform::SetFileFaultForTesting(std::nullopt);
+    EXPECT_EQ(ReadFile(PicPath()), before);
+    EXPECT_EQ(Folder(), QStringList{"pic.bmp"});
+  }
+}
+
+TEST_F(PlatformTest, OnlyRegularFilesAreReplacedOrRead) {
+  const QString dir = Drive("dpics");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(dir + "/fifo").constData(), 0644), 0);
+  ASSERT_TRUE(QDir().mkpath(dir + "/folder"));
+  ASSERT_TRUE(QFile::link(dir + "/fifo", dir + "/link"));
+  for (const char* name : {"fifo", "folder", "link"}) {
+    const QString path = "C:\\dpics\\" + QLatin1StringView(name);
+    const auto saved = platform::SavePicture(Sample(5, 8), path);
+    EXPECT_TRUE(saved.error.contains("not a regular file")) << name;
+    // Refused at once, without waiting for a writer.
+    const auto loaded = platform::LoadPicture(path);
+    EXPECT_EQ(loaded.failure, platform::PictureFailure::kFile) << name;
+    EXPECT_TRUE(loaded.error.contains("not a regular file")) << name;
+  }
+  EXPECT_TRUE(QFileInfo(dir + "/link").isSymLink());
+  EXPECT_EQ(platform::LoadPicture("/dev/zero").failure, platform::PictureFailure::kFile);
+  // A link to a picture stays a link, and the picture it names is replaced.
+  ASSERT_TRUE(platform::SavePicture(Sample(5, 8), pic_).ok);
+  ASSERT_TRUE(QFile::link("pic.bmp", dir + "/named.bmp"));
+  ASSERT_TRUE(platform::SavePicture(Sample(7, 8), "C:\\dpics\\named.bmp").ok);
+  EXPECT_TRUE(QFileInfo(dir + "/named.bmp").isSymLink());
+  EXPECT_EQ(platform::LoadPicture(pic_).image.width(), 7);
+}
+
+TEST_F(PlatformTest, ASaveRemovesWhatKilledSavesLeft) {
+  const QStringList left = {".pic.bmp.quorvel-a1B2c3D4", ".pic.bmp.quorvel-zzzzzzzz"};
+  // Not leftovers: another picture's, a name of another shape, the user's.
+  QStringList kept = {".other.bmp.quorvel-a1B2c3D4", ".pic.bmp.quorvel-a1B2c3D",
+                      ".pic.bmp.quorvel-a1B2c3D45", "pic.bmp.backup"};
+  for (const QString& name : left + kept) ASSERT_TRUE(WriteFile(Drive("dpics/" + name), "x"));
+  ASSERT_TRUE(platform::SavePicture(Sample(5, 8), pic_).ok);
+  kept << "pic.bmp";
+  kept.sort();
+  EXPECT_EQ(Folder(), kept);
+}
+
+TEST_F(PlatformTest, BadPictureFilesAreRefusedWithAReason) {
+  const QByteArray good = MakeBmp(4, 2, 24, false, std::vector<std::uint32_t>(8, 0x123456));
+  QByteArray huge = good, magic = good, offset = good;
+  qToLittleEndian<qint32>(40000, huge.data() + 18);  // 40,000 x 40,000 claimed
+  qToLittleEndian<qint32>(40000, huge.data() + 22);
+  magic[0] = 'X';
+  qToLittleEndian<quint32>(14, offset.data() + 10);  // pixels inside the headers
+  QByteArray jpeg;
+  QBuffer buffer(&jpeg);
+  ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && Sample(16, 8).save(&buffer, "JPG"));
+  // Two palette entries and pixels pointing one past them, or far past.
+  const QByteArray past = MakeBmp(2, 1, 8, false, {1, 2}, {0, 0xFF8040});
+  const QByteArray far = MakeBmp(2, 1, 8, false, {1, 200}, {0, 0xFF8040});
+  for (const auto& [bytes, reason] : {std::pair{QByteArray(), "not a BMP or PNG"},
+                                      {QByteArray("hello"), "not a BMP or PNG"},
+                                      {jpeg, "not a BMP or PNG"},
+                                      {good.left(54), "is cut short"},
+                                      {huge, "too large"},
+                                      {magic, "not a BMP or PNG"},
+                                      {offset.chopped(1), "cut short"},
+                                      {past, "colour 2 of"},
+                                      {far, "colour 200 of"}}) {
+    ASSERT_TRUE(WriteFile(PicPath(), bytes));
+    const auto r = platform::LoadPicture(pic_);
+    EXPECT_EQ(r.failure, platform::PictureFailure::kContent) << reason;
+    EXPECT_TRUE(r.error.contains(PicPath()) && r.error.contains(QLatin1StringView(reason)))
+        << r.error.toStdString();
+  }
+  // A file one byte over the limit is refused without being read.
+  ASSERT_TRUE(QFile(PicPath()).resize(platform::kMaxPictureFileBytes + 1));
+  EXPECT_TRUE(platform::LoadPicture(pic_).error.contains("too large"));
+  EXPECT_EQ(platform::LoadPicture("C:\\dpics\\none.bmp").failure, platform::PictureFailure::kFile);
+}
+
+// A bitmap cut anywhere fails, whatever its layout, and a PNG under a .bmp
+// name loads.
+TEST_F(PlatformTest, CutBitmapsFailAtEveryLength) {
+  QByteArray rle = MakeBmp(100, 1, 8, false, std::vector<std::uint32_t>(100, 0),
+                           std::vector<std::uint32_t>(16, 0x123456));
+  rle.truncate(54 + 64);
+  for (char i = 0; i < 10; ++i) rle += QByteArray("\x0a") + i;  // ten runs of ten pixels
+  rle += QByteArray::fromHex("0001");
+  qToLittleEndian<quint32>(1, rle.data() + 30);  // BI_RLE8
+  qToLittleEndian<quint32>(static_cast<quint32>(rle.size() - 118), rle.data() + 34);
+  qToLittleEndian<quint32>(static_cast<quint32>(rle.size()), rle.data() + 2);
+  // The top left pixel is 0x102030 or palette entry 1, the others 0x000001.
+  std::vector<std::uint32_t> pixels(15, 1);
+  pixels[0] = 0x102030;
+  std::vector<std::uint32_t> indexes(15, 0);
+  indexes[0] = 1;
+  for (const QByteArray& whole :
+       {MakeBmp(5, 3, 24, false, pixels), MakeBmp(5, 3, 24, true, pixels),
+        MakeBmp(5, 3, 32, true, pixels), MakeBmp(5, 3, 8, false, indexes, {0, 0x102030}), rle}) {
+    const QImage image = platform::LoadPictureData(whole).image;
+    ASSERT_FALSE(image.isNull());
+    EXPECT_TRUE(whole == rle || image.pixel(0, 0) == qRgb(0x10, 0x20, 0x30));
+    for (qsizetype n = 0; n < whole.size(); ++n) {
+      EXPECT_FALSE(platform::LoadPictureData(whole.left(n)).ok()) << n << " of " << whole.size();
+    }
+  }
+  ASSERT_TRUE(Sample(4, 2).save(PicPath(), "PNG"));
+  EXPECT_EQ(platform::LoadPicture(pic_).image.convertToFormat(QImage::Format_RGB32), Sample(4, 2));
+}
+
+}  // namespace
+}  // namespace quorvel
