@@ -59,11 +59,11 @@ TEST_F(FrmMainTest, EncryptSavesTheStripAndSaysDone) {
   EXPECT_EQ(Messages()[0].title, "Quorvel");
   EXPECT_EQ(Messages()[0].buttons, 0);
   const std::vector<std::uint32_t> expected = {Column('a' ^ 1, 'b' ^ 2, 13 ^ 4),
-                                               Column(10 ^ 1, 'c' ^ 2, 'd' ^ 4)};
+                                               Column(0x0A ^ 1, 'c' ^ 2, 'd' ^ 4)};
   EXPECT_EQ(FileColumns(), expected);
   // Eight rows; the strip box stays hidden.
   EXPECT_EQ(platform::LoadPicture("C:\\dpics\\pic.bmp").image.pixel(1, 7),
-            qRgb(10 ^ 1, 'c' ^ 2, 'd' ^ 4));
+            qRgb(0x0A ^ 1, 'c' ^ 2, 'd' ^ 4));
   EXPECT_FALSE(form_->pEncrypt->isVisibleTo(form_.get()));
   // A second text leaves only its own strip.
   Encrypt("abcd");

@@ -28,7 +28,7 @@ TEST(StripTest, EachColumnHoldsThreeCodesXorTheirKeys) {
   auto r = EncodeStrip(u"Hi!ab\r\n\u20ac", KeyTriple{{42, 0, 255}}, Page1252());
   ASSERT_TRUE(r.ok());
   const std::vector<Rgb> expected = {
-      {0x62, 0x69, 0xDE}, {'a' ^ 42, 'b', 13 ^ 255}, {10 ^ 42, 0x80, ' ' ^ 255}};
+      {0x62, 0x69, 0xDE}, {'a' ^ 42, 'b', 13 ^ 255}, {0x0A ^ 42, 0x80, ' ' ^ 255}};
   EXPECT_EQ(r.columns, expected);
   for (auto [length, columns] : {std::pair{1, 1}, {2, 1}, {3, 1}, {4, 2}, {5, 2}, {7, 3}}) {
     EXPECT_EQ(EncodeStrip(std::u16string(length, u'x'), {}, Page1252()).columns.size(),
