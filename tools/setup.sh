@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
   xvfb x11-utils xdotool imagemagick faketime
-  python3
+  python3 tzdata
 )
 # Extra packages for a caller's own needs (CI, benchmarks), as arguments.
 packages+=("$@")
