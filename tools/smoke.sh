@@ -24,12 +24,36 @@ while [ $# -gt 0 ]; do
 done
 program=$(realpath "${1:-build/quorvel}")
 data=$(mktemp -d)
-trap 'rm -rf "$data"' EXIT
 
 export SMOKE_PROGRAM="$program" SMOKE_TOOLS="$here" SMOKE_DATE="$date" SMOKE_SHOTS="$shots"
 export XDG_DATA_HOME="$data"
 unset QT_QPA_PLATFORM
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+
+# An X server of our own. -displayfd makes it pick a free display number
+# itself and write it only once it accepts connections; on the way out it is
+# stopped and waited for, so that a run straight after this one never meets
+# a server that is still going away on the same number.
+xvfb=""
+stop_xvfb() {
+  if [ -n "$xvfb" ]; then
+    kill "$xvfb" 2>/dev/null || true
+    wait "$xvfb" 2>/dev/null || true
+  fi
+  rm -rf "$data"
+}
+trap stop_xvfb EXIT
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$data/display" 2>"$data/xvfb.log" &
+xvfb=$!
+for _ in $(seq 100); do
+  [ -s "$data/display" ] && break
+  kill -0 "$xvfb" 2>/dev/null || { cat "$data/xvfb.log"; echo "smoke: Xvfb did not start"; exit 1; }
+  sleep 0.1
+done
+[ -s "$data/display" ] || { cat "$data/xvfb.log"; echo "smoke: Xvfb did not start"; exit 1; }
+export DISPLAY=":$(head -n 1 "$data/display")"
+unset XAUTHORITY
+
+bash -c '
   set -u
   fail() { echo "smoke: $*"; cat "$XDG_DATA_HOME/log"; kill "$pid" 2>/dev/null; exit 1; }
   shot() { [ -z "$SMOKE_SHOTS" ] || import -window root "$SMOKE_SHOTS/$1.png"; }
