@@ -50,7 +50,8 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 [ -s "$data/display" ] || { cat "$data/xvfb.log"; echo "smoke: Xvfb did not start"; exit 1; }
-export DISPLAY=":$(head -n 1 "$data/display")"
+DISPLAY=":$(head -n 1 "$data/display")"
+export DISPLAY
 unset XAUTHORITY
 
 bash -c '
