@@ -97,6 +97,11 @@ void TextBox::SetText(const QString& text) {
     clear();
     WrapAnywhere(long_run);
   }
+  // A document of one paragraph that gets one paragraph again is laid out
+  // on the spot, twice over; given a different number of paragraphs, it
+  // only forgets the old layout and lays out, once, what is drawn. Two empty
+  // paragraphs first make sure of that.
+  if (document()->blockCount() == 1) document()->setPlainText(QStringLiteral("\n"));
   // Straight to the document: the box's own setPlainText lays the text out a
   // second time to place the cursor.
   document()->setPlainText(shown);
