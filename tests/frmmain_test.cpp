@@ -184,6 +184,13 @@ TEST_F(FrmMainTest, TabEnterAndTheFocusMark) {
   QTest::keyClick(f.txtSrc, Qt::Key_Tab);
   EXPECT_EQ(f.txtSrc->Text(), "a\u00a0\r\n");
   EXPECT_EQ(QApplication::focusWidget(), f.CmdEncrypt);
+  // Words wrap between words; a run of over 500 characters wraps anywhere.
+  f.txtSrc->SetText(QString("word ").repeated(200) + QString(500, u'x'));
+  f.txtSrc->moveCursor(QTextCursor::End);
+  f.txtSrc->insertPlainText("x");
+  EXPECT_EQ(f.txtSrc->wordWrapMode(), QTextOption::WrapAnywhere);
+  f.txtSrc->undo();
+  EXPECT_EQ(f.txtSrc->wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
   // The strip box shows where the focus is, on the screen only.
   const QImage image = f.pDecrypt->Image();
   const QImage without = f.pDecrypt->grab().toImage();
