@@ -40,7 +40,7 @@ FileRead ReadInput(const QString& path, qint64 limit);
 // replacement, new files left in the folder by an earlier replacement of
 // the same path that was killed are removed. Returns the reason of a
 // failure, without the path, or an empty string.
-QString ReplaceFile(const QString& path, const QByteArray& bytes);
+QString ReplaceFileWith(const QString& path, const QByteArray& bytes);
 
 // The steps of a replacement, for tests that make one of them fail.
 enum class FileStep { kOpen, kWrite, kSync, kClose, kRename };

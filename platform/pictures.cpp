@@ -289,7 +289,7 @@ SaveResult SavePicture(const QImage& image, const QString& program_path) {
   } else {
     bytes = EncodeBmp24(image);
   }
-  const QString reason = ReplaceFile(host, bytes);
+  const QString reason = ReplaceFileWith(host, bytes);
   if (!reason.isEmpty()) {
     result.error = QStringLiteral("The picture could not be saved to %1: %2.").arg(host, reason);
     return result;

@@ -46,7 +46,7 @@ struct SaveResult {
 
 // Writes the image at a program path, as PNG when its name ends in .png and
 // as a 24-bit BMP otherwise, replacing any regular file of that name as
-// ReplaceFile does: the path always holds either the previous file or the
+// ReplaceFileWith does: the path always holds either the previous file or the
 // whole new one, and a failure names the path and the system's reason.
 SaveResult SavePicture(const QImage& image, const QString& program_path);
 

@@ -11,6 +11,7 @@
 
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/files_common.h"
 #include "platform/paths.h"
 #include "platform/pictures.h"
 #include "tests/test_support.h"
@@ -182,11 +183,14 @@ TEST_F(PlatformTest, OnlyRegularFilesAreReplacedOrRead) {
 }
 
 TEST_F(PlatformTest, ASaveRemovesWhatKilledSavesLeft) {
-  const QStringList left = {".pic.bmp.quorvel-a1B2c3D4", ".pic.bmp.quorvel-zzzzzzzz"};
+  using platform::detail::NewFileName;
+  const QString left[] = {NewFileName("pic.bmp"), NewFileName("pic.bmp")};
   // Not leftovers: another picture's, a name of another shape, the user's.
-  QStringList kept = {".other.bmp.quorvel-a1B2c3D4", ".pic.bmp.quorvel-a1B2c3D",
-                      ".pic.bmp.quorvel-a1B2c3D45", "pic.bmp.backup"};
-  for (const QString& name : left + kept) ASSERT_TRUE(WriteFile(Drive("dpics/" + name), "x"));
+  const QString ours = NewFileName("pic.bmp");
+  QStringList kept = {NewFileName("other.bmp"), ours.chopped(1), ours + "5", "pic.bmp.backup"};
+  for (const QString& name : kept + QStringList(std::begin(left), std::end(left))) {
+    ASSERT_TRUE(WriteFile(Drive("dpics/" + name), "x"));
+  }
   ASSERT_TRUE(platform::SavePicture(Sample(5, 8), pic_).ok);
   kept << "pic.bmp";
   kept.sort();

@@ -1,63 +1,25 @@
-#include "platform/files.h"
-
-#include "platform/paths.h"
-
-#include <QFile>
-#include <QRandomGenerator>
-#include <algorithm>
-#include <cctype>
-#include <cerrno>
-
-#ifdef Q_OS_WIN
-#include <fcntl.h>
-#include <io.h>
-#include <windows.h>
-#include <QFileInfo>
-#else
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
+
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/files.h"
+#include "platform/files_common.h"
+#include "platform/paths.h"
 
 namespace quorvel::platform {
 
+using detail::InjectedError;
+
 namespace {
-
-std::optional<FileFault>& Fault() {
-  static std::optional<FileFault> fault;
-  return fault;
-}
-
-// The error a test makes `step` fail with, or 0.
-int InjectedError(FileStep step) { return Fault() && Fault()->step == step ? Fault()->error : 0; }
 
 QString Reason(int error) { return qt_error_string(error); }
 
-// New files are named after the file they replace, so that a replacement
-// can recognise those of an earlier one that was killed.
-QByteArray NewFilePrefix(const QByteArray& name) { return '.' + name + ".quorvel-"; }
-constexpr int kRandomLength = 8;
-
-QByteArray RandomName() {
-  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  QByteArray name(kRandomLength, 'x');
-  for (char& c : name) c = kLetters[QRandomGenerator::global()->bounded(62)];
-  return name;
-}
-
-bool IsNewFileName(const QByteArray& entry, const QByteArray& prefix) {
-  if (entry.size() != prefix.size() + kRandomLength || !entry.startsWith(prefix)) return false;
-  return std::all_of(entry.begin() + prefix.size(), entry.end(),
-                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
-}
-
 }  // namespace
-
-void SetFileFaultForTesting(std::optional<FileFault> fault) { Fault() = fault; }
-
-#ifndef Q_OS_WIN
 
 namespace {
 
@@ -111,10 +73,9 @@ QByteArray FollowLinks(QByteArray path, QString* error) {
 void RemoveLeftovers(const QByteArray& folder, const QByteArray& name) {
   DIR* dir = ::opendir(folder.constData());
   if (!dir) return;
-  const QByteArray prefix = NewFilePrefix(name);
   while (const dirent* entry = ::readdir(dir)) {
     const QByteArray entry_name(entry->d_name);
-    if (!IsNewFileName(entry_name, prefix)) continue;
+    if (!detail::IsNewFileOf(entry_name, name)) continue;
     const QByteArray path = folder + '/' + entry_name;
     const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) continue;
@@ -185,7 +146,7 @@ FileRead ReadInput(const QString& path, qint64 limit) {
   return result;
 }
 
-QString ReplaceFile(const QString& path, const QByteArray& bytes) {
+QString ReplaceFileWith(const QString& path, const QByteArray& bytes) {
   QString error;
   const QByteArray target = FollowLinks(FileNameBytes(path), &error);
   if (!error.isEmpty()) return error;
@@ -195,7 +156,7 @@ QString ReplaceFile(const QString& path, const QByteArray& bytes) {
   QByteArray temp;
   int fd = -1;
   for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-    temp = folder + '/' + NewFilePrefix(name) + RandomName();
+    temp = folder + '/' + detail::NewFileName(name);
     const int injected = InjectedError(FileStep::kOpen);
     errno = injected;
     fd = injected ? -1 : ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -244,98 +205,5 @@ QString ReplaceFile(const QString& path, const QByteArray& bytes) {
   RemoveLeftovers(folder, name);
   return QString();
 }
-
-#else  // Q_OS_WIN
-
-namespace {
-
-QString NotRegular(const QFileInfo& info) {
-  return info.isDir() ? QStringLiteral("it is a folder, not a regular file")
-                      : QStringLiteral("it is not a regular file");
-}
-
-}  // namespace
-
-FileRead ReadRegularFile(const QString& path, qint64 limit) {
-  FileRead result;
-  const QFileInfo info(path);
-  if (info.exists() && !info.isFile()) {
-    result.error = NotRegular(info);
-    return result;
-  }
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    result.error = file.errorString();
-    return result;
-  }
-  result.bytes = file.read(limit + 1);
-  if (file.error() != QFileDevice::NoError) result.error = file.errorString();
-  result.too_large = result.error.isEmpty() && result.bytes.size() > limit;
-  if (!result.ok()) result.bytes.clear();
-  return result;
-}
-
-FileRead ReadInput(const QString& path, qint64 limit) {
-  QFile file(path);
-  if (path.isEmpty()) _setmode(_fileno(stdin), _O_BINARY);
-  if (!(path.isEmpty() ? file.open(stdin, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly))) {
-    return {{}, file.errorString()};
-  }
-  FileRead result{file.read(limit + 1), QString()};
-  if (file.error() != QFileDevice::NoError) result.error = file.errorString();
-  result.too_large = result.error.isEmpty() && result.bytes.size() > limit;
-  if (!result.error.isEmpty()) result.bytes.clear();
-  return result;
-}
-
-QString ReplaceFile(const QString& path, const QByteArray& bytes) {
-  const QFileInfo info(path);
-  if (info.exists() && !info.isFile()) return NotRegular(info);
-  const QString target = info.isSymLink() ? info.symLinkTarget() : path;
-  const QFileInfo target_info(target);
-  const QString folder = target_info.absolutePath();
-  const QByteArray name = QFile::encodeName(target_info.fileName());
-  QString temp;
-  HANDLE h = INVALID_HANDLE_VALUE;
-  for (int attempt = 0; h == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
-    temp = folder + u'/' + QFile::decodeName(NewFilePrefix(name) + RandomName());
-    if (const int e = InjectedError(FileStep::kOpen)) return Reason(e);
-    h = CreateFileW(reinterpret_cast<const wchar_t*>(temp.utf16()), GENERIC_WRITE, 0, nullptr,
-                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
-      return Reason(static_cast<int>(GetLastError()));
-    }
-  }
-  if (h == INVALID_HANDLE_VALUE) return Reason(ERROR_FILE_EXISTS);
-  auto fail = [&](int e) {
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    DeleteFileW(reinterpret_cast<const wchar_t*>(temp.utf16()));
-    return Reason(e);
-  };
-  for (qsizetype done = 0; done < bytes.size();) {
-    const DWORD chunk = static_cast<DWORD>(std::min<qsizetype>(bytes.size() - done, 1 << 20));
-    DWORD written = 0;
-    if (const int e = InjectedError(FileStep::kWrite)) return fail(e);
-    if (!WriteFile(h, bytes.constData() + done, chunk, &written, nullptr) || written == 0) {
-      return fail(static_cast<int>(GetLastError()));
-    }
-    done += written;
-  }
-  if (const int e = InjectedError(FileStep::kSync)) return fail(e);
-  if (!FlushFileBuffers(h)) return fail(static_cast<int>(GetLastError()));
-  const bool closed = CloseHandle(h);
-  h = INVALID_HANDLE_VALUE;
-  if (!closed) return fail(static_cast<int>(GetLastError()));
-  if (const int e = InjectedError(FileStep::kClose)) return fail(e);
-  if (const int e = InjectedError(FileStep::kRename)) return fail(e);
-  if (!MoveFileExW(reinterpret_cast<const wchar_t*>(temp.utf16()),
-                   reinterpret_cast<const wchar_t*>(target.utf16()),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return fail(static_cast<int>(GetLastError()));
-  }
-  return QString();
-}
-
-#endif
 
 }  // namespace quorvel::platform

@@ -1,0 +1,50 @@
+#include "platform/files_common.h"
+
+#include <QRandomGenerator>
+#include <algorithm>
+#include <cctype>
+
+namespace quorvel::platform {
+
+namespace {
+
+std::optional<FileFault>& Fault() {
+  static std::optional<FileFault> fault;
+  return fault;
+}
+
+constexpr int kRandomLength = 8;
+
+// ".quorvel-" and the FNV-1a hash of the name in 16 hex digits, then "-".
+QByteArray NewFilePrefix(const QByteArray& name) {
+  quint64 hash = 14695981039346656037ULL;
+  for (const char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+  return QByteArrayLiteral(".quorvel-") + QByteArray::number(hash, 16).rightJustified(16, '0') +
+         '-';
+}
+
+}  // namespace
+
+void SetFileFaultForTesting(std::optional<FileFault> fault) { Fault() = fault; }
+
+namespace detail {
+
+int InjectedError(FileStep step) { return Fault() && Fault()->step == step ? Fault()->error : 0; }
+
+QByteArray NewFileName(const QByteArray& name) {
+  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  QByteArray random(kRandomLength, 'x');
+  for (char& c : random) c = kLetters[QRandomGenerator::global()->bounded(62)];
+  return NewFilePrefix(name) + random;
+}
+
+bool IsNewFileOf(const QByteArray& entry, const QByteArray& name) {
+  const QByteArray prefix = NewFilePrefix(name);
+  if (entry.size() != prefix.size() + kRandomLength || !entry.startsWith(prefix)) return false;
+  return std::all_of(entry.begin() + prefix.size(), entry.end(),
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
+}
+
+}  // namespace detail
+
+}  // namespace quorvel::platform

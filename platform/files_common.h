@@ -1,0 +1,23 @@
+// What the replacement code of every system shares: the step a test makes
+// fail, and the names of the new files a replacement writes.
+#pragma once
+
+#include <QByteArray>
+
+#include "platform/files.h"
+
+namespace quorvel::platform::detail {
+
+// The error a test makes `step` fail with (an errno value), or 0.
+int InjectedError(FileStep step);
+
+// The name of a new file that replaces `name` in the same folder: a dot,
+// "quorvel-", a hash of `name`, and random letters. Its length is the same
+// whatever `name` is, so a name the system takes never makes it too long.
+QByteArray NewFileName(const QByteArray& name);
+
+// Whether `entry` is a name NewFileName gives for `name`: a new file of an
+// earlier replacement of the same file.
+bool IsNewFileOf(const QByteArray& entry, const QByteArray& name);
+
+}  // namespace quorvel::platform::detail
