@@ -271,7 +271,8 @@ int Encode(const Request& r) {
   }
   const platform::SaveResult saved =
       platform::SavePicture(platform::StripImage(strip.columns, r.height), r.picture);
-  return saved.ok ? kExitOk : Fail(kExitFile, saved.error);
+  if (!saved.ok) return Fail(kExitFile, saved.error);
+  return saved.note.isEmpty() ? kExitOk : Fail(kExitOk, saved.note);
 }
 
 int Decode(const Request& r) {

@@ -196,6 +196,7 @@ void frmmain::CmdEncrypt_Click() {
     return;
   }
   MsgBox(QStringLiteral("Done."), platform::vbOKOnly, this);
+  if (!saved.note.isEmpty()) MsgBox(saved.note, platform::vbInformation, this);
 }
 
 void frmmain::cmdDecrypt_Click() {

@@ -15,8 +15,9 @@ struct FileRead {
   // On failure: the reason, such as "No such file or directory" or "it is a
   // FIFO, not a regular file", without the path.
   QString error;
-  // Set when the file is larger than the limit; `bytes` then holds its
-  // first limit + 1 bytes.
+  // Set when the file is larger than the limit. ReadInput has then read
+  // its first limit + 1 bytes into `bytes`; ReadRegularFile reads nothing
+  // of a file whose size is over the limit.
   bool too_large = false;
   bool ok() const { return error.isEmpty() && !too_large; }
 };
@@ -31,16 +32,31 @@ FileRead ReadRegularFile(const QString& path, qint64 limit);
 // stops one byte past the limit, so an endless input ends too.
 FileRead ReadInput(const QString& path, qint64 limit);
 
+// What a replacement may be asked to heed, and what it tells besides.
+struct ReplaceOptions {
+  // A folder the file must lie below, when not empty. It and every folder
+  // from it down to the file must be the user's own: where the system gives
+  // folders owners, one that belongs to another user or that others may
+  // write to is refused, and nothing is written.
+  QString private_root;
+  // Set, when not null, to a sentence for the user about a replacement that
+  // succeeded with a side effect they should know of.
+  QString* note = nullptr;
+};
+
 // Replaces the file at `path` with `bytes`: they are written to a new file
-// in the same folder, synced to the disk and renamed over the path, every
-// step checked. On any failure the old file stays as it was and the new one
-// is removed. A path that names something other than a regular file (a
-// folder, a device, a FIFO, a socket, directly or through links) is refused;
-// a link to a regular file stays a link and its target is replaced. After a
-// replacement, new files left in the folder by an earlier replacement of
-// the same path that was killed are removed. Returns the reason of a
-// failure, without the path, or an empty string.
-QString ReplaceFileWith(const QString& path, const QByteArray& bytes);
+// in the same folder, which no one but the user can read until it has the
+// old file's permissions, synced to the disk and renamed over the path,
+// every step checked. On any failure the old file stays as it was and the
+// new one is removed. Refused, with nothing written: a path that names
+// something other than a regular file (a folder, a device, directly or
+// through links), a link to nothing, a read-only file. A link to a regular
+// file stays a link and its target is replaced. After a replacement, new
+// files left in the folder by an earlier replacement of the same file that
+// was killed are removed. Returns the reason of a failure, without the
+// path, or an empty string.
+QString ReplaceFileWith(const QString& path, const QByteArray& bytes,
+                        const ReplaceOptions& options = {});
 
 // The steps of a replacement, for tests that make one of them fail.
 enum class FileStep { kOpen, kWrite, kSync, kClose, kRename };

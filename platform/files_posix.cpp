@@ -1,11 +1,17 @@
+// The file layer on POSIX systems. A replacement walks to its file one
+// folder at a time, each opened without following links, and from then on
+// names everything relative to the folder it opened: a folder swapped for a
+// link between two steps cannot steer it elsewhere.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QFile>
 #include <algorithm>
 #include <cerrno>
+#include <deque>
 
 #include "platform/files.h"
 #include "platform/files_common.h"
@@ -19,9 +25,24 @@ namespace {
 
 QString Reason(int error) { return qt_error_string(error); }
 
-}  // namespace
+// A file descriptor closed when it goes out of scope.
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  Fd& operator=(Fd&& other) noexcept {
+    std::swap(fd_, other.fd_);
+    return *this;
+  }
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
 
-namespace {
+ private:
+  int fd_;
+};
 
 QString NotRegular(mode_t mode) {
   const char* kind = S_ISDIR(mode)    ? "a folder"
@@ -33,59 +54,217 @@ QString NotRegular(mode_t mode) {
   return QStringLiteral("it is %1, not a regular file").arg(QLatin1StringView(kind));
 }
 
-// Splits a path into its folder and its last name.
-std::pair<QByteArray, QByteArray> SplitPath(const QByteArray& path) {
-  const qsizetype slash = path.lastIndexOf('/');
-  if (slash < 0) return {QByteArrayLiteral("."), path};
-  return {slash == 0 ? QByteArrayLiteral("/") : path.left(slash), path.mid(slash + 1)};
+QString Shown(const QByteArray& path) { return FileNameFromBytes(path); }
+
+// Why a folder on the way to a private file is not the user's own, or an
+// empty string. Folders of the system's (owned by root) count as the
+// user's, as long as no one else may write to them.
+QString NotOwnFolder(const struct stat& st, const QByteArray& shown) {
+  if (st.st_uid != ::geteuid() && st.st_uid != 0) {
+    return QStringLiteral(
+               "the folder %1 belongs to another user (uid %2), and pictures are only "
+               "saved in the user's own folders")
+        .arg(Shown(shown), QString::number(st.st_uid));
+  }
+  if ((st.st_mode & S_IWOTH) || ((st.st_mode & S_IWGRP) && st.st_gid != ::getegid())) {
+    return QStringLiteral(
+               "the folder %1 can be written by other users, and pictures are only "
+               "saved in the user's own folders")
+        .arg(Shown(shown));
+  }
+  return QString();
 }
 
-// The path that writing through `path` replaces: `path` itself, or the file
-// its chain of links ends at. Sets `error` when that is not a regular file
-// or the chain cannot be followed.
-QByteArray FollowLinks(QByteArray path, QString* error) {
-  for (int hops = 0; hops <= 40; ++hops) {
-    struct stat st;
-    if (::lstat(path.constData(), &st) != 0) {
-      if (errno != ENOENT) *error = Reason(errno);
-      return path;  // a new file
-    }
-    if (!S_ISLNK(st.st_mode)) {
-      if (!S_ISREG(st.st_mode)) *error = NotRegular(st.st_mode);
-      return path;
-    }
-    char target[4096];
-    const ssize_t n = ::readlink(path.constData(), target, sizeof target);
-    if (n < 0 || n == static_cast<ssize_t>(sizeof target)) {
-      *error = Reason(n < 0 ? errno : ENAMETOOLONG);
-      return path;
-    }
-    const QByteArray link(target, n);
-    path = link.startsWith('/') ? link : SplitPath(path).first + '/' + link;
+// The kernel's rule for shared folders, whatever the system is set to: in
+// a sticky folder that anyone may write to, a link is followed only when
+// the user or the folder's owner made it.
+bool LinkOfAnotherUser(const struct stat& link, const struct stat& folder) {
+  return (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH) && link.st_uid != ::geteuid() &&
+         link.st_uid != folder.st_uid;
+}
+
+std::deque<QByteArray> Components(const QByteArray& path) {
+  std::deque<QByteArray> parts;
+  for (const QByteArray& part : path.split('/')) {
+    if (!part.isEmpty() && part != ".") parts.push_back(part);
   }
-  *error = Reason(ELOOP);
-  return path;
+  return parts;
+}
+
+// The file a replacement writes: the folder that holds it, opened, and its
+// name there. `exists` tells whether a file of that name is there, and
+// `old` is then its status.
+struct Target {
+  Fd folder;
+  QByteArray folder_shown;
+  QByteArray name;
+  bool exists = false;
+  struct stat old {};
+  QString error;
+};
+
+Target Fail(QString error) {
+  Target t;
+  t.error = std::move(error);
+  return t;
+}
+
+// Walks `path` one name at a time, each folder opened without following a
+// link, and each link read and judged before it is followed. Below
+// `private_root` every folder must be the user's own, up to the first link:
+// a link in the user's own folders is the user's, and leads where they
+// chose.
+Target Resolve(const QByteArray& path, const QByteArray& private_root) {
+  if (path.isEmpty() || path.endsWith('/')) return Fail(Reason(EISDIR));
+  bool is_private = !private_root.isEmpty() && path.startsWith(private_root + '/');
+  QByteArray shown = is_private ? private_root : path.startsWith('/') ? "/" : ".";
+  Fd dir(::open(shown.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() < 0) return Fail(QStringLiteral("%1: %2").arg(Shown(shown), Reason(errno)));
+  std::deque<QByteArray> parts = Components(is_private ? path.mid(private_root.size()) : path);
+  auto check_private = [&](int fd) {
+    struct stat st;
+    if (!is_private) return QString();
+    if (::fstat(fd, &st) != 0) return Reason(errno);
+    return NotOwnFolder(st, shown);
+  };
+  if (const QString unsafe = check_private(dir.get()); !unsafe.isEmpty()) return Fail(unsafe);
+
+  bool through_link = false;  // whether the last name came from a link
+  for (int links = 0; !parts.empty();) {
+    const QByteArray part = parts.front();
+    parts.pop_front();
+    const bool last = parts.empty();
+    struct stat st;
+    if (::fstatat(dir.get(), part.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (errno != ENOENT || !last) return Fail(Reason(errno));
+      if (through_link) return Fail(QStringLiteral("it is a link to a file that does not exist"));
+      Target t;
+      t.folder = std::move(dir);
+      t.folder_shown = shown;
+      t.name = part;
+      return t;
+    }
+    if (S_ISLNK(st.st_mode)) {
+      struct stat folder;
+      if (::fstat(dir.get(), &folder) != 0) return Fail(Reason(errno));
+      if (LinkOfAnotherUser(st, folder)) {
+        return Fail(QStringLiteral(
+                        "it is a link that another user made in the shared folder %1, and such a "
+                        "link is not followed")
+                        .arg(Shown(shown)));
+      }
+      if (++links > 40) return Fail(Reason(ELOOP));
+      char target[4096];
+      const ssize_t n = ::readlinkat(dir.get(), part.constData(), target, sizeof target);
+      if (n <= 0 || n == static_cast<ssize_t>(sizeof target)) {
+        return Fail(Reason(n < 0 ? errno : ENAMETOOLONG));
+      }
+      const QByteArray link(target, n);
+      if (link.startsWith('/')) {
+        dir = Fd(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (dir.get() < 0) return Fail(Reason(errno));
+        shown = "/";
+      }
+      std::deque<QByteArray> more = Components(link);
+      if (more.empty()) return Fail(Reason(EISDIR));
+      parts.insert(parts.begin(), more.begin(), more.end());
+      through_link = last || through_link;
+      is_private = false;
+      continue;
+    }
+    if (last) {
+      if (!S_ISREG(st.st_mode)) return Fail(NotRegular(st.st_mode));
+      Target t;
+      t.folder = std::move(dir);
+      t.folder_shown = shown;
+      t.name = part;
+      t.exists = true;
+      t.old = st;
+      return t;
+    }
+    Fd next(::openat(dir.get(), part.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (next.get() < 0) return Fail(Reason(errno));
+    dir = std::move(next);
+    shown = shown == "/" ? "/" + part : shown + '/' + part;
+    if (const QString unsafe = check_private(dir.get()); !unsafe.isEmpty()) return Fail(unsafe);
+  }
+  return Fail(Reason(EISDIR));  // nothing but "." and "/" in the path
+}
+
+// The permissions a new file gets: 0666 less the process's umask, read
+// without changing it where the system tells it.
+mode_t NewFileMode() {
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (status.open(QIODevice::ReadOnly)) {
+    for (const QByteArray& line : status.readAll().split('\n')) {
+      bool ok = false;
+      const uint mask = line.startsWith("Umask:") ? line.mid(6).trimmed().toUInt(&ok, 8) : 0;
+      if (ok) return 0666 & ~static_cast<mode_t>(mask);
+    }
+  }
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return 0666 & ~mask;
 }
 
 // Removes the new files of earlier replacements of `name` in `folder` that
-// were killed before their rename. A replacement still running holds a lock
-// on its new file, and its file is left alone.
-void RemoveLeftovers(const QByteArray& folder, const QByteArray& name) {
-  DIR* dir = ::opendir(folder.constData());
-  if (!dir) return;
+// were killed before their rename: only regular files of the user's own
+// that no running replacement holds locked.
+void RemoveLeftovers(int folder, const QByteArray& name) {
+  const int listed = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* dir = listed >= 0 ? ::fdopendir(listed) : nullptr;
+  if (!dir) {
+    if (listed >= 0) ::close(listed);
+    return;
+  }
   while (const dirent* entry = ::readdir(dir)) {
-    const QByteArray entry_name(entry->d_name);
-    if (!detail::IsNewFileOf(entry_name, name)) continue;
-    const QByteArray path = folder + '/' + entry_name;
-    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) continue;
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-      ::unlink(path.constData());
+    if (!detail::IsNewFileOf(entry->d_name, name)) continue;
+    const Fd fd(::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat st, again;
+    if (fd.get() >= 0 && ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) &&
+        st.st_uid == ::geteuid() && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 &&
+        ::fstatat(folder, entry->d_name, &again, AT_SYMLINK_NOFOLLOW) == 0 &&
+        again.st_ino == st.st_ino && again.st_dev == st.st_dev) {
+      ::unlinkat(folder, entry->d_name, 0);
     }
-    ::close(fd);
   }
   ::closedir(dir);
+}
+
+// A new file in `folder`, locked, that no one else can read. Unnamed where
+// the system allows it, so that it never shows in the folder unfinished;
+// `name` is then empty.
+Fd CreateNewFile(int folder, const QByteArray& target_name, QByteArray* name, int* error) {
+  name->clear();
+  if ((*error = InjectedError(FileStep::kOpen))) return Fd();
+  Fd fd(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+  for (int attempt = 0; fd.get() < 0 && attempt < 100; ++attempt) {
+    *name = detail::NewFileName(target_name);
+    fd = Fd(::openat(folder, name->constData(),
+                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (fd.get() < 0 && errno != EEXIST) break;
+  }
+  *error = fd.get() < 0 ? errno : 0;
+  // Held until after the rename: it tells other replacements that this file
+  // is not a leftover.
+  if (fd.get() >= 0 && ::flock(fd.get(), LOCK_EX) != 0) *error = errno;
+  return *error ? Fd() : std::move(fd);
+}
+
+// Gives an unnamed new file a name in `folder`.
+int NameNewFile(int fd, int folder, const QByteArray& target_name, QByteArray* name) {
+  const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *name = detail::NewFileName(target_name);
+    if (::linkat(AT_FDCWD, self.constData(), folder, name->constData(), AT_SYMLINK_FOLLOW) == 0 ||
+        (errno == ENOENT && ::linkat(fd, "", folder, name->constData(), AT_EMPTY_PATH) == 0)) {
+      return 0;
+    }
+    if (errno != EEXIST) break;
+  }
+  const int error = errno;
+  name->clear();
+  return error;
 }
 
 // Reads from `fd` to its end, but no more than one byte past `limit`.
@@ -119,90 +298,110 @@ FileRead ReadRegularFile(const QString& path, qint64 limit) {
   const QByteArray name = FileNameBytes(path);
   struct stat st;
   // Looked at before it is opened: opening a FIFO or a device can block or
-  // act on the device.
+  // act on the device. A file known to be too large is not read at all.
   if (::stat(name.constData(), &st) != 0) return {{}, Reason(errno)};
   if (!S_ISREG(st.st_mode)) return {{}, NotRegular(st.st_mode)};
-  const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return {{}, Reason(errno)};
-  FileRead result;
-  if (::fstat(fd, &st) != 0) {
-    result.error = Reason(errno);
-  } else if (!S_ISREG(st.st_mode)) {  // replaced since it was looked at
-    result.error = NotRegular(st.st_mode);
-  } else {
-    result = ReadAtMost(fd, limit, st.st_size);
-  }
-  ::close(fd);
-  return result;
+  if (st.st_size > limit) return {{}, QString(), true};
+  const Fd fd(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (fd.get() < 0) return {{}, Reason(errno)};
+  if (::fstat(fd.get(), &st) != 0) return {{}, Reason(errno)};
+  // Replaced since it was looked at?
+  if (!S_ISREG(st.st_mode)) return {{}, NotRegular(st.st_mode)};
+  return ReadAtMost(fd.get(), limit, st.st_size);
 }
 
 FileRead ReadInput(const QString& path, qint64 limit) {
-  const int fd = path.isEmpty()
-                     ? STDIN_FILENO
-                     : ::open(FileNameBytes(path).constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return {{}, Reason(errno)};
-  FileRead result = ReadAtMost(fd, limit, 0);
-  if (fd != STDIN_FILENO) ::close(fd);
-  return result;
+  if (path.isEmpty()) return ReadAtMost(STDIN_FILENO, limit, 0);
+  const Fd fd(::open(FileNameBytes(path).constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
+  if (fd.get() < 0) return {{}, Reason(errno)};
+  return ReadAtMost(fd.get(), limit, 0);
 }
 
-QString ReplaceFileWith(const QString& path, const QByteArray& bytes) {
-  QString error;
-  const QByteArray target = FollowLinks(FileNameBytes(path), &error);
-  if (!error.isEmpty()) return error;
-  const auto [folder, name] = SplitPath(target);
+QString ReplaceFileWith(const QString& path, const QByteArray& bytes,
+                        const ReplaceOptions& options) {
+  const Target target = Resolve(FileNameBytes(path), FileNameBytes(options.private_root));
+  if (!target.error.isEmpty()) return target.error;
+  const QByteArray& name = target.name;
 
-  // A new file of its own, created with the permissions a new file gets.
-  QByteArray temp;
-  int fd = -1;
-  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-    temp = folder + '/' + detail::NewFileName(name);
-    const int injected = InjectedError(FileStep::kOpen);
-    errno = injected;
-    fd = injected ? -1 : ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return Reason(errno);
+  // The folder is opened for reading, which syncing it needs: a folder that
+  // cannot be synced is found before anything is replaced.
+  const Fd folder(::openat(target.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.get() < 0 || ::fsync(folder.get()) != 0) {
+    return QStringLiteral("its folder %1 cannot be synced to the disk: %2")
+        .arg(Shown(target.folder_shown), Reason(errno));
   }
-  if (fd < 0) return Reason(EEXIST);
-  // Held until the file is renamed: it tells other replacements that this
-  // file is not a leftover.
-  ::flock(fd, LOCK_EX | LOCK_NB);
+  if (target.exists &&
+      ::faccessat(folder.get(), name.constData(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0) {
+    return errno == EACCES || errno == EPERM ? QStringLiteral("it is read-only") : Reason(errno);
+  }
 
+  QByteArray temp;
+  int error = 0;
+  Fd fd = CreateNewFile(folder.get(), name, &temp, &error);
+  if (error) return Reason(error);
   auto fail = [&](int e) {
-    if (fd >= 0) ::close(fd);
-    ::unlink(temp.constData());
+    fd = Fd();
+    if (!temp.isEmpty()) ::unlinkat(folder.get(), temp.constData(), 0);
     return Reason(e);
   };
-  // The old file's permissions carry over to its replacement.
-  struct stat st;
-  if (::stat(target.constData(), &st) == 0 && ::fchmod(fd, st.st_mode & 07777) != 0) {
-    return fail(errno);
-  }
   // Unbuffered writes, each one checked: a full disk shows at the write that
   // meets it, not later.
   for (qsizetype done = 0; done < bytes.size();) {
     const qsizetype chunk = std::min<qsizetype>(bytes.size() - done, 1 << 20);
     if (const int e = InjectedError(FileStep::kWrite)) return fail(e);
-    const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<size_t>(chunk));
+    const ssize_t n = ::write(fd.get(), bytes.constData() + done, static_cast<size_t>(chunk));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return fail(n < 0 ? errno : EIO);
     done += n;
   }
-  if (const int e = InjectedError(FileStep::kSync)) return fail(e);
-  if (::fsync(fd) != 0) return fail(errno);
-  const int closed = ::close(fd);
-  const int close_error = closed != 0 ? errno : InjectedError(FileStep::kClose);
-  fd = -1;
-  if (close_error) return fail(close_error);
-  if (const int e = InjectedError(FileStep::kRename)) return fail(e);
-  if (::rename(temp.constData(), target.constData()) != 0) return fail(errno);
-
-  // The rename reaches the disk with its folder.
-  const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
+  // The old file's owner, group and permission bits carry over (never
+  // set-user-ID, set-group-ID or sticky); a new file gets what any new file
+  // gets.
+  struct stat own;
+  if (::fstat(fd.get(), &own) != 0) return fail(errno);
+  const struct stat& old = target.old;
+  if (target.exists && (own.st_uid != old.st_uid || own.st_gid != old.st_gid) &&
+      ::fchown(fd.get(), old.st_uid, old.st_gid) != 0) {
+    const int e = errno;
+    fail(e);
+    return QStringLiteral(
+               "it belongs to user %1 and group %2, which its replacement could not "
+               "keep: %3")
+        .arg(QString::number(old.st_uid), QString::number(old.st_gid), Reason(e));
   }
-  RemoveLeftovers(folder, name);
+  if (::fchmod(fd.get(), target.exists ? old.st_mode & 0777 : NewFileMode()) != 0) {
+    return fail(errno);
+  }
+  if (const int e = InjectedError(FileStep::kSync)) return fail(e);
+  if (::fsync(fd.get()) != 0) return fail(errno);
+  if (temp.isEmpty()) {
+    if (const int e = NameNewFile(fd.get(), folder.get(), name, &temp)) return fail(e);
+  }
+  // The lock stays with a copy of the descriptor until after the rename;
+  // closing the original still reports what a network file system only
+  // tells at close.
+  const Fd locked(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0));
+  if (locked.get() < 0) return fail(errno);
+  const int closed = ::close(fd.release());
+  if (const int e = closed != 0 ? errno : InjectedError(FileStep::kClose)) return fail(e);
+  if (const int e = InjectedError(FileStep::kRename)) return fail(e);
+  if (::renameat(folder.get(), temp.constData(), folder.get(), name.constData()) != 0) {
+    return fail(errno);
+  }
+  if (::fsync(folder.get()) != 0) {
+    return QStringLiteral(
+               "the new file is in place, but its folder could not be synced to the "
+               "disk: %1")
+        .arg(Reason(errno));
+  }
+  RemoveLeftovers(folder.get(), name);
+  if (target.exists && old.st_nlink > 1 && options.note) {
+    *options.note =
+        old.st_nlink == 2
+            ? QStringLiteral("the file had another name, which still shows the old file")
+            : QStringLiteral("the file had %1 other names, which still show the old file")
+                  .arg(QString::number(old.st_nlink - 1));
+  }
   return QString();
 }
 

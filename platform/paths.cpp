@@ -122,6 +122,16 @@ QString HostPath(const QString& program_path) {
 #endif
 }
 
+QString PrivateRoot(const QString& program_path) {
+#ifdef Q_OS_WIN
+  Q_UNUSED(program_path);
+  return QString();
+#else
+  const QString host = HostPath(program_path);
+  return host.isEmpty() || host == program_path ? QString() : DataHome();
+#endif
+}
+
 QString Dir(const QString& pattern, int attributes) {
   const QString host = HostPath(pattern);
   if (host.isEmpty()) return QString();

@@ -19,6 +19,11 @@ inline constexpr int vbDirectory = 16;
 // (a ".." component, which would lead outside the drive's folder).
 QString HostPath(const QString& program_path);
 
+// The folder a program path's host path lies below when the path is
+// mapped: the data folder, which with the folders below it must be the
+// user's own. Empty where the path is used as it is.
+QString PrivateRoot(const QString& program_path);
+
 // The name of the file (or, with vbDirectory, the file or folder) at a
 // program path; the empty string when there is none.
 QString Dir(const QString& pattern, int attributes = 0);

@@ -289,11 +289,14 @@ SaveResult SavePicture(const QImage& image, const QString& program_path) {
   } else {
     bytes = EncodeBmp24(image);
   }
-  const QString reason = ReplaceFileWith(host, bytes);
+  QString note;
+  const QString reason = ReplaceFileWith(host, bytes, {PrivateRoot(program_path), &note});
   if (!reason.isEmpty()) {
     result.error = QStringLiteral("The picture could not be saved to %1: %2.").arg(host, reason);
     return result;
   }
+  if (!note.isEmpty())
+    result.note = QStringLiteral("The picture was saved to %1, but %2.").arg(host, note);
   result.ok = true;
   return result;
 }

@@ -42,12 +42,14 @@ QByteArray EncodeBmp24(const QImage& image);
 struct SaveResult {
   bool ok = false;
   QString error;  // on failure: a sentence naming the host path and the reason
+  QString note;   // on success, when not empty: a side effect the user should know of
 };
 
 // Writes the image at a program path, as PNG when its name ends in .png and
 // as a 24-bit BMP otherwise, replacing any regular file of that name as
 // ReplaceFileWith does: the path always holds either the previous file or the
-// whole new one, and a failure names the path and the system's reason.
+// whole new one, and a failure names the path and the system's reason. A
+// drive path is saved only where its folders are the user's own.
 SaveResult SavePicture(const QImage& image, const QString& program_path);
 
 }  // namespace quorvel::platform

@@ -228,6 +228,7 @@ TEST_F(PlatformTest, BadPictureFilesAreRefusedWithAReason) {
   // A file one byte over the limit is refused without being read.
   ASSERT_TRUE(QFile(PicPath()).resize(platform::kMaxPictureFileBytes + 1));
   EXPECT_TRUE(platform::LoadPicture(pic_).error.contains("too large"));
+  EXPECT_TRUE(platform::ReadRegularFile(PicPath(), platform::kMaxPictureFileBytes).bytes.isEmpty());
   EXPECT_EQ(platform::LoadPicture("C:\\dpics\\none.bmp").failure, platform::PictureFailure::kFile);
 }
 
