@@ -153,7 +153,9 @@ QString HelpText(QCommandLineParser& parser) {
              "     an unknown code page.\n"
              "  3  A file that cannot be read or written: a missing text file, a picture file\n"
              "     that cannot be read or is not a regular file, a picture that cannot be\n"
-             "     saved, or a missing default folder that cannot be created.\n")
+             "     saved (a link another user made in a shared folder, a link to nothing, a\n"
+             "     read-only file, a folder of a drive path that is not the user's own), or\n"
+             "     a missing default folder that cannot be created.\n")
              .arg(platform::PicturePath(), platform::HostPath(platform::PicturePath()),
                   QString::number(kMaxTextLength));
 }
@@ -315,7 +317,8 @@ int RunStripTool(const QStringList& args, std::FILE* errors) {
       "        TEXTFILE is absent or \"-\", and saves its strip to the picture file,\n"
       "        replacing the file only once the new one is on the disk. A line feed\n"
       "        not preceded by a carriage return is stored as CR LF, as the window\n"
-      "        stores a line break. Prints nothing on success.\n"
+      "        stores a line break. Prints nothing on success, but a note when the\n"
+      "        picture had other names (hard links), which keep the old picture.\n"
       "decode  Reads the strip in FILE and writes its text to standard output as\n"
       "        UTF-8, each CR LF turned back into LF. Trailing spaces are not kept in\n"
       "        a strip, so \"encode | decode\" gives the text back less its trailing\n"
