@@ -81,6 +81,15 @@ TEST_F(SavingTest, LinksFilesAndFoldersOfOthersAreTheKernelsWay) {
       {"a read-only file", [&] { ::chmod(Bytes(victim), 0444); }, kUser, victim, 3, "read-only"},
       {"a folder that cannot be synced", [&] { ::chmod(Bytes(home_), 0333); }, kUser,
        home_ + "/x.bmp", 3, "cannot be synced"},
+      {"a data folder its group may write to",
+       [&] {
+         ::chown(Bytes(data_home_), kUser, 42);
+         ::chmod(Bytes(data_home_), 0775);
+       },
+       kUser,
+       {},
+       3,
+       "can be written by other users"},
       {"a shared data folder",
        [&] { ::chmod(Bytes(data_home_), 0777); },
        kUser,
