@@ -4,6 +4,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <zlib.h>
 #include <QBuffer>
 #include <QFileInfo>
 #include <QtEndian>
@@ -229,6 +230,54 @@ TEST_F(PlatformTest, BadPictureFilesAreRefusedWithAReason) {
   ASSERT_TRUE(QFile(PicPath()).resize(platform::kMaxPictureFileBytes + 1));
   EXPECT_TRUE(platform::LoadPicture(pic_).error.contains("too large"));
   EXPECT_EQ(platform::LoadPicture("C:\\dpics\\none.bmp").failure, platform::PictureFailure::kFile);
+}
+
+QByteArray Be32(quint32 v) {
+  return QByteArray::fromHex(QByteArray::number(v, 16).rightJustified(8, '0'));
+}
+
+QByteArray Png(quint32 width, quint32 height, char depth, char colour, char interlace,
+               const QByteArray& data) {
+  QByteArray png = "\x89PNG\r\n\x1A\n";
+  const QByteArray header = Be32(width) + Be32(height) + depth + colour + QByteArray(2, '\0');
+  for (const QByteArray& chunk : {"IHDR" + header + interlace, "IDAT" + data, QByteArray("IEND")}) {
+    const auto* bytes = reinterpret_cast<const Bytef*>(chunk.data());
+    png += Be32(chunk.size() - 4) + chunk + Be32(crc32(0, bytes, chunk.size()));
+  }
+  return png;
+}
+
+// Image data is a filter byte and the packed pixels of each row of each pass; up to the largest
+// picture, which compresses to a thousandth of it.
+TEST_F(PlatformTest, PngDataPastItsPictureIsRefused) {
+  const std::tuple<quint32, quint32, char, char, char, int> cases[] = {
+      {19, 25, 8, 2, 1, 1474}, {22, 22, 8, 4, 1, 1010}, {1, 12, 1, 0, 1, 24},
+      {5, 3, 1, 0, 1, 14},     {3, 5, 16, 6, 1, 130},   {8192, 4096, 8, 0, 0, 8193 * 4096}};
+  for (const auto& [width, height, depth, colour, interlace, bytes] : cases) {
+    for (const int more : {-1, 0, 1}) {  // a byte less is the decoder's to refuse
+      const QByteArray data = qCompress(QByteArray(bytes + more, '\0')).mid(4);
+      const auto r = platform::LoadPictureData(Png(width, height, depth, colour, interlace, data));
+      EXPECT_EQ(r.ok() ? 0 : r.error.contains("holds more than the") ? 1 : -1, more) << width;
+    }
+  }
+  // A 10 MB file of 10 GiB of zeros, a MiB deflated alone (a full flush) repeated after a
+  // zlib header; whole, cut short, and after an empty IDAT chunk.
+  QByteArray in(1 << 20, '\0'), out(4096, '\0');
+  z_stream z{};
+  deflateInit2(&z, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
+  z.next_in = reinterpret_cast<Bytef*>(in.data());
+  z.avail_in = 1 << 20;
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = 4096;
+  deflate(&z, Z_FULL_FLUSH);
+  deflateEnd(&z);
+  const QByteArray png = Png(4, 4, 8, 2, 0, "\x78\xDA" + out.chopped(z.avail_out).repeated(10240));
+  const QByteArray idat = QByteArray::fromHex("000000004944415435AF061E");
+  for (const QByteArray& file : {png, png.chopped(20), png.left(33) + idat + png.mid(33)}) {
+    const auto r = platform::LoadPictureData(file);
+    EXPECT_EQ(r.failure, platform::PictureFailure::kContent);
+    EXPECT_TRUE(r.error.endsWith("compressed data holds more than the 4 x 4 picture it declares."));
+  }
 }
 
 // A bitmap cut anywhere fails, whatever its layout, and a PNG under a .bmp
