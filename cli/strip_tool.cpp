@@ -54,8 +54,11 @@ bool Write(std::FILE* stream, const QString& text) {
   return std::fflush(stream) == 0 && written;
 }
 
+// One line, whatever names and values from the command line, the
+// environment or a file the message repeats: their control characters are
+// shown as escapes.
 int Fail(int status, const QString& message) {
-  Write(error_stream, QStringLiteral("quorvel-strip: %1\n").arg(message));
+  Write(error_stream, QStringLiteral("quorvel-strip: %1\n").arg(platform::ShownName(message)));
   return status;
 }
 
@@ -154,7 +157,8 @@ QString HelpText(QCommandLineParser& parser) {
              "  3  A file that cannot be read or written: a missing text file, a picture file\n"
              "     that cannot be read or is not a regular file, a picture that cannot be\n"
              "     saved, or a missing default folder that cannot be created.\n")
-             .arg(platform::PicturePath(), platform::HostPath(platform::PicturePath()),
+             .arg(platform::PicturePath(),
+                  platform::ShownName(platform::HostPath(platform::PicturePath())),
                   QString::number(kMaxTextLength));
 }
 

@@ -273,19 +273,20 @@ PictureResult LoadPicture(const QString& program_path) {
   const QString host = HostPath(program_path);
   if (host.isEmpty()) {
     return Refused(PictureFailure::kFile,
-                   QStringLiteral("%1 leads outside its drive.").arg(program_path));
+                   QStringLiteral("%1 leads outside its drive.").arg(ShownName(program_path)));
   }
+  const QString shown = ShownName(host);
   const FileRead file = ReadRegularFile(host, kMaxPictureFileBytes);
   if (file.too_large) {
     return Refused(PictureFailure::kContent,
                    QStringLiteral("%1 is larger than %2 bytes, too large to be a strip picture.")
-                       .arg(host, QString::number(kMaxPictureFileBytes)));
+                       .arg(shown, QString::number(kMaxPictureFileBytes)));
   }
   if (!file.ok()) {
     return Refused(PictureFailure::kFile,
-                   QStringLiteral("%1 could not be read: %2.").arg(host, file.error));
+                   QStringLiteral("%1 could not be read: %2.").arg(shown, file.error));
   }
-  return ReadFrom(file.bytes, host);
+  return ReadFrom(file.bytes, shown);
 }
 
 PictureResult LoadPictureData(const QByteArray& data) {
@@ -347,15 +348,16 @@ SaveResult SavePicture(const QImage& image, const QString& program_path) {
     result.error = QStringLiteral(
                        "The picture could not be saved to %1: the path leads outside "
                        "its drive.")
-                       .arg(program_path);
+                       .arg(ShownName(program_path));
     return result;
   }
+  const QString shown = ShownName(host);
   if (image.isNull() || image.width() == 0 || image.height() == 0) {
     // Nothing drawn (or no memory to draw in): the old picture is kept.
     result.error = QStringLiteral(
                        "The picture could not be saved to %1: there is no picture to "
                        "save.")
-                       .arg(host);
+                       .arg(shown);
     return result;
   }
   // PNG when the name asks for it; it keeps every colour as BMP does.
@@ -366,7 +368,7 @@ SaveResult SavePicture(const QImage& image, const QString& program_path) {
     QImageWriter writer(&buffer, "png");
     if (!writer.write(image.convertToFormat(QImage::Format_RGB32))) {
       result.error = QStringLiteral("The picture could not be saved to %1: %2.")
-                         .arg(host, writer.errorString());
+                         .arg(shown, writer.errorString());
       return result;
     }
   } else {
@@ -374,7 +376,7 @@ SaveResult SavePicture(const QImage& image, const QString& program_path) {
   }
   const QString reason = ReplaceFileWith(host, bytes);
   if (!reason.isEmpty()) {
-    result.error = QStringLiteral("The picture could not be saved to %1: %2.").arg(host, reason);
+    result.error = QStringLiteral("The picture could not be saved to %1: %2.").arg(shown, reason);
     return result;
   }
   result.ok = true;

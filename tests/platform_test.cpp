@@ -136,7 +136,7 @@ TEST_F(PlatformTest, SavesReplaceTheOldFileOnlyWhenTheNewOneIsOnTheDisk) {
   using platform::FileFault;
   using platform::FileStep;
   const std::tuple<std::optional<FileFault>, QString, const char*> cases[] = {
-      {{}, "C:\\nowhere\\pic.bmp", "No such file or directory"},
+      {{}, "C:\\no\nwhere\\pic.bmp", "No such file or directory"},
       {FileFault{FileStep::kOpen, EACCES}, pic_, "Permission denied"},
       {FileFault{FileStep::kWrite, ENOSPC}, pic_, "No space left"},
       {FileFault{FileStep::kSync, EIO}, pic_, "Input/output error"},
@@ -150,7 +150,7 @@ TEST_F(PlatformTest, SavesReplaceTheOldFileOnlyWhenTheNewOneIsOnTheDisk) {
     for (const QImage& image : empty ? QList{QImage()} : QList{Sample(9, 8), Sample(3000, 200)}) {
       const auto r = platform::SavePicture(image, path);
       EXPECT_FALSE(r.ok);
-      EXPECT_TRUE(r.error.contains(platform::HostPath(path) + ": ")) << reason;
+      EXPECT_TRUE(r.error.contains(platform::ShownName(platform::HostPath(path)) + ": ")) << reason;
       EXPECT_TRUE(r.error.contains(QLatin1StringView(reason))) << r.error.toStdString();
     }
     platform::SetFileFaultForTesting(std::nullopt);
@@ -229,7 +229,8 @@ TEST_F(PlatformTest, BadPictureFilesAreRefusedWithAReason) {
   // A file one byte over the limit is refused without being read.
   ASSERT_TRUE(QFile(PicPath()).resize(platform::kMaxPictureFileBytes + 1));
   EXPECT_TRUE(platform::LoadPicture(pic_).error.contains("too large"));
-  EXPECT_EQ(platform::LoadPicture("C:\\dpics\\none.bmp").failure, platform::PictureFailure::kFile);
+  EXPECT_TRUE(
+      platform::LoadPicture("C:\\dpics\\no\nne.bmp").error.contains("no\\nne.bmp could not"));
 }
 
 QByteArray Be32(quint32 v) {
@@ -278,6 +279,18 @@ TEST_F(PlatformTest, PngDataPastItsPictureIsRefused) {
     EXPECT_EQ(r.failure, platform::PictureFailure::kContent);
     EXPECT_TRUE(r.error.endsWith("compressed data holds more than the 4 x 4 picture it declares."));
   }
+}
+
+// Names keep their characters, backslashes too, and show control characters as escapes.
+TEST_F(PlatformTest, NamesShowControlCharactersAsEscapes) {
+  const std::pair<std::u16string_view, std::u16string_view> cases[] = {
+      {u"C:\\d\\caf\u00e9\nb\r\t", u"C:\\d\\caf\u00e9\\nb\\r\\t"},
+      {{u"\0\x1f \x7f~\x80\x9f\u00a0", 8}, u"\\x00\\x1F \\x7F~\\x80\\x9F\u00a0"},
+      {u"\u2027\u2028\u2029\u202a\U0001F600\xdc80", u"\u2027\\u2028\\u2029\u202a\U0001F600\xdc80"}};
+  for (const auto& [name, shown] : cases)
+    EXPECT_EQ(platform::ShownName(QStringView(name).toString()), QStringView(shown).toString());
+  QString error;
+  EXPECT_TRUE(!platform::MkDir("/dev/null/a\nb", &error) && error.contains("a\\nb"));
 }
 
 // A bitmap cut anywhere fails, whatever its layout, and a PNG under a .bmp
