@@ -54,8 +54,11 @@ bool Write(std::FILE* stream, const QString& text) {
   return std::fflush(stream) == 0 && written;
 }
 
+// One line, whatever names and values from the command line, the
+// environment or a file the message repeats: their control characters are
+// shown as escapes.
 int Fail(int status, const QString& message) {
-  Write(error_stream, QStringLiteral("quorvel-strip: %1\n").arg(message));
+  Write(error_stream, QStringLiteral("quorvel-strip: %1\n").arg(platform::ShownName(message)));
   return status;
 }
 
@@ -156,7 +159,8 @@ QString HelpText(QCommandLineParser& parser) {
              "     saved (a link another user made in a shared folder, a link to nothing, a\n"
              "     read-only file, a folder of a drive path that is not the user's own), or\n"
              "     a missing default folder that cannot be created.\n")
-             .arg(platform::PicturePath(), platform::HostPath(platform::PicturePath()),
+             .arg(platform::PicturePath(),
+                  platform::ShownName(platform::HostPath(platform::PicturePath())),
                   QString::number(kMaxTextLength));
 }
 

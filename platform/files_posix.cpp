@@ -54,7 +54,7 @@ QString NotRegular(mode_t mode) {
   return QStringLiteral("it is %1, not a regular file").arg(QLatin1StringView(kind));
 }
 
-QString Shown(const QByteArray& path) { return FileNameFromBytes(path); }
+QString Shown(const QByteArray& path) { return ShownName(FileNameFromBytes(path)); }
 
 // Why a folder on the way to a private file is not the user's own, or an
 // empty string. Folders of the system's (owned by root) count as the

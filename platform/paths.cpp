@@ -153,7 +153,7 @@ bool MkDir(const QString& program_path, QString* error) {
   if (host.isEmpty()) {
     if (error)
       *error = QStringLiteral("The folder %1 cannot be used: it leads outside its drive.")
-                   .arg(program_path);
+                   .arg(ShownName(program_path));
     return false;
   }
   std::error_code ec;
@@ -166,7 +166,7 @@ bool MkDir(const QString& program_path, QString* error) {
   if (ec) {
     if (error) {
       *error = QStringLiteral("The folder %1 could not be created: %2.")
-                   .arg(host, QString::fromStdString(ec.message()));
+                   .arg(ShownName(host), QString::fromStdString(ec.message()));
     }
     return false;
   }

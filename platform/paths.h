@@ -43,6 +43,14 @@ bool MkDir(const QString& program_path, QString* error);
 QString FileNameFromBytes(const QByteArray& bytes);
 QByteArray FileNameBytes(const QString& name);
 
+// A name (of a file or folder, from the user, a path or the environment) as
+// a message shows it: its control characters, line breaks among them,
+// written as escapes (\n, \r, \t, \xHH, \u2028 and \u2029), so that the
+// name stays on the message's line and cannot pass for a line of its own.
+// Everything else is kept as it is, backslashes too, and the bytes of a name
+// that is not UTF-8 (FileNameFromBytes).
+QString ShownName(const QString& name);
+
 // The length of the well-formed UTF-8 sequence at the start of `bytes` (1 to
 // 4), or 0 when none starts there: a lone continuation byte, a cut sequence,
 // an overlong form, a surrogate or a value past U+10FFFF.

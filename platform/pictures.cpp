@@ -1,11 +1,14 @@
 #include "platform/pictures.h"
 
+#include <zlib.h>
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QtEndian>
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -89,6 +92,94 @@ QString CheckBmpComplete(const QByteArray& file, const QString& name) {
   return file.size() < start + row_bytes * height ? cut : QString();
 }
 
+// The number of bytes a PNG's image data inflates to, from its header (the
+// 13 bytes of its IHDR chunk): on every row of every pass a filter byte,
+// then the row's pixels packed into whole bytes; an interlaced picture is
+// seven passes over parts of it. -1 for a header the decoder refuses before
+// it reads any image data, and for a picture larger than the loader takes,
+// which is refused by its size.
+qint64 PngDataBytes(const uchar* header) {
+  const qint64 width = qFromBigEndian<quint32>(header);
+  const qint64 height = qFromBigEndian<quint32>(header + 4);
+  const int depth = header[8], colour = header[9], interlace = header[12];
+  constexpr int kChannels[] = {1, 0, 3, 1, 2, 0, 4};  // for each colour type
+  if (colour > 6 || kChannels[colour] == 0 || interlace > 1 || width == 0 || height == 0 ||
+      width > kMaxPicturePixels / height) {
+    return -1;
+  }
+  const qint64 bits = qint64{kChannels[colour]} * depth;
+  // Pass p holds the pixels from column x0 and row y0 on, every dx-th and dy-th.
+  constexpr int kPasses[8][4] = {{0, 0, 1, 1},                              // not interlaced
+                                 {0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8},  // Adam7
+                                 {2, 0, 4, 4}, {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+  qint64 bytes = 0;
+  for (int p = interlace; p < (interlace ? 8 : 1); ++p) {
+    const auto [x0, y0, dx, dy] = kPasses[p];
+    const qint64 columns = width > x0 ? (width - x0 + dx - 1) / dx : 0;
+    const qint64 rows = height > y0 ? (height - y0 + dy - 1) / dy : 0;
+    if (columns > 0) bytes += rows * (1 + (columns * bits + 7) / 8);
+  }
+  return bytes;
+}
+
+// The decoder inflates all of a PNG's image data, even past the end of the
+// picture its header declares, before it gives the picture: a file of
+// compressed zeros, a thousandth of what they inflate to, kept it busy for
+// minutes. The data is inflated here first, into a small buffer, counted
+// and dropped, and a file is refused as soon as its data holds more than
+// its picture. Damage of any other kind is left to the decoder, which
+// stops at it as this does.
+//
+// The decoder also inflates compressed text and colour profile chunks,
+// bounded by nothing: `kept` is set to the file without the chunks a
+// picture's pixels do not need (the ancillary ones, named in lower case,
+// but for the transparency chunk), which is what the decoder is given.
+QString CheckPngData(const QByteArray& file, const QString& name, QByteArray* kept) {
+  const auto* b = reinterpret_cast<const uchar*>(file.constData());
+  const qint64 size = file.size();
+  if (size < 33 || !file.startsWith("\x89PNG\r\n\x1A\n") || qFromBigEndian<quint32>(b + 8) != 13 ||
+      std::memcmp(b + 12, "IHDR", 4) != 0) {
+    return QString();
+  }
+  const qint64 declared = PngDataBytes(b + 16);
+  z_stream stream{};
+  if (declared < 0 || inflateInit(&stream) != Z_OK) return QString();
+  kept->reserve(size);
+  kept->append(file.left(8));
+  QByteArray out(64 * 1024, Qt::Uninitialized);
+  qint64 inflated = 0;
+  int status = Z_OK;
+  // Each chunk: its length, type, data and checksum. The decoder inflates
+  // the data of a chunk cut short, or with a wrong checksum, before it
+  // notices, and so does this.
+  for (qint64 at = 8; at + 8 <= size && inflated <= declared;) {
+    const qint64 length = std::min<qint64>(qFromBigEndian<quint32>(b + at), size - at - 8);
+    if (std::isupper(b[at + 4]) || std::memcmp(b + at + 4, "tRNS", 4) == 0) {
+      kept->append(file.mid(at, length + 12));
+    }
+    if (std::memcmp(b + at + 4, "IEND", 4) == 0) break;
+    if (std::memcmp(b + at + 4, "IDAT", 4) == 0 && status == Z_OK) {
+      stream.next_in = const_cast<uchar*>(b + at + 8);
+      stream.avail_in = static_cast<uInt>(length);
+      do {
+        stream.next_out = reinterpret_cast<uchar*>(out.data());
+        stream.avail_out = static_cast<uInt>(out.size());
+        status = inflate(&stream, Z_NO_FLUSH);
+        inflated += out.size() - stream.avail_out;
+      } while (status == Z_OK && stream.avail_out == 0 && inflated <= declared);
+      if (status == Z_BUF_ERROR) status = Z_OK;  // all this chunk's data used
+    }
+    at += length + 12;
+  }
+  inflateEnd(&stream);
+  if (inflated <= declared) return QString();
+  return QStringLiteral(
+             "%1 is damaged: its compressed data holds more than the %2 x %3 picture "
+             "it declares.")
+      .arg(name, QString::number(qFromBigEndian<quint32>(b + 16)),
+           QString::number(qFromBigEndian<quint32>(b + 20)));
+}
+
 // A pixel that points past its palette has no colour of its own.
 QString CheckPalette(const QImage& image, const QString& name) {
   if (image.colorCount() == 0) return QString();
@@ -153,11 +244,15 @@ PictureResult ReadFrom(const QByteArray& file, const QString& name) {
   if (const QString cut = CheckBmpComplete(file, name); !cut.isEmpty()) {
     return Refused(PictureFailure::kContent, cut);
   }
+  QByteArray png;
+  if (const QString damaged = CheckPngData(file, name, &png); !damaged.isEmpty()) {
+    return Refused(PictureFailure::kContent, damaged);
+  }
   if (QImage plain = ReadPlainBmp24(file); !plain.isNull()) {
     return {std::move(plain), QString(), PictureFailure::kNone};
   }
   QBuffer device;
-  device.setData(file);
+  device.setData(png.isEmpty() ? file : png);
   device.open(QIODevice::ReadOnly);
   QImageReader reader(&device, format);
   reader.setAutoDetectImageFormat(false);
@@ -190,19 +285,20 @@ PictureResult LoadPicture(const QString& program_path) {
   const QString host = HostPath(program_path);
   if (host.isEmpty()) {
     return Refused(PictureFailure::kFile,
-                   QStringLiteral("%1 leads outside its drive.").arg(program_path));
+                   QStringLiteral("%1 leads outside its drive.").arg(ShownName(program_path)));
   }
+  const QString shown = ShownName(host);
   const FileRead file = ReadRegularFile(host, kMaxPictureFileBytes);
   if (file.too_large) {
     return Refused(PictureFailure::kContent,
                    QStringLiteral("%1 is larger than %2 bytes, too large to be a strip picture.")
-                       .arg(host, QString::number(kMaxPictureFileBytes)));
+                       .arg(shown, QString::number(kMaxPictureFileBytes)));
   }
   if (!file.ok()) {
     return Refused(PictureFailure::kFile,
-                   QStringLiteral("%1 could not be read: %2.").arg(host, file.error));
+                   QStringLiteral("%1 could not be read: %2.").arg(shown, file.error));
   }
-  return ReadFrom(file.bytes, host);
+  return ReadFrom(file.bytes, shown);
 }
 
 PictureResult LoadPictureData(const QByteArray& data) {
@@ -264,15 +360,16 @@ SaveResult SavePicture(const QImage& image, const QString& program_path) {
     result.error = QStringLiteral(
                        "The picture could not be saved to %1: the path leads outside "
                        "its drive.")
-                       .arg(program_path);
+                       .arg(ShownName(program_path));
     return result;
   }
+  const QString shown = ShownName(host);
   if (image.isNull() || image.width() == 0 || image.height() == 0) {
     // Nothing drawn (or no memory to draw in): the old picture is kept.
     result.error = QStringLiteral(
                        "The picture could not be saved to %1: there is no picture to "
                        "save.")
-                       .arg(host);
+                       .arg(shown);
     return result;
   }
   // PNG when the name asks for it; it keeps every colour as BMP does.
@@ -283,7 +380,7 @@ SaveResult SavePicture(const QImage& image, const QString& program_path) {
     QImageWriter writer(&buffer, "png");
     if (!writer.write(image.convertToFormat(QImage::Format_RGB32))) {
       result.error = QStringLiteral("The picture could not be saved to %1: %2.")
-                         .arg(host, writer.errorString());
+                         .arg(shown, writer.errorString());
       return result;
     }
   } else {
@@ -292,7 +389,7 @@ SaveResult SavePicture(const QImage& image, const QString& program_path) {
   QString note;
   const QString reason = ReplaceFileWith(host, bytes, {PrivateRoot(program_path), &note});
   if (!reason.isEmpty()) {
-    result.error = QStringLiteral("The picture could not be saved to %1: %2.").arg(host, reason);
+    result.error = QStringLiteral("The picture could not be saved to %1: %2.").arg(shown, reason);
     return result;
   }
   if (!note.isEmpty())

@@ -109,12 +109,13 @@ QString KeyRefusal(int index, const QString& text) {
 }
 
 QString DecodeRefusal(const DecodeFailure& failure, const QString& picture, int width) {
+  const QString shown = ShownName(picture);
   if (failure.error == DecodeError::kBadColour) {
     return QStringLiteral("Column %1 of the picture %2 could not be read.")
-        .arg(QString::number(failure.column), picture);
+        .arg(QString::number(failure.column), shown);
   }
   return QStringLiteral("The picture %1 is %2 pixels wide, and a strip has at most %3 columns.")
-      .arg(picture, QString::number(width), QString::number(kMaxColumns));
+      .arg(shown, QString::number(width), QString::number(kMaxColumns));
 }
 
 }  // namespace quorvel::platform

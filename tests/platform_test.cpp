@@ -4,6 +4,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <zlib.h>
 #include <QBuffer>
 #include <QFileInfo>
 #include <QtEndian>
@@ -135,7 +136,7 @@ TEST_F(PlatformTest, SavesReplaceTheOldFileOnlyWhenTheNewOneIsOnTheDisk) {
   using platform::FileFault;
   using platform::FileStep;
   const std::tuple<std::optional<FileFault>, QString, const char*> cases[] = {
-      {{}, "C:\\nowhere\\pic.bmp", "No such file or directory"},
+      {{}, "C:\\no\nwhere\\pic.bmp", "No such file or directory"},
       {FileFault{FileStep::kOpen, EACCES}, pic_, "Permission denied"},
       {FileFault{FileStep::kWrite, ENOSPC}, pic_, "No space left"},
       {FileFault{FileStep::kSync, EIO}, pic_, "Input/output error"},
@@ -149,7 +150,7 @@ TEST_F(PlatformTest, SavesReplaceTheOldFileOnlyWhenTheNewOneIsOnTheDisk) {
     for (const QImage& image : empty ? QList{QImage()} : QList{Sample(9, 8), Sample(3000, 200)}) {
       const auto r = platform::SavePicture(image, path);
       EXPECT_FALSE(r.ok);
-      EXPECT_TRUE(r.error.contains(platform::HostPath(path) + ": ")) << reason;
+      EXPECT_TRUE(r.error.contains(platform::ShownName(platform::HostPath(path)) + ": ")) << reason;
       EXPECT_TRUE(r.error.contains(QLatin1StringView(reason))) << r.error.toStdString();
     }
     platform::SetFileFaultForTesting(std::nullopt);
@@ -229,7 +230,75 @@ TEST_F(PlatformTest, BadPictureFilesAreRefusedWithAReason) {
   ASSERT_TRUE(QFile(PicPath()).resize(platform::kMaxPictureFileBytes + 1));
   EXPECT_TRUE(platform::LoadPicture(pic_).error.contains("too large"));
   EXPECT_TRUE(platform::ReadRegularFile(PicPath(), platform::kMaxPictureFileBytes).bytes.isEmpty());
-  EXPECT_EQ(platform::LoadPicture("C:\\dpics\\none.bmp").failure, platform::PictureFailure::kFile);
+  EXPECT_TRUE(
+      platform::LoadPicture("C:\\dpics\\no\nne.bmp").error.contains("no\\nne.bmp could not"));
+}
+
+QByteArray Be32(quint32 v) {
+  return QByteArray::fromHex(QByteArray::number(v, 16).rightJustified(8, '0'));
+}
+
+QByteArray Png(quint32 width, quint32 height, char depth, char colour, char interlace,
+               const QByteArray& data, const QByteArray& extra = {}) {
+  QByteArray png = "\x89PNG\r\n\x1A\n";
+  const QByteArray header = Be32(width) + Be32(height) + depth + colour + QByteArray(2, '\0');
+  for (const QByteArray& chunk :
+       {"IHDR" + header + interlace, extra, "IDAT" + data, QByteArray("IEND")}) {
+    if (chunk.isEmpty()) continue;
+    const auto* bytes = reinterpret_cast<const Bytef*>(chunk.data());
+    png += Be32(chunk.size() - 4) + chunk + Be32(crc32(0, bytes, chunk.size()));
+  }
+  return png;
+}
+
+// Image data is a filter byte and the packed pixels of each row of each pass; up to the largest
+// picture, which compresses to a thousandth of it.
+TEST_F(PlatformTest, PngDataPastItsPictureIsRefused) {
+  const std::tuple<quint32, quint32, char, char, char, int> cases[] = {
+      {19, 25, 8, 2, 1, 1474}, {22, 22, 8, 4, 1, 1010}, {1, 12, 1, 0, 1, 24},
+      {5, 3, 1, 0, 1, 14},     {3, 5, 16, 6, 1, 130},   {8192, 4096, 8, 0, 0, 8193 * 4096}};
+  for (const auto& [width, height, depth, colour, interlace, bytes] : cases) {
+    for (const int more : {-1, 0, 1}) {  // a byte less is the decoder's to refuse
+      const QByteArray data = qCompress(QByteArray(bytes + more, '\0')).mid(4);
+      const auto r = platform::LoadPictureData(Png(width, height, depth, colour, interlace, data));
+      EXPECT_EQ(r.ok() ? 0 : r.error.contains("holds more than the") ? 1 : -1, more) << width;
+    }
+  }
+  // A 10 MB file of 10 GiB of zeros, a MiB deflated alone (a full flush) repeated after a
+  // zlib header; whole, cut short, and after an empty IDAT chunk.
+  QByteArray in(1 << 20, '\0'), out(4096, '\0');
+  z_stream z{};
+  deflateInit2(&z, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
+  z.next_in = reinterpret_cast<Bytef*>(in.data());
+  z.avail_in = 1 << 20;
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = 4096;
+  deflate(&z, Z_FULL_FLUSH);
+  deflateEnd(&z);
+  const QByteArray png = Png(4, 4, 8, 2, 0, "\x78\xDA" + out.chopped(z.avail_out).repeated(10240));
+  const QByteArray idat = QByteArray::fromHex("000000004944415435AF061E");
+  for (const QByteArray& file : {png, png.chopped(20), png.left(33) + idat + png.mid(33)}) {
+    const auto r = platform::LoadPictureData(file);
+    EXPECT_EQ(r.failure, platform::PictureFailure::kContent);
+    EXPECT_TRUE(r.error.endsWith("compressed data holds more than the 4 x 4 picture it declares."));
+  }
+  // A compressed comment (which may inflate to gigabytes) is not even read.
+  const QByteArray comment = "zTXtComment" + QByteArray(2, '\0') + qCompress("hi").mid(4);
+  const auto r = platform::LoadPictureData(
+      Png(4, 1, 8, 2, 0, qCompress('\0' + QByteArray(12, '\x40')).mid(4), comment));
+  EXPECT_TRUE(r.image.pixel(3, 0) == qRgb(64, 64, 64) && r.image.textKeys().isEmpty());
+}
+
+// Names keep their characters, backslashes too, and show control characters as escapes.
+TEST_F(PlatformTest, NamesShowControlCharactersAsEscapes) {
+  const std::pair<std::u16string_view, std::u16string_view> cases[] = {
+      {u"C:\\d\\caf\u00e9\nb\r\t", u"C:\\d\\caf\u00e9\\nb\\r\\t"},
+      {{u"\0\x1f \x7f~\x80\x9f\u00a0", 8}, u"\\x00\\x1F \\x7F~\\x80\\x9F\u00a0"},
+      {u"\u2027\u2028\u2029\u202a\U0001F600\xdc80", u"\u2027\\u2028\\u2029\u202a\U0001F600\xdc80"}};
+  for (const auto& [name, shown] : cases)
+    EXPECT_EQ(platform::ShownName(QStringView(name).toString()), QStringView(shown).toString());
+  QString error;
+  EXPECT_TRUE(!platform::MkDir("/dev/null/a\nb", &error) && error.contains("a\\nb"));
 }
 
 // A bitmap cut anywhere fails, whatever its layout, and a PNG under a .bmp

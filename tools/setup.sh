@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake clang-format dpkg-dev desktop-file-utils
-  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
   xvfb x11-utils xdotool imagemagick faketime
