@@ -1,0 +1,1 @@
+# Windows packaging comes next.
