@@ -14,10 +14,11 @@ packages=(
 # The cross build for Windows and its tests under Wine (make windows):
 # MinGW-w64 with POSIX threads, zlib built for it, GoogleTest's sources to
 # build for it, Wine (64-bit alone is enough), NSIS for the installer, zip,
-# and binutils' objdump to find the DLLs a program imports.
+# binutils' objdump to find the DLLs a program imports, and xclip to read
+# what the window under Wine copies.
 windows_packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  libz-mingw-w64-dev googletest wine wine64 nsis zip unzip xz-utils
+  libz-mingw-w64-dev googletest wine wine64 nsis zip unzip xz-utils xclip
 )
 # Extra packages for a caller's own needs (CI, benchmarks), as arguments;
 # --windows adds the ones above.

@@ -37,5 +37,12 @@ for pair in "Arial=Liberation Sans" "Times New Roman=Liberation Serif" "Courier 
   wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
     /v "${pair%%=*}" /d "${pair#*=}" /f >/dev/null
 done
+# Text smoothed as Windows does it out of the box (ClearType); a fresh
+# prefix draws it without.
+desktop='HKCU\Control Panel\Desktop'
+wine reg add "$desktop" /v FontSmoothing /d 2 /f >/dev/null
+wine reg add "$desktop" /v FontSmoothingType /t REG_DWORD /d 2 /f >/dev/null
+wine reg add "$desktop" /v FontSmoothingGamma /t REG_DWORD /d 1400 /f >/dev/null
+wine reg add "$desktop" /v FontSmoothingOrientation /t REG_DWORD /d 1 /f >/dev/null
 wineserver -w
 touch "$prefix/.quorvel-ready"
