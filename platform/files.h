@@ -15,8 +15,8 @@ struct FileRead {
   // On failure: the reason, such as "No such file or directory" or "it is a
   // FIFO, not a regular file", without the path.
   QString error;
-  // Set when the file is larger than the limit; `bytes` then holds its
-  // first limit + 1 bytes.
+  // Set when the file is larger than the limit. ReadInput then leaves its
+  // first limit + 1 bytes in `bytes`; ReadRegularFile may leave none.
   bool too_large = false;
   bool ok() const { return error.isEmpty() && !too_large; }
 };
@@ -46,7 +46,9 @@ QString ReplaceFileWith(const QString& path, const QByteArray& bytes);
 enum class FileStep { kOpen, kWrite, kSync, kClose, kRename };
 struct FileFault {
   FileStep step;
-  int error;  // the errno value the step fails with
+  // The errno value the step fails with; on Windows, the Windows error
+  // nearest to it (ENOSPC a full disk, EIO a failing device).
+  int error;
 };
 void SetFileFaultForTesting(std::optional<FileFault> fault);
 
