@@ -1,13 +1,13 @@
 #include "cli/strip_tool.h"
 
 #include <QCommandLineParser>
-#include <cerrno>
 #include <cstdio>
 #include <optional>
 
 #include "cipher/codepage.h"
 #include "cipher/keys.h"
 #include "cipher/strip.h"
+#include "cli/console.h"
 #include "cli/text_io.h"
 #include "platform/codepage_host.h"
 #include "platform/files.h"
@@ -15,15 +15,6 @@
 #include "platform/persistent_image.h"
 #include "platform/pictures.h"
 #include "platform/strip_picture.h"
-
-#ifdef Q_OS_WIN
-#include <fcntl.h>
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
 
 namespace quorvel::cli {
 
@@ -101,9 +92,9 @@ struct Options {
                           QStringLiteral("%1,%1,%1").arg(platform::DefaultKey())};
   QCommandLineOption codepage{
       QStringLiteral("codepage"),
-      QStringLiteral("The code page of the character codes: %1. Default: the page of the locale "
-                     "(LC_ALL, LC_CTYPE, LANG), here %2.")
-          .arg(KnownPagesList(), QString::number(platform::ActiveCodePage().Number())),
+      QStringLiteral("The code page of the character codes: %1. Default: %2, here %3.")
+          .arg(KnownPagesList(), CodePageSource(),
+               QString::number(platform::ActiveCodePage().Number())),
       QStringLiteral("N")};
   QCommandLineOption height{
       QStringLiteral("height"),
@@ -129,18 +120,12 @@ QString HelpText(QCommandLineParser& parser) {
              "Usage: quorvel-strip [options] encode [TEXTFILE]\n"
              "       quorvel-strip [options] decode [FILE]\n"
              "       quorvel-strip --help | --version\n") +
-         help.mid(help.indexOf(u'\n') + 1) +
+         help.mid(help.indexOf(u'\n') + 1) + u'\n' + PicturePathsHelp(platform::PicturePath()) +
          QStringLiteral(
-             "\n"
-             "Picture files: FILE is either a path like the window's %1, where\n"
-             "a drive letter X: stands for $XDG_DATA_HOME/quorvel/drive_x (with\n"
-             "~/.local/share when XDG_DATA_HOME is unset) and each backslash for a folder,\n"
-             "or an ordinary path, used as it is. The default, %1, is\n"
-             "  %2\n"
              "encode creates its folder when it is missing, as the window does at start-up;\n"
              "any other folder must exist. Strips are read from BMP and PNG files.\n"
              "\n"
-             "A text holds 1 to %3 characters, a line break counting as two, and each\n"
+             "A text holds 1 to %1 characters, a line break counting as two, and each\n"
              "character needs a code in the code page.\n"
              "\n"
              "Exit status:\n"
@@ -154,8 +139,7 @@ QString HelpText(QCommandLineParser& parser) {
              "  3  A file that cannot be read or written: a missing text file, a picture file\n"
              "     that cannot be read or is not a regular file, a picture that cannot be\n"
              "     saved, or a missing default folder that cannot be created.\n")
-             .arg(platform::PicturePath(), platform::HostPath(platform::PicturePath()),
-                  QString::number(kMaxTextLength));
+             .arg(QString::number(kMaxTextLength));
 }
 
 // Checks the parsed command line: what it asks for, or the exit status and
@@ -234,8 +218,8 @@ std::optional<Request> Check(const QCommandLineParser& parser, const Options& o,
 
 int Encode(const Request& r) {
   const QString nothing_saved = QStringLiteral(" Nothing was saved.");
-  if (!r.input && isatty(fileno(stdin))) {
-    Fail(0, QStringLiteral("reading the text to hide until Ctrl+D."));
+  if (!r.input && IsTerminal(stdin)) {
+    Fail(0, QStringLiteral("reading the text to hide until %1.").arg(EndOfInputKeys()));
   }
   platform::FileRead input = platform::ReadInput(r.input.value_or(QString()), kMaxTextBytes);
   const QString what =
@@ -289,9 +273,6 @@ int Decode(const Request& r) {
     return Fail(kExitRefused,
                 platform::DecodeRefusal(*text.failure, platform::HostPath(r.picture), width));
   }
-#ifdef Q_OS_WIN
-  _setmode(_fileno(stdout), _O_BINARY);
-#endif
   if (!Write(stdout, ToHostLineBreaks(platform::FromU16(text.text)))) {
     return Fail(kExitFile, QStringLiteral("The text could not be written to standard output."));
   }
@@ -340,7 +321,7 @@ int RunStripTool(const QStringList& args, std::FILE* errors) {
     if (!Write(stdout, shown)) {
       return Fail(
           kExitFile,
-          QStringLiteral("Standard output could not be written: %1.").arg(qt_error_string(errno)));
+          QStringLiteral("Standard output could not be written: %1.").arg(WriteErrorText()));
     }
     return kExitOk;
   }
