@@ -9,7 +9,9 @@
 ; and /S installs silently. The uninstaller removes exactly the files it
 ; installed, the Start-menu entry and its registry keys; the pictures the
 ; program saved (C:\dpics) are the user's and stay.
-Unicode true
+; A 64-bit installer for a 64-bit program: it runs where the program does
+; (and under a 64-bit-only Wine), sees the 64-bit Program Files and registry.
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 
@@ -31,7 +33,6 @@ BrandingText "${APP} ${VERSION}"
 !define MULTIUSER_INSTALLMODE_DEFAULT_REGISTRY_VALUENAME "InstallMode"
 !include MultiUser.nsh
 !include MUI2.nsh
-!include x64.nsh
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -57,16 +58,10 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${VERSION}"
 
 Function .onInit
-  ${IfNot} ${RunningX64}
-    MessageBox MB_OK|MB_ICONSTOP "${APP} needs 64-bit Windows." /SD IDOK
-    Abort
-  ${EndIf}
-  SetRegView 64
   !insertmacro MULTIUSER_INIT
 FunctionEnd
 
 Function un.onInit
-  SetRegView 64
   !insertmacro MULTIUSER_UNINIT
 FunctionEnd
 

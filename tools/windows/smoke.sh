@@ -77,9 +77,11 @@ fail() {
 }
 # Visible top-level windows as "id width height name" lines.
 windows() {
-  local w WIDTH HEIGHT
+  local w geometry WIDTH HEIGHT
   for w in $(xdotool search --onlyvisible --name "" 2>/dev/null); do
-    eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null | grep -E '^(WIDTH|HEIGHT)=')"
+    # A window may go between the search and the questions.
+    geometry=$(xdotool getwindowgeometry --shell "$w" 2>/dev/null) || continue
+    eval "$(grep -E '^(WIDTH|HEIGHT)=' <<<"$geometry")"
     echo "$w $WIDTH $HEIGHT $(xdotool getwindowname "$w" 2>/dev/null)"
   done
 }
