@@ -19,6 +19,9 @@ unset DISPLAY
 # on the way out with whatever is still running in this prefix.
 wineserver -p
 trap 'wineserver -k 2>/dev/null || true; wineserver -w 2>/dev/null || true' EXIT
+# Wine's services started now, holding none of ctest's pipes (wine-run.sh).
+wine cmd /c exit </dev/null >/dev/null 2>&1
+export QUORVEL_WINE_SERVICES=$WINEPREFIX
 
 log=$build/test-windows.log
 set +e

@@ -45,6 +45,15 @@ if [ -n "$qt" ]; then
   export WINEPATH="$path${WINEPATH:+;$WINEPATH}"
 fi
 
+# The first program in a prefix starts Wine's services (services.exe,
+# winedevice.exe, ...), which keep the standard streams they were given and
+# outlive it: a caller that reads to the end of the program's output (ctest)
+# would wait for them. So they are started first with none of ours, unless
+# the caller has done so and keeps the Wine server (test.sh).
+if [ "${QUORVEL_WINE_SERVICES:-}" != "$WINEPREFIX" ]; then
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+fi
+
 set +e
 wine "$@" | sed -u 's/\r$//'
 status=("${PIPESTATUS[@]}")
