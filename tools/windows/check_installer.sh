@@ -119,7 +119,7 @@ check_mode() {  # MODE ROOT: AllUsers HKLM, or CurrentUser HKCU
   local program=${uninstall#\"}
   program=${program%%\"*}
   local -a arguments
-  read -r -a arguments <<<"${uninstall#\"$program\"}"
+  read -r -a arguments <<<"${uninstall#\""$program"\"}"
   wine "$program" "${arguments[@]}" || fail "$uninstall ended with status $?"
   wineserver -w
   [ ! -e "$dir" ] || fail "$location is still there: $(cd "$dir" && find . | tr '\n' ' ')"

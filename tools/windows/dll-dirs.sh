@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the Windows scripts: the folders where the DLLs a program of
 # the Windows build loads are found outside Windows itself.
 #   quorvel_dll_dirs QT_DIR  prints one folder a line: the cross-built Qt's
