@@ -4,16 +4,16 @@
 ; LICENSE and OUTFILE.
 ;
 ; Per-user or per-machine (MultiUser): per-machine into Program Files when
-; run with administrator rights, per-user into the user's own programs
-; folder otherwise; /AllUsers or /CurrentUser on the command line chooses,
-; and /S installs silently. The uninstaller removes exactly the files it
+; run with administrator rights (it asks for them when the account has
+; them), per-user into the user's own programs folder otherwise; /AllUsers
+; or /CurrentUser on the command line chooses, /D=FOLDER another folder, and
+; /S installs silently. The uninstaller removes exactly the files it
 ; installed, the Start-menu entry and its registry keys; the pictures the
 ; program saved (C:\dpics) are the user's and stay.
 ; A 64-bit installer for a 64-bit program: it runs where the program does
 ; (and under a 64-bit-only Wine), sees the 64-bit Program Files and registry.
 Target amd64-unicode
 SetCompressor /SOLID lzma
-RequestExecutionLevel user
 
 !define APP "Quorvel"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${APP}"
@@ -58,7 +58,11 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${VERSION}"
 
 Function .onInit
+  ; MultiUser sets the folder of the mode; a folder given with /D wins.
+  StrCpy $0 $INSTDIR
   !insertmacro MULTIUSER_INIT
+  StrCmp $0 "" +2
+  StrCpy $INSTDIR $0
 FunctionEnd
 
 Function un.onInit

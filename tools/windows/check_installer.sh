@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks the Windows installer under Wine, in a fresh Wine prefix, once per
-# machine and once per user:
+# machine, once per user and once per user into a folder given with /D:
 #   - `quorvel-VERSION-setup.exe /S` installs silently (/AllUsers into
 #     Program Files, /CurrentUser into the user's own programs folder);
 #   - the Start-menu entry exists and points at the installed quorvel.exe; the
@@ -61,24 +61,24 @@ text=$'Café at noon: 2 × 3 = 6\nbring the map.'
 keys=7,250,42
 printf '%s' "$text" | "$strip" encode --keys "$keys" --codepage 1252 -o "$work/linux.bmp" -
 
-check_mode() {  # MODE ROOT: AllUsers HKLM, or CurrentUser HKCU
-  local mode=$1 root=$2
+check_mode() {  # MODE ROOT WHERE [ARGUMENTS]: AllUsers HKLM, or CurrentUser HKCU;
+                # WHERE the folder expected, as a shell pattern
+  local mode=$1 root=$2 where=$3
+  shift 3
   local key="$root\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvel"
   echo "check_installer: $mode"
   rm -rf "$drive_c/dpics"
   files >"$work/before"
 
-  wine "$setup" /S "/$mode" || fail "setup.exe /S /$mode ended with status $?"
+  wine "$setup" /S "/$mode" "$@" || fail "setup.exe /S /$mode $* ended with status $?"
   wineserver -w
   local location; location=$(reg_value "$key" InstallLocation)
   [ -n "$location" ] || fail "no InstallLocation in $key"
   [ "$(reg_value "$key" DisplayVersion)" = "$version" ] || fail "$key has no DisplayVersion $version"
   local dir; dir=$(unix "$location")
-  case "$mode:$location" in
-    AllUsers:'C:\Program Files\Quorvel') ;;
-    CurrentUser:*'\AppData\Local\Programs\Quorvel') ;;
-    *) fail "installed into $location for $mode" ;;
-  esac
+  local pattern=${where//\\/\\\\}  # backslashes matched as themselves
+  # shellcheck disable=SC2053 # a pattern
+  [[ $location == $pattern ]] || fail "installed into $location, not $where"
   local f
   for f in quorvel.exe quorvel-strip.exe uninstall.exe LICENSE.txt Qt6Core.dll platforms/qwindows.dll \
            styles/qwindowsvistastyle.dll; do
@@ -129,7 +129,7 @@ check_mode() {  # MODE ROOT: AllUsers HKLM, or CurrentUser HKCU
   # Per user, the installer may have had to create the user's programs
   # folder (Windows' known folder UserProgramFiles, which Windows keeps for
   # every per-user program): that one stays.
-  if [ "$mode" = CurrentUser ]; then
+  if [[ $location == *'\AppData\Local\Programs\Quorvel' ]]; then
     local known; known=./$(realpath --relative-to="$drive_c" "$(dirname "$dir")")
     grep -vxF "$known" "$work/after" >"$work/after.kept" || true
     mv "$work/after.kept" "$work/after"
@@ -139,6 +139,11 @@ check_mode() {  # MODE ROOT: AllUsers HKLM, or CurrentUser HKCU
   echo "check_installer: uninstalled; C:\\dpics\\pic.bmp left as it was"
 }
 
-check_mode AllUsers HKLM
-check_mode CurrentUser HKCU
+check_mode AllUsers HKLM 'C:\Program Files\Quorvel'
+check_mode CurrentUser HKCU 'C:\users\*\AppData\Local\Programs\Quorvel'
+# Into a folder of one's own (/D, last), inside a folder the user already
+# has, which stays. (Wine quotes an argument with a space, and NSIS reads a
+# quoted /D as no /D: so no space here.)
+mkdir -p "$drive_c/Tools"
+check_mode CurrentUser HKCU 'C:\Tools\Quorvel' '/D=C:\Tools\Quorvel'
 echo "check_installer: $(basename "$setup") passed"
