@@ -21,6 +21,11 @@ std::FILE* SetUpStreams();
 
 bool IsTerminal(std::FILE* stream);
 
+// Writes the text to a standard stream: to a console as its characters,
+// elsewhere as UTF-8 (file names in it as their bytes). False when it could
+// not be written.
+bool WriteText(std::FILE* stream, const QString& text);
+
 // The keys that end typed input: "Ctrl+D".
 QString EndOfInputKeys();
 

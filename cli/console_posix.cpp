@@ -31,6 +31,14 @@ std::FILE* SetUpStreams() {
 
 bool IsTerminal(std::FILE* stream) { return ::isatty(::fileno(stream)); }
 
+// A terminal takes UTF-8 too.
+bool WriteText(std::FILE* stream, const QString& text) {
+  const QByteArray bytes = platform::FileNameBytes(text);
+  const auto size = static_cast<std::size_t>(bytes.size());
+  const bool written = std::fwrite(bytes.constData(), 1, size, stream) == size;
+  return std::fflush(stream) == 0 && written;
+}
+
 QString EndOfInputKeys() { return QStringLiteral("Ctrl+D"); }
 
 QString WriteErrorText() { return qt_error_string(errno); }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -34,6 +35,29 @@ std::FILE* SetUpStreams() {
 }
 
 bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)); }
+
+// A console shows UTF-8 bytes in its own code page: it is given characters.
+bool WriteText(std::FILE* stream, const QString& text) {
+  const auto console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  DWORD mode = 0;
+  if (console == INVALID_HANDLE_VALUE || !GetConsoleMode(console, &mode)) {
+    const QByteArray bytes = text.toUtf8();
+    const auto size = static_cast<std::size_t>(bytes.size());
+    const bool written = std::fwrite(bytes.constData(), 1, size, stream) == size;
+    return std::fflush(stream) == 0 && written;
+  }
+  std::fflush(stream);
+  for (qsizetype done = 0; done < text.size();) {
+    const auto chunk = static_cast<DWORD>(std::min<qsizetype>(text.size() - done, 8192));
+    DWORD written = 0;
+    if (!WriteConsoleW(console, text.utf16() + done, chunk, &written, nullptr) || written == 0) {
+      _doserrno = GetLastError();  // for WriteErrorText
+      return false;
+    }
+    done += written;
+  }
+  return true;
+}
 
 QString EndOfInputKeys() { return QStringLiteral("Ctrl+Z and Enter"); }
 

@@ -36,17 +36,8 @@ inline constexpr qsizetype kMaxTextBytes = 3 * static_cast<qsizetype>(kMaxTextLe
 
 std::FILE* error_stream = stderr;
 
-// Writes the text as UTF-8 (file names in it as their bytes); false when
-// it could not be written.
-bool Write(std::FILE* stream, const QString& text) {
-  const QByteArray bytes = platform::FileNameBytes(text);
-  const auto size = static_cast<std::size_t>(bytes.size());
-  const bool written = std::fwrite(bytes.constData(), 1, size, stream) == size;
-  return std::fflush(stream) == 0 && written;
-}
-
 int Fail(int status, const QString& message) {
-  Write(error_stream, QStringLiteral("quorvel-strip: %1\n").arg(message));
+  WriteText(error_stream, QStringLiteral("quorvel-strip: %1\n").arg(message));
   return status;
 }
 
@@ -273,7 +264,7 @@ int Decode(const Request& r) {
     return Fail(kExitRefused,
                 platform::DecodeRefusal(*text.failure, platform::HostPath(r.picture), width));
   }
-  if (!Write(stdout, ToHostLineBreaks(platform::FromU16(text.text)))) {
+  if (!WriteText(stdout, ToHostLineBreaks(platform::FromU16(text.text)))) {
     return Fail(kExitFile, QStringLiteral("The text could not be written to standard output."));
   }
   return kExitOk;
@@ -318,7 +309,7 @@ int RunStripTool(const QStringList& args, std::FILE* errors) {
     const QString shown = parser.isSet(o.help)
                               ? HelpText(parser)
                               : QStringLiteral("quorvel-strip " QUORVEL_VERSION "\n");
-    if (!Write(stdout, shown)) {
+    if (!WriteText(stdout, shown)) {
       return Fail(
           kExitFile,
           QStringLiteral("Standard output could not be written: %1.").arg(WriteErrorText()));

@@ -141,6 +141,25 @@ FileRead ReadAtMost(HANDLE input, qint64 limit, qint64 expected) {
   return result;
 }
 
+// Text typed at a console, read as its characters and given as UTF-8, up to
+// a Ctrl+Z or one unit past `limit`.
+FileRead ReadConsoleText(HANDLE console, qint64 limit) {
+  FileRead result;
+  QString typed;
+  wchar_t buffer[4096];
+  for (DWORD read = 1; read > 0 && typed.size() <= limit;) {
+    if (!ReadConsoleW(console, buffer, 4096, &read, nullptr)) return {{}, LastErrorText()};
+    const QStringView line(buffer, read);
+    const qsizetype end = line.indexOf(u'\x1A');
+    typed += line.left(end);
+    if (end >= 0) break;
+  }
+  result.bytes = typed.toUtf8();
+  result.too_large = result.bytes.size() > limit;
+  if (result.too_large) result.bytes.truncate(limit + 1);
+  return result;
+}
+
 // The full path Windows makes of `native` in the current folder.
 QString FullPath(const QString& native, QString* error) {
   std::wstring full(MAX_PATH, L'\0');
@@ -272,7 +291,12 @@ FileRead ReadRegularFile(const QString& path, qint64 limit) {
 }
 
 FileRead ReadInput(const QString& path, qint64 limit) {
-  if (path.isEmpty()) return ReadAtMost(GetStdHandle(STD_INPUT_HANDLE), limit, 0);
+  if (path.isEmpty()) {
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    return GetConsoleMode(input, &mode) ? ReadConsoleText(input, limit)
+                                        : ReadAtMost(input, limit, 0);
+  }
   const QString native = QDir::toNativeSeparators(path);
   const Handle input(CreateFileW(Wide(native), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
