@@ -182,6 +182,9 @@ struct Target {
   PSECURITY_DESCRIPTOR security = nullptr;  // the old file's, with its access list
   PACL access = nullptr;                    // inside `security`
   bool access_protected = false;            // not inherited from the folder
+  Target() = default;
+  Target(const Target&) = delete;
+  Target& operator=(const Target&) = delete;
   ~Target() { LocalFree(security); }
 };
 
