@@ -8,7 +8,8 @@ JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 CMAKE_FLAGS ?=
 
-.PHONY: all setup configure build run test package bench format format-check clean
+.PHONY: all setup configure build run test package bench format format-check clean \
+	windows windows-build test-windows
 
 all: build
 
@@ -46,6 +47,27 @@ bench: setup
 	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DQUORVEL_WERROR=$(WERROR) -DBUILD_TESTING=OFF -DQUORVEL_BENCH=ON $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target quorvel_cipher_bench quorvel_window_bench quorvel_picture_bench quorvel_startup_probe quorvel_bare_probe quorvel-strip
 	@bench/run_all.sh $(BENCH_ARGS) $(BENCH_BUILD)
+
+# Windows, cross-built with MinGW-w64 against the cross-built Qt (unpacked
+# from ../shared/windows/qt6-mingw.tar.xz into the build folder), warnings
+# as errors: `make windows` builds both programs and the tests and packs the
+# zip and the installer; `make test-windows` runs the suite under Wine.
+WIN_BUILD ?= build-win
+WIN_BUILD_TYPE ?= Release
+WIN_WERROR ?= ON
+windows-build:
+	@tools/setup.sh --windows
+	@tools/windows/unpack-qt.sh $(WIN_BUILD)
+	@cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake \
+	  -DQUORVEL_QT_MINGW=$(abspath $(WIN_BUILD))/qt6-mingw -DCMAKE_BUILD_TYPE=$(WIN_BUILD_TYPE) \
+	  -DQUORVEL_WERROR=$(WIN_WERROR) -DBUILD_TESTING=ON $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(WIN_BUILD) -j $(JOBS)
+
+windows: windows-build
+	@cmake --build $(WIN_BUILD) --target windows-package
+
+test-windows: windows-build
+	@tools/windows/test.sh $(WIN_BUILD)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

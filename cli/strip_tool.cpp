@@ -1,13 +1,13 @@
 #include "cli/strip_tool.h"
 
 #include <QCommandLineParser>
-#include <cerrno>
 #include <cstdio>
 #include <optional>
 
 #include "cipher/codepage.h"
 #include "cipher/keys.h"
 #include "cipher/strip.h"
+#include "cli/console.h"
 #include "cli/text_io.h"
 #include "platform/codepage_host.h"
 #include "platform/files.h"
@@ -15,15 +15,6 @@
 #include "platform/persistent_image.h"
 #include "platform/pictures.h"
 #include "platform/strip_picture.h"
-
-#ifdef Q_OS_WIN
-#include <fcntl.h>
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
 
 namespace quorvel::cli {
 
@@ -45,20 +36,11 @@ inline constexpr qsizetype kMaxTextBytes = 3 * static_cast<qsizetype>(kMaxTextLe
 
 std::FILE* error_stream = stderr;
 
-// Writes the text as UTF-8 (file names in it as their bytes); false when
-// it could not be written.
-bool Write(std::FILE* stream, const QString& text) {
-  const QByteArray bytes = platform::FileNameBytes(text);
-  const auto size = static_cast<std::size_t>(bytes.size());
-  const bool written = std::fwrite(bytes.constData(), 1, size, stream) == size;
-  return std::fflush(stream) == 0 && written;
-}
-
 // One line, whatever names and values from the command line, the
 // environment or a file the message repeats: their control characters are
 // shown as escapes.
 int Fail(int status, const QString& message) {
-  Write(error_stream, QStringLiteral("quorvel-strip: %1\n").arg(platform::ShownName(message)));
+  WriteText(error_stream, QStringLiteral("quorvel-strip: %1\n").arg(platform::ShownName(message)));
   return status;
 }
 
@@ -104,9 +86,9 @@ struct Options {
                           QStringLiteral("%1,%1,%1").arg(platform::DefaultKey())};
   QCommandLineOption codepage{
       QStringLiteral("codepage"),
-      QStringLiteral("The code page of the character codes: %1. Default: the page of the locale "
-                     "(LC_ALL, LC_CTYPE, LANG), here %2.")
-          .arg(KnownPagesList(), QString::number(platform::ActiveCodePage().Number())),
+      QStringLiteral("The code page of the character codes: %1. Default: %2, here %3.")
+          .arg(KnownPagesList(), CodePageSource(),
+               QString::number(platform::ActiveCodePage().Number())),
       QStringLiteral("N")};
   QCommandLineOption height{
       QStringLiteral("height"),
@@ -132,18 +114,12 @@ QString HelpText(QCommandLineParser& parser) {
              "Usage: quorvel-strip [options] encode [TEXTFILE]\n"
              "       quorvel-strip [options] decode [FILE]\n"
              "       quorvel-strip --help | --version\n") +
-         help.mid(help.indexOf(u'\n') + 1) +
+         help.mid(help.indexOf(u'\n') + 1) + u'\n' + PicturePathsHelp(platform::PicturePath()) +
          QStringLiteral(
-             "\n"
-             "Picture files: FILE is either a path like the window's %1, where\n"
-             "a drive letter X: stands for $XDG_DATA_HOME/quorvel/drive_x (with\n"
-             "~/.local/share when XDG_DATA_HOME is unset) and each backslash for a folder,\n"
-             "or an ordinary path, used as it is. The default, %1, is\n"
-             "  %2\n"
              "encode creates its folder when it is missing, as the window does at start-up;\n"
              "any other folder must exist. Strips are read from BMP and PNG files.\n"
              "\n"
-             "A text holds 1 to %3 characters, a line break counting as two, and each\n"
+             "A text holds 1 to %1 characters, a line break counting as two, and each\n"
              "character needs a code in the code page.\n"
              "\n"
              "Exit status:\n"
@@ -159,9 +135,7 @@ QString HelpText(QCommandLineParser& parser) {
              "     saved (a link another user made in a shared folder, a link to nothing, a\n"
              "     read-only file, a folder of a drive path that is not the user's own), or\n"
              "     a missing default folder that cannot be created.\n")
-             .arg(platform::PicturePath(),
-                  platform::ShownName(platform::HostPath(platform::PicturePath())),
-                  QString::number(kMaxTextLength));
+             .arg(QString::number(kMaxTextLength));
 }
 
 // Checks the parsed command line: what it asks for, or the exit status and
@@ -240,8 +214,8 @@ std::optional<Request> Check(const QCommandLineParser& parser, const Options& o,
 
 int Encode(const Request& r) {
   const QString nothing_saved = QStringLiteral(" Nothing was saved.");
-  if (!r.input && isatty(fileno(stdin))) {
-    Fail(0, QStringLiteral("reading the text to hide until Ctrl+D."));
+  if (!r.input && IsTerminal(stdin)) {
+    Fail(0, QStringLiteral("reading the text to hide until %1.").arg(EndOfInputKeys()));
   }
   platform::FileRead input = platform::ReadInput(r.input.value_or(QString()), kMaxTextBytes);
   const QString what =
@@ -296,10 +270,7 @@ int Decode(const Request& r) {
     return Fail(kExitRefused,
                 platform::DecodeRefusal(*text.failure, platform::HostPath(r.picture), width));
   }
-#ifdef Q_OS_WIN
-  _setmode(_fileno(stdout), _O_BINARY);
-#endif
-  if (!Write(stdout, ToHostLineBreaks(platform::FromU16(text.text)))) {
+  if (!WriteText(stdout, ToHostLineBreaks(platform::FromU16(text.text)))) {
     return Fail(kExitFile, QStringLiteral("The text could not be written to standard output."));
   }
   return kExitOk;
@@ -345,10 +316,10 @@ int RunStripTool(const QStringList& args, std::FILE* errors) {
     const QString shown = parser.isSet(o.help)
                               ? HelpText(parser)
                               : QStringLiteral("quorvel-strip " QUORVEL_VERSION "\n");
-    if (!Write(stdout, shown)) {
+    if (!WriteText(stdout, shown)) {
       return Fail(
           kExitFile,
-          QStringLiteral("Standard output could not be written: %1.").arg(qt_error_string(errno)));
+          QStringLiteral("Standard output could not be written: %1.").arg(WriteErrorText()));
     }
     return kExitOk;
   }

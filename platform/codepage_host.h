@@ -13,6 +13,18 @@ namespace quorvel::platform {
 // then LANG (the first one set and not empty).
 const CodePage& ActiveCodePage();
 
+// How the user makes the page of a language the active one, for messages:
+// on Windows, "make Windows use Russian as the language for non-Unicode
+// programs"; elsewhere, "start Quorvel under a matching locale, such as
+// LANG=ru_RU.UTF-8".
+QString CodePageAdvice(QLatin1StringView language, QLatin1StringView locale);
+
+namespace detail {
+// The number of the page the system asks for, known or not: the ANSI code
+// page on Windows, the locale's language's elsewhere.
+int SystemCodePageNumber();
+}  // namespace detail
+
 // Program text and the cipher's UTF-16 text.
 inline std::u16string ToU16(const QString& s) { return s.toStdU16String(); }
 inline QString FromU16(const std::u16string& s) { return QString::fromStdU16String(s); }

@@ -62,7 +62,9 @@ QString ReplaceFileWith(const QString& path, const QByteArray& bytes,
 enum class FileStep { kOpen, kWrite, kSync, kClose, kRename };
 struct FileFault {
   FileStep step;
-  int error;  // the errno value the step fails with
+  // The errno value the step fails with; on Windows, the Windows error
+  // nearest to it (ENOSPC a full disk, EIO a failing device).
+  int error;
 };
 void SetFileFaultForTesting(std::optional<FileFault> fault);
 

@@ -45,6 +45,12 @@ bool IsNewFileOf(const QByteArray& entry, const QByteArray& name) {
                      [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
 }
 
+QString OtherNamesNote(quint64 names) {
+  return names == 2 ? QStringLiteral("the file had another name, which still shows the old file")
+                    : QStringLiteral("the file had %1 other names, which still show the old file")
+                          .arg(QString::number(names - 1));
+}
+
 }  // namespace detail
 
 }  // namespace quorvel::platform

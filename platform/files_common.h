@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 #include "platform/files.h"
 
@@ -19,5 +20,9 @@ QByteArray NewFileName(const QByteArray& name);
 // Whether `entry` is a name NewFileName gives for `name`: a new file of an
 // earlier replacement of the same file.
 bool IsNewFileOf(const QByteArray& entry, const QByteArray& name);
+
+// The note on a replaced file that had `names` names in all (hard links):
+// the others still show the old file.
+QString OtherNamesNote(quint64 names);
 
 }  // namespace quorvel::platform::detail

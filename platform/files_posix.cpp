@@ -396,11 +396,7 @@ QString ReplaceFileWith(const QString& path, const QByteArray& bytes,
   }
   RemoveLeftovers(folder.get(), name);
   if (target.exists && old.st_nlink > 1 && options.note) {
-    *options.note =
-        old.st_nlink == 2
-            ? QStringLiteral("the file had another name, which still shows the old file")
-            : QStringLiteral("the file had %1 other names, which still show the old file")
-                  .arg(QString::number(old.st_nlink - 1));
+    *options.note = detail::OtherNamesNote(old.st_nlink);
   }
   return QString();
 }

@@ -1,111 +1,391 @@
-#include <fcntl.h>
-#include <io.h>
+// Reading and replacing files through the Windows API itself, so that every
+// failure is told in Windows' own words.
 #include <windows.h>
-#undef ReplaceFile
+// After windows.h, which it needs.
+#include <aclapi.h>
 
-#include <QFile>
-#include <QFileInfo>
+#include <QDir>
+#include <QRegularExpression>
 #include <algorithm>
+#include <cerrno>
+#include <string>
 
 #include "platform/files.h"
 #include "platform/files_common.h"
+#include "platform/win32_error.h"
 
 namespace quorvel::platform {
 
-using detail::InjectedError;
-
 namespace {
 
-QString Reason(int error) { return qt_error_string(error); }
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-}  // namespace
+const wchar_t* Wide(const QString& s) { return reinterpret_cast<const wchar_t*>(s.utf16()); }
 
-namespace {
+QString LastErrorText() { return WindowsErrorText(GetLastError()); }
 
-QString NotRegular(const QFileInfo& info) {
-  return info.isDir() ? QStringLiteral("it is a folder, not a regular file")
-                      : QStringLiteral("it is not a regular file");
+// The Windows error that the errno value a test makes `step` fail with
+// stands for; 0 when the step is not to fail.
+DWORD InjectedFault(FileStep step) {
+  switch (detail::InjectedError(step)) {
+    case 0:
+      return ERROR_SUCCESS;
+    case EACCES:
+    case EPERM:
+      return ERROR_ACCESS_DENIED;
+    case ENOSPC:
+      return ERROR_DISK_FULL;
+    case EXDEV:
+      return ERROR_NOT_SAME_DEVICE;
+    case ENOENT:
+      return ERROR_FILE_NOT_FOUND;
+    case EEXIST:
+      return ERROR_FILE_EXISTS;
+    case EROFS:
+      return ERROR_WRITE_PROTECT;
+    case EFBIG:
+      return ERROR_FILE_TOO_LARGE;
+    default:  // EIO, and any other failure of the disk
+      return ERROR_IO_DEVICE;
+  }
+}
+
+// A handle that is closed when it goes out of scope.
+class Handle {
+ public:
+  explicit Handle(HANDLE handle) : handle_(handle) {}
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  ~Handle() { Close(); }
+
+  HANDLE get() const { return handle_; }
+  bool ok() const { return handle_ != INVALID_HANDLE_VALUE; }
+  // False, with the reason for GetLastError(), when closing fails.
+  bool Close() {
+    const bool closed = !ok() || CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+    return closed;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+QString NotRegular(const char* kind) {
+  return QStringLiteral("it is %1, not a regular file").arg(QLatin1StringView(kind));
+}
+
+// Whether Windows takes the path for a device rather than a file: a path in
+// the device namespace (\\.\) other than a drive's file path (\\.\C:\...),
+// or a last name that is a device's (NUL, CON, PRN, AUX, COM0 to COM9, LPT0
+// to LPT9, CONIN$, CONOUT$) in any case and any folder, with or without an
+// extension or trailing spaces.
+bool NamesADevice(const QString& native) {
+  static const QRegularExpression kDriveFile(QStringLiteral("^\\\\\\\\\\.\\\\[A-Za-z]:\\\\"));
+  if (native.startsWith(QStringLiteral("\\\\.\\")) && !kDriveFile.match(native).hasMatch()) {
+    return true;
+  }
+  QStringView name = QStringView(native).mid(native.lastIndexOf(u'\\') + 1);
+  if (name.size() >= 2 && name[1] == u':') name = name.mid(2);  // "C:NUL"
+  for (const char16_t end : {u'.', u':'}) {
+    if (const qsizetype at = name.indexOf(end); at >= 0) name = name.left(at);
+  }
+  while (name.endsWith(u' ')) name.chop(1);
+  const QString upper = name.toString().toUpper();
+  static const QStringList kDevices = {QStringLiteral("CON"),    QStringLiteral("PRN"),
+                                       QStringLiteral("AUX"),    QStringLiteral("NUL"),
+                                       QStringLiteral("CONIN$"), QStringLiteral("CONOUT$")};
+  if (kDevices.contains(upper)) return true;
+  // COM and LPT with a digit, or with a superscript one, two or three.
+  return upper.size() == 4 && (upper.startsWith(u"COM") || upper.startsWith(u"LPT")) &&
+         ((upper[3] >= u'0' && upper[3] <= u'9') ||
+          QStringView(u"\u00B9\u00B2\u00B3").contains(upper[3]));
+}
+
+// Why the open file is not a regular file, or an empty string; `info` gets
+// what Windows knows of it.
+QString CheckRegular(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
+  const DWORD type = GetFileType(file);
+  if (type == FILE_TYPE_PIPE) return NotRegular("a pipe");
+  if (type != FILE_TYPE_DISK) return NotRegular("a device");
+  if (!GetFileInformationByHandle(file, info)) return LastErrorText();
+  if (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return NotRegular("a folder");
+  return QString();
+}
+
+// Reads from `input` to its end, but no more than one byte past `limit`.
+FileRead ReadAtMost(HANDLE input, qint64 limit, qint64 expected) {
+  FileRead result;
+  QByteArray& bytes = result.bytes;
+  bytes.resize(std::min<qint64>(std::max<qint64>(expected, 1 << 16), limit) + 1);
+  qint64 total = 0;
+  for (;;) {
+    if (total == bytes.size()) {
+      if (total > limit) break;
+      bytes.resize(std::min<qint64>(2 * total, limit + 1));
+    }
+    const auto wanted = static_cast<DWORD>(std::min<qint64>(bytes.size() - total, 1 << 30));
+    DWORD read = 0;
+    if (!ReadFile(input, bytes.data() + total, wanted, &read, nullptr)) {
+      // A pipe whose writer has closed it has ended.
+      if (const DWORD error = GetLastError(); error != ERROR_BROKEN_PIPE) {
+        result.error = WindowsErrorText(error);
+      }
+      break;
+    }
+    if (read == 0) break;
+    total += read;
+  }
+  result.too_large = result.error.isEmpty() && total > limit;
+  bytes.resize(result.error.isEmpty() ? total : 0);
+  return result;
+}
+
+// Text typed at a console, read as its characters and given as UTF-8, up to
+// a Ctrl+Z or one unit past `limit`.
+FileRead ReadConsoleText(HANDLE console, qint64 limit) {
+  FileRead result;
+  QString typed;
+  wchar_t buffer[4096];
+  for (DWORD read = 1; read > 0 && typed.size() <= limit;) {
+    if (!ReadConsoleW(console, buffer, 4096, &read, nullptr)) return {{}, LastErrorText()};
+    const QStringView line(buffer, read);
+    const qsizetype end = line.indexOf(u'\x1A');
+    typed += line.left(end);
+    if (end >= 0) break;
+  }
+  result.bytes = typed.toUtf8();
+  result.too_large = result.bytes.size() > limit;
+  if (result.too_large) result.bytes.truncate(limit + 1);
+  return result;
+}
+
+// The full path Windows makes of `native` in the current folder.
+QString FullPath(const QString& native, QString* error) {
+  std::wstring full(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        GetFullPathNameW(Wide(native), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length == 0) {
+      *error = LastErrorText();
+      return QString();
+    }
+    if (length < full.size()) return QString::fromWCharArray(full.data(), length);
+    full.resize(length);
+  }
+}
+
+// The file a replacement writes and what it keeps of the old one.
+struct Target {
+  QString path;                             // full, where any link leads
+  DWORD attributes = 0;                     // the old file's hidden, system and archive marks
+  PSECURITY_DESCRIPTOR security = nullptr;  // the old file's, with its access list
+  PACL access = nullptr;                    // inside `security`
+  bool access_protected = false;            // not inherited from the folder
+  DWORD names = 0;                          // the old file's names (hard links)
+  Target() = default;
+  Target(const Target&) = delete;
+  Target& operator=(const Target&) = delete;
+  ~Target() { LocalFree(security); }
+};
+
+// Finds the file that replacing `native` writes; the reason it cannot be
+// replaced, or an empty string.
+QString FindTarget(const QString& native, Target* target) {
+  // Judged by its name before anything opens it: opening a device can act
+  // on it.
+  if (NamesADevice(native)) return NotRegular("a device");
+  // Through any link, asking for nothing that a program which has the file
+  // open can refuse.
+  Handle file(CreateFileW(Wide(native), READ_CONTROL | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file.ok()) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+      return WindowsErrorText(error);
+    }
+    const DWORD attributes = GetFileAttributesW(Wide(native));
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      return QStringLiteral("it is a link to a file that does not exist");
+    }
+    if (error != ERROR_FILE_NOT_FOUND) return WindowsErrorText(error);
+    QString reason;
+    target->path = FullPath(native, &reason);  // a new file
+    return reason;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (const QString reason = CheckRegular(file.get(), &info); !reason.isEmpty()) return reason;
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) return QStringLiteral("it is read-only");
+  target->names = info.nNumberOfLinks;
+  target->attributes =
+      info.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                               FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+  // The file itself: a link stays a link, and what it leads to is replaced.
+  std::wstring final_path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetFinalPathNameByHandleW(
+        file.get(), final_path.data(), static_cast<DWORD>(final_path.size()), FILE_NAME_NORMALIZED);
+    if (length == 0) return LastErrorText();
+    if (length < final_path.size()) {
+      target->path = QString::fromWCharArray(final_path.data(), length);
+      break;
+    }
+    final_path.resize(length);
+  }
+  if (const DWORD error =
+          GetSecurityInfo(file.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                          &target->access, nullptr, &target->security)) {
+    return WindowsErrorText(error);
+  }
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  if (!GetSecurityDescriptorControl(target->security, &control, &revision)) return LastErrorText();
+  target->access_protected = control & SE_DACL_PROTECTED;
+  return QString();
+}
+
+// Why the rename over `target` failed. Where another program has the file
+// open, Windows only says that access is denied; that is told as the
+// sharing violation it is.
+DWORD RenameError(const QString& target) {
+  const DWORD error = GetLastError();
+  if (error != ERROR_ACCESS_DENIED) return error;
+  const Handle probe(CreateFileW(Wide(target), DELETE, kShareAll, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return !probe.ok() && GetLastError() == ERROR_SHARING_VIOLATION ? ERROR_SHARING_VIOLATION : error;
+}
+
+// Removes the new files of earlier replacements of the file keyed `key`
+// that were killed before their rename. A replacement still running holds
+// its new file open, shared with no one, and Windows refuses to delete it.
+void RemoveLeftovers(const QString& folder, const QByteArray& key) {
+  WIN32_FIND_DATAW entry;
+  const HANDLE search = FindFirstFileW(Wide(folder + QStringLiteral("\\*")), &entry);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const QString name = QString::fromWCharArray(entry.cFileName);
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        detail::IsNewFileOf(name.toUtf8(), key)) {
+      DeleteFileW(Wide(folder + u'\\' + name));
+    }
+  } while (FindNextFileW(search, &entry));
+  FindClose(search);
 }
 
 }  // namespace
 
 FileRead ReadRegularFile(const QString& path, qint64 limit) {
-  FileRead result;
-  const QFileInfo info(path);
-  if (info.exists() && !info.isFile()) {
-    result.error = NotRegular(info);
+  const QString native = QDir::toNativeSeparators(path);
+  // Judged by its name before it is opened: opening a device can act on it.
+  if (NamesADevice(native)) return {{}, NotRegular("a device")};
+  // Folders open too, to be told apart from files.
+  Handle file(CreateFileW(Wide(native), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file.ok()) return {{}, LastErrorText()};
+  BY_HANDLE_FILE_INFORMATION info;
+  if (const QString reason = CheckRegular(file.get(), &info); !reason.isEmpty()) {
+    return {{}, reason};
+  }
+  const qint64 size = static_cast<qint64>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
+  if (size > limit) {  // too large by its size, and not read
+    FileRead result;
+    result.too_large = true;
     return result;
   }
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    result.error = file.errorString();
-    return result;
-  }
-  result.bytes = file.read(limit + 1);
-  if (file.error() != QFileDevice::NoError) result.error = file.errorString();
-  result.too_large = result.error.isEmpty() && result.bytes.size() > limit;
-  if (!result.ok()) result.bytes.clear();
-  return result;
+  return ReadAtMost(file.get(), limit, size);
 }
 
 FileRead ReadInput(const QString& path, qint64 limit) {
-  QFile file(path);
-  if (path.isEmpty()) _setmode(_fileno(stdin), _O_BINARY);
-  if (!(path.isEmpty() ? file.open(stdin, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly))) {
-    return {{}, file.errorString()};
+  if (path.isEmpty()) {
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    return GetConsoleMode(input, &mode) ? ReadConsoleText(input, limit)
+                                        : ReadAtMost(input, limit, 0);
   }
-  FileRead result{file.read(limit + 1), QString()};
-  if (file.error() != QFileDevice::NoError) result.error = file.errorString();
-  result.too_large = result.error.isEmpty() && result.bytes.size() > limit;
-  if (!result.error.isEmpty()) result.bytes.clear();
-  return result;
+  const QString native = QDir::toNativeSeparators(path);
+  const Handle input(CreateFileW(Wide(native), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!input.ok()) {
+    const DWORD error = GetLastError();
+    // A folder is refused as access denied, which is not why.
+    const DWORD attributes = GetFileAttributesW(Wide(native));
+    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      return {{}, QStringLiteral("it is a folder")};
+    }
+    return {{}, WindowsErrorText(error)};
+  }
+  return ReadAtMost(input.get(), limit, 0);
 }
 
-QString ReplaceFileWith(const QString& path, const QByteArray& bytes) {
-  const QFileInfo info(path);
-  if (info.exists() && !info.isFile()) return NotRegular(info);
-  const QString target = info.isSymLink() ? info.symLinkTarget() : path;
-  const QFileInfo target_info(target);
-  const QString folder = target_info.absolutePath();
-  const QByteArray name = QFile::encodeName(target_info.fileName());
+// Drive paths are the system's own here, so options.private_root is always
+// empty.
+QString ReplaceFileWith(const QString& path, const QByteArray& bytes,
+                        const ReplaceOptions& options) {
+  Target target;
+  if (const QString reason = FindTarget(QDir::toNativeSeparators(path), &target);
+      !reason.isEmpty()) {
+    return reason;
+  }
+  const qsizetype slash = target.path.lastIndexOf(u'\\');
+  const QString folder = target.path.left(slash);
+  // New files are named from the name in lower case: Windows takes a name
+  // in any case for the same file.
+  const QByteArray key = target.path.mid(slash + 1).toLower().toUtf8();
+
+  // A new file of its own, shared with no one until it is renamed, with the
+  // old file's marks.
   QString temp;
-  HANDLE h = INVALID_HANDLE_VALUE;
-  for (int attempt = 0; h == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
-    temp = folder + u'/' + QFile::decodeName(detail::NewFileName(name));
-    if (const int e = InjectedError(FileStep::kOpen)) return Reason(e);
-    h = CreateFileW(reinterpret_cast<const wchar_t*>(temp.utf16()), GENERIC_WRITE, 0, nullptr,
-                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
-      return Reason(static_cast<int>(GetLastError()));
+  HANDLE created = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; created == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
+    temp = folder + u'\\' + QString::fromLatin1(detail::NewFileName(key));
+    if (const DWORD error = InjectedFault(FileStep::kOpen)) return WindowsErrorText(error);
+    created =
+        CreateFileW(Wide(temp), GENERIC_WRITE | READ_CONTROL | WRITE_DAC, 0, nullptr, CREATE_NEW,
+                    target.attributes ? target.attributes : FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (created == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
+      return LastErrorText();
     }
   }
-  if (h == INVALID_HANDLE_VALUE) return Reason(ERROR_FILE_EXISTS);
-  auto fail = [&](int e) {
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    DeleteFileW(reinterpret_cast<const wchar_t*>(temp.utf16()));
-    return Reason(e);
+  if (created == INVALID_HANDLE_VALUE) return WindowsErrorText(ERROR_FILE_EXISTS);
+  Handle file(created);
+  auto fail = [&](DWORD error) {
+    file.Close();
+    DeleteFileW(Wide(temp));
+    return WindowsErrorText(error);
   };
+  // Who may do what with the old file carries over to its replacement.
+  if (target.security) {
+    const DWORD error =
+        SetSecurityInfo(file.get(), SE_FILE_OBJECT,
+                        DACL_SECURITY_INFORMATION |
+                            (target.access_protected ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                     : UNPROTECTED_DACL_SECURITY_INFORMATION),
+                        nullptr, nullptr, target.access, nullptr);
+    if (error) return fail(error);
+  }
   for (qsizetype done = 0; done < bytes.size();) {
-    const DWORD chunk = static_cast<DWORD>(std::min<qsizetype>(bytes.size() - done, 1 << 20));
+    const auto chunk = static_cast<DWORD>(std::min<qsizetype>(bytes.size() - done, 1 << 20));
+    if (const DWORD error = InjectedFault(FileStep::kWrite)) return fail(error);
     DWORD written = 0;
-    if (const int e = InjectedError(FileStep::kWrite)) return fail(e);
-    if (!WriteFile(h, bytes.constData() + done, chunk, &written, nullptr) || written == 0) {
-      return fail(static_cast<int>(GetLastError()));
+    if (!WriteFile(file.get(), bytes.constData() + done, chunk, &written, nullptr)) {
+      return fail(GetLastError());
     }
+    if (written == 0) return fail(ERROR_WRITE_FAULT);
     done += written;
   }
-  if (const int e = InjectedError(FileStep::kSync)) return fail(e);
-  if (!FlushFileBuffers(h)) return fail(static_cast<int>(GetLastError()));
-  const bool closed = CloseHandle(h);
-  h = INVALID_HANDLE_VALUE;
-  if (!closed) return fail(static_cast<int>(GetLastError()));
-  if (const int e = InjectedError(FileStep::kClose)) return fail(e);
-  if (const int e = InjectedError(FileStep::kRename)) return fail(e);
-  if (!MoveFileExW(reinterpret_cast<const wchar_t*>(temp.utf16()),
-                   reinterpret_cast<const wchar_t*>(target.utf16()),
+  if (const DWORD error = InjectedFault(FileStep::kSync)) return fail(error);
+  if (!FlushFileBuffers(file.get())) return fail(GetLastError());
+  const bool closed = file.Close();
+  const DWORD close_error = closed ? InjectedFault(FileStep::kClose) : GetLastError();
+  if (close_error) return fail(close_error);
+  if (const DWORD error = InjectedFault(FileStep::kRename)) return fail(error);
+  if (!MoveFileExW(Wide(temp), Wide(target.path),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return fail(static_cast<int>(GetLastError()));
+    return fail(RenameError(target.path));
   }
+  RemoveLeftovers(folder, key);
+  if (target.names > 1 && options.note) *options.note = detail::OtherNamesNote(target.names);
   return QString();
 }
 

@@ -1,38 +1,6 @@
 #include "platform/paths.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QRegularExpression>
-#include <QStringList>
-#include <filesystem>
-#include <system_error>
-
-#ifndef Q_OS_WIN
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 namespace quorvel::platform {
-
-namespace {
-
-#ifndef Q_OS_WIN
-QString DataHome() {
-  const QString xdg = FileNameFromBytes(qgetenv("XDG_DATA_HOME"));
-  if (xdg.startsWith(u'/')) return xdg;
-  QByteArray home = qgetenv("HOME");
-  if (home.isEmpty()) {
-    // As a login would set it: the account's home folder.
-    if (const passwd* account = getpwuid(getuid()); account && account->pw_dir) {
-      home = account->pw_dir;
-    }
-  }
-  return FileNameFromBytes(home) + QStringLiteral("/.local/share");
-}
-#endif
-
-}  // namespace
 
 int Utf8SequenceLength(const char* bytes, qsizetype size) {
   if (size <= 0) return 0;
@@ -97,80 +65,6 @@ QByteArray FileNameBytes(const QString& name) {
     }
   }
   return bytes + QStringView(name).mid(start).toUtf8();
-}
-
-QString HostPath(const QString& program_path) {
-#ifdef Q_OS_WIN
-  return program_path;
-#else
-  // Only drive paths are mapped; any other path is a host path already.
-  if (program_path.size() < 2 || program_path[1] != u':' || !program_path[0].isLetter() ||
-      program_path[0].unicode() >= 128) {
-    return program_path;
-  }
-  const QString root = DataHome() + QStringLiteral("/quorvel/drive_") + program_path[0].toLower();
-  QStringList parts;
-  // A forward slash separates folders too, so that no spelling of ".."
-  // leads out of the drive's folder.
-  for (const QString& part :
-       program_path.mid(2).split(QRegularExpression(QStringLiteral("[\\\\/]")))) {
-    if (part.isEmpty() || part == QStringLiteral(".")) continue;
-    if (part == QStringLiteral("..")) return QString();
-    parts << part;
-  }
-  return parts.isEmpty() ? root : root + u'/' + parts.join(u'/');
-#endif
-}
-
-QString PrivateRoot(const QString& program_path) {
-#ifdef Q_OS_WIN
-  Q_UNUSED(program_path);
-  return QString();
-#else
-  const QString host = HostPath(program_path);
-  return host.isEmpty() || host == program_path ? QString() : DataHome();
-#endif
-}
-
-QString Dir(const QString& pattern, int attributes) {
-  const QString host = HostPath(pattern);
-  if (host.isEmpty()) return QString();
-  const QFileInfo info(host);
-  const QString name = info.fileName();
-#ifdef Q_OS_WIN
-  if (!info.exists()) return QString();
-  const bool folder = info.isDir();
-#else
-  struct stat status {};
-  if (::stat(FileNameBytes(host).constData(), &status) != 0) return QString();
-  const bool folder = S_ISDIR(status.st_mode);
-#endif
-  return (folder && (attributes & vbDirectory) == 0) ? QString() : name;
-}
-
-bool MkDir(const QString& program_path, QString* error) {
-  const QString host = HostPath(program_path);
-  if (host.isEmpty()) {
-    if (error)
-      *error = QStringLiteral("The folder %1 cannot be used: it leads outside its drive.")
-                   .arg(ShownName(program_path));
-    return false;
-  }
-  std::error_code ec;
-#ifdef Q_OS_WIN
-  const std::filesystem::path folder(host.toStdU16String());
-#else
-  const std::filesystem::path folder(FileNameBytes(host).toStdString());
-#endif
-  std::filesystem::create_directories(folder, ec);
-  if (ec) {
-    if (error) {
-      *error = QStringLiteral("The folder %1 could not be created: %2.")
-                   .arg(ShownName(host), QString::fromStdString(ec.message()));
-    }
-    return false;
-  }
-  return true;
 }
 
 }  // namespace quorvel::platform

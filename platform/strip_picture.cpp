@@ -1,5 +1,6 @@
 #include "platform/strip_picture.h"
 
+#include "platform/codepage_host.h"
 #include "platform/paths.h"
 #include "platform/persistent_image.h"
 
@@ -7,24 +8,25 @@ namespace quorvel::platform {
 
 namespace {
 
-// A language written in each known code page, to name the locale that
-// brings it.
+// A language written in each known code page, and its locale, to name the
+// setting that brings the page.
 struct PageLocale {
   int page;
   const char* script;
+  const char* language;
   const char* locale;
 };
 constexpr PageLocale kPageLocales[] = {
-    {1252, "Western European", "en_US.UTF-8"},
-    {874, "Thai", "th_TH.UTF-8"},
-    {1250, "Central European", "pl_PL.UTF-8"},
-    {1251, "Cyrillic", "ru_RU.UTF-8"},
-    {1253, "Greek", "el_GR.UTF-8"},
-    {1254, "Turkish", "tr_TR.UTF-8"},
-    {1255, "Hebrew", "he_IL.UTF-8"},
-    {1256, "Arabic", "ar_EG.UTF-8"},
-    {1257, "Baltic", "lt_LT.UTF-8"},
-    {1258, "Vietnamese", "vi_VN.UTF-8"},
+    {1252, "Western European", "English", "en_US.UTF-8"},
+    {874, "Thai", "Thai", "th_TH.UTF-8"},
+    {1250, "Central European", "Polish", "pl_PL.UTF-8"},
+    {1251, "Cyrillic", "Russian", "ru_RU.UTF-8"},
+    {1253, "Greek", "Greek", "el_GR.UTF-8"},
+    {1254, "Turkish", "Turkish", "tr_TR.UTF-8"},
+    {1255, "Hebrew", "Hebrew", "he_IL.UTF-8"},
+    {1256, "Arabic", "Arabic", "ar_EG.UTF-8"},
+    {1257, "Baltic", "Lithuanian", "lt_LT.UTF-8"},
+    {1258, "Vietnamese", "Vietnamese", "vi_VN.UTF-8"},
 };
 
 // A character as a message shows it: itself in quotes and its code point,
@@ -41,11 +43,9 @@ QString PageAdvice(char32_t c, const CodePage& page) {
   for (const PageLocale& other : kPageLocales) {
     if (other.page == page.Number() || c > 0xFFFF) continue;
     if (FindCodePage(other.page)->Code(static_cast<char16_t>(c)) < 0) continue;
-    return QStringLiteral(
-               "Code page %1 (%2) has it: start Quorvel under a matching locale, such as "
-               "LANG=%3, or use quorvel-strip --codepage %1.")
+    return QStringLiteral("Code page %1 (%2) has it: %3, or use quorvel-strip --codepage %1.")
         .arg(QString::number(other.page), QLatin1StringView(other.script),
-             QLatin1StringView(other.locale));
+             CodePageAdvice(QLatin1StringView(other.language), QLatin1StringView(other.locale)));
   }
   return QStringLiteral("No code page Quorvel knows has it.");
 }

@@ -1,18 +1,15 @@
-// The path mapping, the clock, pictures on the disk and the text boxes.
+// The platform services on POSIX systems alone, from the path mapping on.
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <zlib.h>
-#include <QBuffer>
 #include <QFileInfo>
-#include <QtEndian>
+#include <QTemporaryFile>
 #include <ctime>
 
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "platform/files_common.h"
 #include "platform/paths.h"
 #include "platform/pictures.h"
 #include "tests/test_support.h"
@@ -28,28 +25,10 @@ extern "C" int fsync(int fd) {
 namespace quorvel {
 namespace {
 
-using testing::MakeBmp;
+using testing::FrmMainTest;
+using testing::PlatformTest;
 using testing::ReadFile;
-using testing::WriteFile;
-
-class PlatformTest : public testing::QtFixture {
- protected:
-  void SetUp() override {
-    QtFixture::SetUp();
-    ASSERT_TRUE(QDir().mkpath(Drive("dpics")));
-  }
-  QStringList Folder() const {
-    return QDir(Drive("dpics")).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-  }
-  const QString pic_ = "C:\\dpics\\pic.bmp";
-};
-
-QImage Sample(int width, int height) {
-  QImage image(width, height, QImage::Format_RGB32);
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) image.setPixel(x, y, qRgb(x * 7 % 256, y * 31 % 256, x ^ y));
-  return image;
-}
+using testing::Sample;
 
 TEST_F(PlatformTest, ProgramPathsMapUnderTheDataFolder) {
   // Program paths and their host paths, "~" for the data folder's quorvel/drive_.
@@ -98,29 +77,6 @@ TEST_F(PlatformTest, TodayIsTheLocalDate) {
   }
   saved.isNull() ? qunsetenv("TZ") : qputenv("TZ", saved);
   tzset();
-}
-
-TEST_F(PlatformTest, WritesA24BitBottomUpBmpByteByByte) {
-  QImage image(2, 2, QImage::Format_RGB32);
-  image.setPixel(0, 0, qRgb(1, 2, 3));
-  image.setPixel(1, 0, qRgb(4, 5, 6));
-  image.setPixel(0, 1, qRgb(7, 8, 9));
-  image.setPixel(1, 1, qRgb(10, 11, 12));
-  ASSERT_TRUE(platform::SavePicture(image, pic_).ok);
-  const QByteArray b = ReadFile(PicPath());
-  ASSERT_EQ(b.size(), 54 + 2 * 8);  // rows of 6 bytes padded to 8
-  auto u32 = [&](int at) { return qFromLittleEndian<quint32>(b.constData() + at); };
-  EXPECT_EQ(b.left(2), QByteArray("BM"));
-  // File size, reserved, pixel offset, header size, width, height (bottom
-  // up), one plane of 24 bits, uncompressed, image size.
-  const quint32 header[] = {70, 0, 54, 40, 2, 2, 1 | 24 << 16, 0, 16};
-  for (int i = 0; i < 9; ++i) EXPECT_EQ(u32(2 + 4 * i), header[i]) << 2 + 4 * i;
-  // The bottom row first, each pixel as blue, green, red.
-  EXPECT_EQ(b.mid(54), QByteArray::fromHex("0908070c0b0a0000"
-                                           "0302010605040000"));
-  const auto loaded = platform::LoadPicture(pic_);
-  ASSERT_TRUE(loaded.ok());
-  EXPECT_EQ(loaded.image.convertToFormat(QImage::Format_RGB32), image);
 }
 
 TEST_F(PlatformTest, SavesReplaceTheOldFileOnlyWhenTheNewOneIsOnTheDisk) {
@@ -183,152 +139,29 @@ TEST_F(PlatformTest, OnlyRegularFilesAreReplacedOrRead) {
   EXPECT_EQ(platform::LoadPicture(pic_).image.width(), 7);
 }
 
-TEST_F(PlatformTest, ASaveRemovesWhatKilledSavesLeft) {
-  using platform::detail::NewFileName;
-  const QString left[] = {NewFileName("pic.bmp"), NewFileName("pic.bmp")};
-  // Not leftovers: another picture's, a name of another shape, the user's.
-  const QString ours = NewFileName("pic.bmp");
-  QStringList kept = {NewFileName("other.bmp"), ours.chopped(1), ours + "5", "pic.bmp.backup"};
-  for (const QString& name : kept + QStringList(std::begin(left), std::end(left))) {
-    ASSERT_TRUE(WriteFile(Drive("dpics/" + name), "x"));
-  }
-  ASSERT_TRUE(platform::SavePicture(Sample(5, 8), pic_).ok);
-  kept << "pic.bmp";
-  kept.sort();
-  EXPECT_EQ(Folder(), kept);
-}
-
-TEST_F(PlatformTest, BadPictureFilesAreRefusedWithAReason) {
-  const QByteArray good = MakeBmp(4, 2, 24, false, std::vector<std::uint32_t>(8, 0x123456));
-  QByteArray huge = good, magic = good, offset = good;
-  qToLittleEndian<qint32>(40000, huge.data() + 18);  // 40,000 x 40,000 claimed
-  qToLittleEndian<qint32>(40000, huge.data() + 22);
-  magic[0] = 'X';
-  qToLittleEndian<quint32>(14, offset.data() + 10);  // pixels inside the headers
-  QByteArray jpeg;
-  QBuffer buffer(&jpeg);
-  ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && Sample(16, 8).save(&buffer, "JPG"));
-  // Two palette entries and pixels pointing one past them, or far past.
-  const QByteArray past = MakeBmp(2, 1, 8, false, {1, 2}, {0, 0xFF8040});
-  const QByteArray far = MakeBmp(2, 1, 8, false, {1, 200}, {0, 0xFF8040});
-  for (const auto& [bytes, reason] : {std::pair{QByteArray(), "not a BMP or PNG"},
-                                      {QByteArray("hello"), "not a BMP or PNG"},
-                                      {jpeg, "not a BMP or PNG"},
-                                      {good.left(54), "is cut short"},
-                                      {huge, "too large"},
-                                      {magic, "not a BMP or PNG"},
-                                      {offset.chopped(1), "cut short"},
-                                      {past, "colour 2 of"},
-                                      {far, "colour 200 of"}}) {
-    ASSERT_TRUE(WriteFile(PicPath(), bytes));
-    const auto r = platform::LoadPicture(pic_);
-    EXPECT_EQ(r.failure, platform::PictureFailure::kContent) << reason;
-    EXPECT_TRUE(r.error.contains(PicPath()) && r.error.contains(QLatin1StringView(reason)))
-        << r.error.toStdString();
-  }
-  // A file one byte over the limit is refused without being read.
-  ASSERT_TRUE(QFile(PicPath()).resize(platform::kMaxPictureFileBytes + 1));
-  EXPECT_TRUE(platform::LoadPicture(pic_).error.contains("too large"));
-  EXPECT_TRUE(platform::ReadRegularFile(PicPath(), platform::kMaxPictureFileBytes).bytes.isEmpty());
-  EXPECT_TRUE(
-      platform::LoadPicture("C:\\dpics\\no\nne.bmp").error.contains("no\\nne.bmp could not"));
-}
-
-QByteArray Be32(quint32 v) {
-  return QByteArray::fromHex(QByteArray::number(v, 16).rightJustified(8, '0'));
-}
-
-QByteArray Png(quint32 width, quint32 height, char depth, char colour, char interlace,
-               const QByteArray& data, const QByteArray& extra = {}) {
-  QByteArray png = "\x89PNG\r\n\x1A\n";
-  const QByteArray header = Be32(width) + Be32(height) + depth + colour + QByteArray(2, '\0');
-  for (const QByteArray& chunk :
-       {"IHDR" + header + interlace, extra, "IDAT" + data, QByteArray("IEND")}) {
-    if (chunk.isEmpty()) continue;
-    const auto* bytes = reinterpret_cast<const Bytef*>(chunk.data());
-    png += Be32(chunk.size() - 4) + chunk + Be32(crc32(0, bytes, chunk.size()));
-  }
-  return png;
-}
-
-// Image data is a filter byte and the packed pixels of each row of each pass; up to the largest
-// picture, which compresses to a thousandth of it.
-TEST_F(PlatformTest, PngDataPastItsPictureIsRefused) {
-  const std::tuple<quint32, quint32, char, char, char, int> cases[] = {
-      {19, 25, 8, 2, 1, 1474}, {22, 22, 8, 4, 1, 1010}, {1, 12, 1, 0, 1, 24},
-      {5, 3, 1, 0, 1, 14},     {3, 5, 16, 6, 1, 130},   {8192, 4096, 8, 0, 0, 8193 * 4096}};
-  for (const auto& [width, height, depth, colour, interlace, bytes] : cases) {
-    for (const int more : {-1, 0, 1}) {  // a byte less is the decoder's to refuse
-      const QByteArray data = qCompress(QByteArray(bytes + more, '\0')).mid(4);
-      const auto r = platform::LoadPictureData(Png(width, height, depth, colour, interlace, data));
-      EXPECT_EQ(r.ok() ? 0 : r.error.contains("holds more than the") ? 1 : -1, more) << width;
-    }
-  }
-  // A 10 MB file of 10 GiB of zeros, a MiB deflated alone (a full flush) repeated after a
-  // zlib header; whole, cut short, and after an empty IDAT chunk.
-  QByteArray in(1 << 20, '\0'), out(4096, '\0');
-  z_stream z{};
-  deflateInit2(&z, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
-  z.next_in = reinterpret_cast<Bytef*>(in.data());
-  z.avail_in = 1 << 20;
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = 4096;
-  deflate(&z, Z_FULL_FLUSH);
-  deflateEnd(&z);
-  const QByteArray png = Png(4, 4, 8, 2, 0, "\x78\xDA" + out.chopped(z.avail_out).repeated(10240));
-  const QByteArray idat = QByteArray::fromHex("000000004944415435AF061E");
-  for (const QByteArray& file : {png, png.chopped(20), png.left(33) + idat + png.mid(33)}) {
-    const auto r = platform::LoadPictureData(file);
-    EXPECT_EQ(r.failure, platform::PictureFailure::kContent);
-    EXPECT_TRUE(r.error.endsWith("compressed data holds more than the 4 x 4 picture it declares."));
-  }
-  // A compressed comment (which may inflate to gigabytes) is not even read.
-  const QByteArray comment = "zTXtComment" + QByteArray(2, '\0') + qCompress("hi").mid(4);
-  const auto r = platform::LoadPictureData(
-      Png(4, 1, 8, 2, 0, qCompress('\0' + QByteArray(12, '\x40')).mid(4), comment));
-  EXPECT_TRUE(r.image.pixel(3, 0) == qRgb(64, 64, 64) && r.image.textKeys().isEmpty());
-}
-
-// Names keep their characters, backslashes too, and show control characters as escapes.
-TEST_F(PlatformTest, NamesShowControlCharactersAsEscapes) {
-  const std::pair<std::u16string_view, std::u16string_view> cases[] = {
-      {u"C:\\d\\caf\u00e9\nb\r\t", u"C:\\d\\caf\u00e9\\nb\\r\\t"},
-      {{u"\0\x1f \x7f~\x80\x9f\u00a0", 8}, u"\\x00\\x1F \\x7F~\\x80\\x9F\u00a0"},
-      {u"\u2027\u2028\u2029\u202a\U0001F600\xdc80", u"\u2027\\u2028\\u2029\u202a\U0001F600\xdc80"}};
-  for (const auto& [name, shown] : cases)
-    EXPECT_EQ(platform::ShownName(QStringView(name).toString()), QStringView(shown).toString());
-  QString error;
-  EXPECT_TRUE(!platform::MkDir("/dev/null/a\nb", &error) && error.contains("a\\nb"));
-}
-
-// A bitmap cut anywhere fails, whatever its layout, and a PNG under a .bmp
-// name loads.
-TEST_F(PlatformTest, CutBitmapsFailAtEveryLength) {
-  QByteArray rle = MakeBmp(100, 1, 8, false, std::vector<std::uint32_t>(100, 0),
-                           std::vector<std::uint32_t>(16, 0x123456));
-  rle.truncate(54 + 64);
-  for (char i = 0; i < 10; ++i) rle += QByteArray("\x0a") + i;  // ten runs of ten pixels
-  rle += QByteArray::fromHex("0001");
-  qToLittleEndian<quint32>(1, rle.data() + 30);  // BI_RLE8
-  qToLittleEndian<quint32>(static_cast<quint32>(rle.size() - 118), rle.data() + 34);
-  qToLittleEndian<quint32>(static_cast<quint32>(rle.size()), rle.data() + 2);
-  // The top left pixel is 0x102030 or palette entry 1, the others 0x000001.
-  std::vector<std::uint32_t> pixels(15, 1);
-  pixels[0] = 0x102030;
-  std::vector<std::uint32_t> indexes(15, 0);
-  indexes[0] = 1;
-  for (const QByteArray& whole :
-       {MakeBmp(5, 3, 24, false, pixels), MakeBmp(5, 3, 24, true, pixels),
-        MakeBmp(5, 3, 32, true, pixels), MakeBmp(5, 3, 8, false, indexes, {0, 0x102030}), rle}) {
-    const QImage image = platform::LoadPictureData(whole).image;
-    ASSERT_FALSE(image.isNull());
-    EXPECT_TRUE(whole == rle || image.pixel(0, 0) == qRgb(0x10, 0x20, 0x30));
-    for (qsizetype n = 0; n < whole.size(); ++n) {
-      EXPECT_FALSE(platform::LoadPictureData(whole.left(n)).ok()) << n << " of " << whole.size();
-    }
-  }
-  ASSERT_TRUE(Sample(4, 2).save(PicPath(), "PNG"));
-  EXPECT_EQ(platform::LoadPicture(pic_).image.convertToFormat(QImage::Format_RGB32), Sample(4, 2));
+TEST_F(FrmMainTest, StartUpMakesThePictureFolderOrEndsWithAReason) {
+  ASSERT_TRUE(QDir(Drive()).removeRecursively());
+  ASSERT_TRUE(form_->Form_Load());
+  EXPECT_TRUE(QFileInfo(Drive("dpics")).isDir());
+  EXPECT_EQ(form_->pDecrypt->Tag(), "0");
+  // A file where the drive's folder belongs: a message box and a line on
+  // standard error name the folder, and start-up ends.
+  ASSERT_TRUE(QDir(Drive()).removeRecursively());
+  ASSERT_TRUE(testing::WriteFile(Drive(), "in the way"));
+  QTemporaryFile captured;
+  ASSERT_TRUE(captured.open());
+  std::fflush(stderr);
+  const int saved = dup(STDERR_FILENO);
+  dup2(captured.handle(), STDERR_FILENO);
+  const bool started = frmmain().Form_Load();
+  std::fflush(stderr);
+  dup2(saved, STDERR_FILENO);
+  close(saved);
+  EXPECT_FALSE(started);
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0].buttons, platform::vbCritical);
+  EXPECT_TRUE(LastPrompt().contains(Drive("dpics"))) << LastPrompt().toStdString();
+  EXPECT_EQ(ReadFile(captured.fileName()), "quorvel: " + LastPrompt().toUtf8() + '\n');
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QtEndian>
 
 #include "platform/clock.h"
+#include "platform/paths.h"
 #include "platform/pictures.h"
 #include "platform/twips.h"
 
@@ -21,6 +22,8 @@ void QtFixture::SetUp() {
       [this](const platform::MessageRecord& record) { messages_.push_back(record); });
   // Day 7, day 341 of the year: no notice by the day of the month or the year.
   platform::SetTodayForTesting(QDate(2026, 12, 7));
+  QFile::remove(Drive("dpics"));  // a file in the folder's place
+  ASSERT_TRUE(QDir(Drive("dpics")).removeRecursively());
 }
 
 void QtFixture::TearDown() {
@@ -30,8 +33,8 @@ void QtFixture::TearDown() {
 }
 
 QString QtFixture::Drive(const QString& relative) const {
-  const QString root = data_home_ + "/quorvel/drive_c";
-  return relative.isEmpty() ? root : root + u'/' + relative;
+  const QString root = platform::HostPath("C:");
+  return QDir::toNativeSeparators(relative.isEmpty() ? root : root + u'/' + relative);
 }
 
 void FrmMainTest::SetUp() {
@@ -63,6 +66,13 @@ void FrmMainTest::Encrypt(const QString& text) {
 
 void FrmMainTest::SetKeys(const QStringList& keys) {
   for (int i = 0; i < 3; ++i) form_->txtKeys[static_cast<std::size_t>(i)]->SetText(keys[i]);
+}
+
+QImage Sample(int width, int height) {
+  QImage image(width, height, QImage::Format_RGB32);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) image.setPixel(x, y, qRgb(x * 7 % 256, y * 31 % 256, x ^ y));
+  return image;
 }
 
 QByteArray ReadFile(const QString& path) {

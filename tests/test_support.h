@@ -22,7 +22,7 @@ class QtFixture : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // The host path under the mapped drive C:, e.g. Drive("dpics/pic.bmp").
+  // The host path under drive C:, e.g. Drive("dpics/pic.bmp").
   QString Drive(const QString& relative = QString()) const;
   QString PicPath() const { return Drive("dpics/pic.bmp"); }
 
@@ -35,6 +35,18 @@ class QtFixture : public ::testing::Test {
  private:
   std::unique_ptr<QTemporaryDir> dir_;
   std::vector<platform::MessageRecord> messages_;
+};
+
+class PlatformTest : public QtFixture {
+ protected:
+  void SetUp() override {
+    QtFixture::SetUp();
+    ASSERT_TRUE(QDir().mkpath(Drive("dpics")));
+  }
+  QStringList Folder() const {
+    return QDir(Drive("dpics")).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+  }
+  const QString pic_ = "C:\\dpics\\pic.bmp";
 };
 
 class FrmMainTest : public QtFixture {
@@ -51,6 +63,8 @@ class FrmMainTest : public QtFixture {
 
   std::unique_ptr<frmmain> form_;
 };
+
+QImage Sample(int width, int height);  // a pattern of colours
 
 QByteArray ReadFile(const QString& path);
 bool WriteFile(const QString& path, const QByteArray& bytes);

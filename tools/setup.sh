@@ -11,8 +11,23 @@ packages=(
   xvfb x11-utils xdotool imagemagick faketime
   python3 tzdata
 )
-# Extra packages for a caller's own needs (CI, benchmarks), as arguments.
-packages+=("$@")
+# The cross build for Windows and its tests under Wine (make windows):
+# MinGW-w64 with POSIX threads, zlib built for it, GoogleTest's sources to
+# build for it, Wine (64-bit alone is enough), NSIS for the installer, zip,
+# binutils' objdump to find the DLLs a program imports, and xclip to read
+# what the window under Wine copies.
+windows_packages=(
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  libz-mingw-w64-dev googletest wine wine64 nsis zip unzip xz-utils xclip
+)
+# Extra packages for a caller's own needs (CI, benchmarks), as arguments;
+# --windows adds the ones above.
+for arg in "$@"; do
+  case "$arg" in
+    --windows) packages+=("${windows_packages[@]}") ;;
+    *) packages+=("$arg") ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,60 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "cli/console.h"
+#include "platform/paths.h"
+
+namespace quorvel::cli {
+
+QStringList Arguments(int argc, char* argv[]) {
+  // The arguments as given: a file name that is not UTF-8 names that file.
+  QStringList args;
+  for (int i = 1; i < argc; ++i) args << quorvel::platform::FileNameFromBytes(argv[i]);
+  return args;
+}
+
+// Standard error becomes /dev/null; this program's own lines go to a copy
+// of the real one.
+std::FILE* SetUpStreams() {
+  const int own = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+  if (own < 0) return stderr;
+  std::FILE* errors = ::fdopen(own, "w");
+  const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  const bool moved = errors && null >= 0 && ::dup2(null, STDERR_FILENO) >= 0;
+  if (null >= 0) ::close(null);
+  if (moved) return errors;
+  if (errors) std::fclose(errors);
+  return stderr;
+}
+
+bool IsTerminal(std::FILE* stream) { return ::isatty(::fileno(stream)); }
+
+// A terminal takes UTF-8 too.
+bool WriteText(std::FILE* stream, const QString& text) {
+  const QByteArray bytes = platform::FileNameBytes(text);
+  const auto size = static_cast<std::size_t>(bytes.size());
+  const bool written = std::fwrite(bytes.constData(), 1, size, stream) == size;
+  return std::fflush(stream) == 0 && written;
+}
+
+QString EndOfInputKeys() { return QStringLiteral("Ctrl+D"); }
+
+QString WriteErrorText() { return qt_error_string(errno); }
+
+QString CodePageSource() {
+  return QStringLiteral("the page of the locale (LC_ALL, LC_CTYPE, LANG)");
+}
+
+QString PicturePathsHelp(const QString& picture_path) {
+  return QStringLiteral(
+             "Picture files: FILE is either a path like the window's %1, where\n"
+             "a drive letter X: stands for $XDG_DATA_HOME/quorvel/drive_x (with\n"
+             "~/.local/share when XDG_DATA_HOME is unset) and each backslash for a folder,\n"
+             "or an ordinary path, used as it is. The default, %1, is\n"
+             "  %2\n")
+      .arg(picture_path, platform::ShownName(platform::HostPath(picture_path)));
+}
+
+}  // namespace quorvel::cli

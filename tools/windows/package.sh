@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Packs the Windows build: both programs with every DLL they load
+# (deploy.sh) and the licence, as quorvel-VERSION-windows-x64.zip, and the
+# same files as an NSIS installer, quorvel-VERSION-setup.exe (cmake/quorvel.nsi),
+# both in the build folder.
+#
+# Usage: tools/windows/package.sh BUILD_DIR VERSION QT_DIR QUORVEL.EXE QUORVEL-STRIP.EXE
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+[ $# -eq 5 ] || { echo "usage: package.sh BUILD_DIR VERSION QT_DIR QUORVEL.EXE QUORVEL-STRIP.EXE" >&2; exit 2; }
+build=$(realpath "$1")
+version=$2
+qt=$3
+programs=("$4" "$5")
+name=quorvel-$version
+work=$build/package
+stage=$work/$name
+zip=$build/$name-windows-x64.zip
+setup=$build/$name-setup.exe
+# The release date, from the changelog, for the files' times in the zip.
+date=$(sed -n "s/^## $version - \([0-9-]*\)\$/\1/p" "$repo/CHANGELOG.md" | head -n 1)
+[ -n "$date" ] || { echo "package: no entry for $version in CHANGELOG.md" >&2; exit 1; }
+
+rm -rf "$work"
+mkdir -p "$work"
+"$here/deploy.sh" --qt "$qt" --dest "$stage" "${programs[@]}" >"$work/deploy.log"
+sed 's/$/\r/' "$repo/LICENSE" >"$stage/LICENSE.txt"
+
+# The zip: one folder, entries in a fixed order and time, no extra fields,
+# so that the same build gives the same bytes.
+find "$stage" -exec touch -h -d "$date 00:00:00 UTC" {} +
+rm -f "$zip"
+(cd "$work" && find "$name" -type f | LC_ALL=C sort | TZ=UTC zip -X -D -q -9 "$zip" -@)
+
+# The installer: an install line for each staged file and the matching
+# uninstall line, so that the uninstaller removes what was installed and
+# nothing else.
+files=$work/files.nsh unfiles=$work/unfiles.nsh
+: >"$files"
+: >"$unfiles"
+win() { printf '%s' "${1//\//\\}"; }
+while read -r dir; do
+  rel=${dir#"$stage"}
+  printf 'SetOutPath "$INSTDIR%s"\n' "$(win "$rel")" >>"$files"
+  while read -r f; do
+    printf 'File "%s"\n' "$f" >>"$files"
+    printf 'Delete "$INSTDIR%s\\%s"\n' "$(win "$rel")" "$(basename "$f")" >>"$unfiles"
+  done < <(find "$dir" -maxdepth 1 -type f | LC_ALL=C sort)
+done < <(find "$stage" -type d | LC_ALL=C sort)
+# The subfolders, deepest first, each only if empty.
+while read -r dir; do
+  printf 'RMDir "$INSTDIR%s"\n' "$(win "${dir#"$stage"}")" >>"$unfiles"
+done < <(find "$stage" -mindepth 1 -type d | LC_ALL=C sort -r)
+
+makensis -V2 -NOCD -DVERSION="$version" -DOUTFILE="$setup" -DFILES="$files" -DUNFILES="$unfiles" \
+  -DICON="$repo/resources/quorvel.ico" -DLICENSE="$stage/LICENSE.txt" "$repo/cmake/quorvel.nsi"
+
+ls -l "$zip" "$setup" | awk '{ printf "%s: %.1f MB\n", $NF, $5 / 1048576 }'
