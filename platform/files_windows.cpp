@@ -257,7 +257,8 @@ DWORD RenameError(const QString& target) {
 
 // Removes the new files of earlier replacements of the file keyed `key`
 // that were killed before their rename. A replacement still running holds
-// its new file open, shared with no one, and Windows refuses to delete it.
+// its new file open until after the rename, so the sole handle a removal
+// asks for is refused, and the file is left alone.
 void RemoveLeftovers(const QString& folder, const QByteArray& key) {
   WIN32_FIND_DATAW entry;
   const HANDLE search = FindFirstFileW(Wide(folder + QStringLiteral("\\*")), &entry);
@@ -266,7 +267,8 @@ void RemoveLeftovers(const QString& folder, const QByteArray& key) {
     const QString name = QString::fromWCharArray(entry.cFileName);
     if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
         detail::IsNewFileOf(name.toUtf8(), key)) {
-      DeleteFileW(Wide(folder + u'\\' + name));
+      CloseHandle(CreateFileW(Wide(folder + u'\\' + name), DELETE, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     }
   } while (FindNextFileW(search, &entry));
   FindClose(search);
@@ -333,16 +335,17 @@ QString ReplaceFileWith(const QString& path, const QByteArray& bytes,
   // in any case for the same file.
   const QByteArray key = target.path.mid(slash + 1).toLower().toUtf8();
 
-  // A new file of its own, shared with no one until it is renamed, with the
-  // old file's marks.
+  // A new file of its own, with the old file's marks, held open until after
+  // it is renamed (which is all it is shared for): a removal of leftovers
+  // cannot have it alone, and leaves it.
   QString temp;
   HANDLE created = INVALID_HANDLE_VALUE;
   for (int attempt = 0; created == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
     temp = folder + u'\\' + QString::fromLatin1(detail::NewFileName(key));
     if (const DWORD error = InjectedFault(FileStep::kOpen)) return WindowsErrorText(error);
-    created =
-        CreateFileW(Wide(temp), GENERIC_WRITE | READ_CONTROL | WRITE_DAC, 0, nullptr, CREATE_NEW,
-                    target.attributes ? target.attributes : FILE_ATTRIBUTE_NORMAL, nullptr);
+    created = CreateFileW(Wide(temp), GENERIC_WRITE | READ_CONTROL | WRITE_DAC, FILE_SHARE_DELETE,
+                          nullptr, CREATE_NEW,
+                          target.attributes ? target.attributes : FILE_ATTRIBUTE_NORMAL, nullptr);
     if (created == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
       return LastErrorText();
     }
@@ -376,14 +379,13 @@ QString ReplaceFileWith(const QString& path, const QByteArray& bytes,
   }
   if (const DWORD error = InjectedFault(FileStep::kSync)) return fail(error);
   if (!FlushFileBuffers(file.get())) return fail(GetLastError());
-  const bool closed = file.Close();
-  const DWORD close_error = closed ? InjectedFault(FileStep::kClose) : GetLastError();
-  if (close_error) return fail(close_error);
+  if (const DWORD error = InjectedFault(FileStep::kClose)) return fail(error);
   if (const DWORD error = InjectedFault(FileStep::kRename)) return fail(error);
   if (!MoveFileExW(Wide(temp), Wide(target.path),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return fail(RenameError(target.path));
   }
+  if (!file.Close()) return LastErrorText();  // written and flushed, and in place
   RemoveLeftovers(folder, key);
   if (target.names > 1 && options.note) *options.note = detail::OtherNamesNote(target.names);
   return QString();
