@@ -40,9 +40,7 @@ class SavingTest : public testing::QtFixture {
   static void Make(const QString& path, uid_t owner, const QString& target = {}) {
     ASSERT_TRUE(target.isEmpty() ? testing::WriteFile(path, "old") : QFile::link(target, path));
     ASSERT_EQ(::lchown(Bytes(path), owner, owner), 0);
-    if (target.isEmpty()) {
-      ASSERT_EQ(::chmod(Bytes(path), 0644), 0);
-    }
+    ASSERT_TRUE(!target.isEmpty() || ::chmod(Bytes(path), 0644) == 0);
   }
   // quorvel-strip encode run as `uid`: its exit status and standard error.
   std::pair<int, QByteArray> Encode(uid_t uid, const QStringList& output) const {
@@ -69,74 +67,53 @@ TEST_F(SavingTest, LinksFilesAndFoldersOfOthersAreTheKernelsWay) {
     int status;
     const char* said;
   };
+  // The data folder's owner, group and mode for a case.
+  const auto data = [&](uid_t uid, gid_t gid, mode_t mode) {
+    return [&, uid, gid, mode] {
+      ::chown(Bytes(data_home_), uid, gid), ::chmod(Bytes(data_home_), mode);
+    };
+  };
+  const QString a = shared_ + "/a.bmp", b = shared_ + "/b.bmp", c = shared_ + "/c.bmp";
+  // clang-format off
   const Case cases[] = {
-      {"another user's link", [&] { Make(shared_ + "/a.bmp", kOther, victim); }, kUser,
-       shared_ + "/a.bmp", 3, "another user made in the shared folder"},
-      {"a link to nothing", [&] { Make(shared_ + "/b.bmp", kUser, home_ + "/none"); }, kUser,
-       shared_ + "/b.bmp", 3, "does not exist"},
-      {"the user's own link", [&] { Make(shared_ + "/c.bmp", kUser, mine); }, kUser,
-       shared_ + "/c.bmp", 0, ""},
-      {"the folder owner's link", [&] { Make(shared_ + "/d.bmp", 0, mine); }, kUser,
-       shared_ + "/d.bmp", 0, ""},
+      {"another user's link", [&] { Make(a, kOther, victim); }, kUser, a, 3, "another user made in the shared folder"},
+      {"a link to nothing", [&] { Make(a, kUser, home_ + "/none"); }, kUser, a, 3, "does not exist"},
+      {"the user's own link", [&] { Make(b, kUser, mine); }, kUser, b, 0, ""},
+      {"the folder owner's link", [&] { Make(c, 0, mine); }, kUser, c, 0, ""},
       {"a read-only file", [&] { ::chmod(Bytes(victim), 0444); }, kUser, victim, 3, "read-only"},
-      {"a folder that cannot be synced", [&] { ::chmod(Bytes(home_), 0333); }, kUser,
-       home_ + "/x.bmp", 3, "cannot be synced"},
-      {"a data folder its group may write to",
-       [&] {
-         ::chown(Bytes(data_home_), kUser, 42);
-         ::chmod(Bytes(data_home_), 0775);
-       },
-       kUser,
-       {},
-       3,
-       "can be written by other users"},
-      {"a shared data folder",
-       [&] { ::chmod(Bytes(data_home_), 0777); },
-       kUser,
-       {},
-       3,
-       "can be written by other users"},
-      {"a data folder of another user",
-       [&] {
-         ::chown(Bytes(data_home_), kOther, kOther);
-         ::chmod(Bytes(data_home_), 0777);
-       },
-       kUser,
-       {},
-       3,
-       "belongs to another user"},
+      {"a folder that cannot be synced", [&] { ::chmod(Bytes(home_), 0333); }, kUser, home_ + "/x.bmp", 3, "cannot be synced"},
+      {"a data folder its group may write to", data(kUser, 42, 0775), kUser, {}, 3, "can be written by other users"},
+      {"a shared data folder", data(0, 0, 0777), kUser, {}, 3, "can be written by other users"},
+      {"a data folder of another user", data(kOther, kOther, 0777), kUser, {}, 3, "belongs to another user"},
       {"a name of 250 bytes", [] {}, kUser, home_ + '/' + QString(246, 'n') + ".bmp", 0, ""},
-      {"a file with a second name", [&] { ::link(Bytes(victim), Bytes(home_ + "/second")); }, 0,
-       victim, 0, "had another name, which still shows the old file"}};
-  for (const Case& c : cases) {
+      // Last: root saves over the user's file, with a second name, of the user's group 42.
+      {"a file with a second name", [&] { ::link(Bytes(victim), Bytes(home_ + "/second")), ::chown(Bytes(victim), kUser, 42), ::chmod(Bytes(victim), 06750); }, 0, victim, 0, "had another name, which still shows the old file"}};
+  // clang-format on
+  for (const Case& test : cases) {
     ::chmod(Bytes(home_), 0755);
+    QFile::remove(a);
     Make(victim, kUser);
     Make(mine, kUser);
-    c.make();
+    test.make();
     const auto [status, said] =
-        Encode(c.as, c.path.isEmpty() ? QStringList() : QStringList{"-o", c.path});
+        Encode(test.as, test.path.isEmpty() ? QStringList() : QStringList{"-o", test.path});
     ::chmod(Bytes(data_home_), 0755);
     ::chown(Bytes(data_home_), 0, 0);
-    EXPECT_EQ(status, c.status) << c.what << ": " << said.toStdString();
-    EXPECT_TRUE(said.contains(c.said) && said.count('\n') == (*c.said ? 1 : 0)) << c.what;
+    EXPECT_EQ(status, test.status) << test.what << ": " << said.toStdString();
+    EXPECT_TRUE(said.contains(test.said) && said.count('\n') == (*test.said ? 1 : 0)) << test.what;
     // A refusal writes nothing; a save through a link replaces its target.
-    const bool through = c.status == 0 && QFileInfo(c.path).isSymLink();
-    EXPECT_EQ(testing::ReadFile(victim) == "old", c.path != victim || c.status != 0) << c.what;
-    EXPECT_EQ(testing::ReadFile(mine) == "old", !through) << c.what;
-    EXPECT_EQ(QFileInfo(c.path).isSymLink(), c.path.startsWith(shared_)) << c.what;
+    const bool through = test.status == 0 && QFileInfo(test.path).isSymLink();
+    EXPECT_EQ(testing::ReadFile(victim) == "old", test.path != victim || test.status != 0)
+        << test.what;
+    EXPECT_EQ(testing::ReadFile(mine) == "old", !through) << test.what;
+    EXPECT_EQ(QFileInfo(test.path).isSymLink(), test.path.startsWith(shared_)) << test.what;
     EXPECT_TRUE(!QFile::exists(home_ + "/second") || testing::ReadFile(home_ + "/second") == "old");
     QFile::remove(home_ + "/second");
   }
   EXPECT_FALSE(QFileInfo::exists(home_ + "/none") || QFileInfo::exists(PicPath()));
-}
-
-TEST_F(SavingTest, AReplacementKeepsOwnerGroupAndPermissionsOnly) {
-  const QString path = home_ + "/pic.bmp";
-  Make(path, kUser);
-  ASSERT_EQ(::chown(Bytes(path), kUser, 42) | ::chmod(Bytes(path), 06750), 0);
-  ASSERT_EQ(Encode(0, {"-o", path}).first, 0);
+  // Its replacement keeps owner, group and permission bits, never set-ID ones.
   struct stat st {};
-  ASSERT_EQ(::stat(Bytes(path), &st), 0);
+  ASSERT_EQ(::stat(Bytes(victim), &st), 0);
   EXPECT_EQ(std::tuple(st.st_uid, st.st_gid, st.st_mode & 07777), std::tuple(kUser, 42u, 0750u));
 }
 
@@ -165,9 +142,7 @@ TEST_F(SavingTest, NewFilesAreNeverReadableByOthers) {
       }
     }
   });
-  for (int i = 0; i < 20; ++i) {
-    EXPECT_TRUE(platform::SavePicture(picture, path).ok);
-  }
+  for (int i = 0; i < 20; ++i) EXPECT_TRUE(platform::SavePicture(picture, path).ok);
   done = true;
   watcher.join();
   ::close(watch);
