@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <deque>
+#include <utility>
 
 #include "platform/files.h"
 #include "platform/files_common.h"
@@ -218,9 +219,13 @@ void RemoveLeftovers(int folder, const QByteArray& name) {
     return;
   }
   while (const dirent* entry = ::readdir(dir)) {
-    if (!detail::IsNewFileOf(entry->d_name, name)) continue;
-    const Fd fd(::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat st, again;
+    // Looked at before it is opened: opening a device can act on it.
+    if (!detail::IsNewFileOf(entry->d_name, name) ||
+        ::fstatat(folder, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) {
+      continue;
+    }
+    const Fd fd(::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() >= 0 && ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) &&
         st.st_uid == ::geteuid() && ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0 &&
         ::fstatat(folder, entry->d_name, &again, AT_SYMLINK_NOFOLLOW) == 0 &&
