@@ -18,8 +18,12 @@ work=$build/package
 stage=$work/$name
 zip=$build/$name-windows-x64.zip
 setup=$build/$name-setup.exe
-# The release date, from the changelog, for the files' times in the zip.
-date=$(sed -n "s/^## $version - \([0-9-]*\)\$/\1/p" "$repo/CHANGELOG.md" | head -n 1)
+# The release date and time (midnight where the entry gives none, in UTC),
+# from the changelog, for the files' times in the zip.
+release=$(sed -n "s/^## $version - \([0-9-]*\)\( \([0-9:]*\) UTC\)\?\$/\1 \3/p" \
+  "$repo/CHANGELOG.md" | head -n 1)
+date=${release% *}
+clock=${release#* }
 [ -n "$date" ] || { echo "package: no entry for $version in CHANGELOG.md" >&2; exit 1; }
 
 rm -rf "$work"
@@ -29,7 +33,7 @@ sed 's/$/\r/' "$repo/LICENSE" >"$stage/LICENSE.txt"
 
 # The zip: one folder, entries in a fixed order and time, no extra fields,
 # so that the same build gives the same bytes.
-find "$stage" -exec touch -h -d "$date 00:00:00 UTC" {} +
+find "$stage" -exec touch -h -d "$date ${clock:-00:00}:00 UTC" {} +
 rm -f "$zip"
 (cd "$work" && find "$name" -type f | LC_ALL=C sort | TZ=UTC zip -X -D -q -9 "$zip" -@)
 
