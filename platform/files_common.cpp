@@ -45,6 +45,26 @@ bool IsNewFileOf(const QByteArray& entry, const QByteArray& name) {
                      [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
 }
 
+FileRead ReadAtMost(qint64 limit, qint64 expected,
+                    const std::function<qint64(char* into, qint64 size, QString* error)>& read) {
+  FileRead result;
+  QByteArray& bytes = result.bytes;
+  bytes.resize(std::min<qint64>(std::max<qint64>(expected, 1 << 16), limit) + 1);
+  qint64 total = 0;
+  for (;;) {
+    if (total == bytes.size()) {
+      if (total > limit) break;
+      bytes.resize(std::min<qint64>(2 * total, limit + 1));
+    }
+    const qint64 n = read(bytes.data() + total, bytes.size() - total, &result.error);
+    if (n <= 0) break;
+    total += n;
+  }
+  result.too_large = result.error.isEmpty() && total > limit;
+  bytes.resize(result.error.isEmpty() ? total : 0);
+  return result;
+}
+
 QString OtherNamesNote(quint64 names) {
   return names == 2 ? QStringLiteral("the file had another name, which still shows the old file")
                     : QStringLiteral("the file had %1 other names, which still show the old file")

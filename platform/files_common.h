@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 #include "platform/files.h"
 
@@ -20,6 +21,13 @@ QByteArray NewFileName(const QByteArray& name);
 // Whether `entry` is a name NewFileName gives for `name`: a new file of an
 // earlier replacement of the same file.
 bool IsNewFileOf(const QByteArray& entry, const QByteArray& name);
+
+// Reads an input to its end, but no more than one byte past `limit`, into a
+// buffer that starts at `expected` bytes (the size known, if any) and
+// grows. `read` reads up to `size` bytes into `into` and returns how many,
+// 0 at the end, or -1 with `error` set.
+FileRead ReadAtMost(qint64 limit, qint64 expected,
+                    const std::function<qint64(char* into, qint64 size, QString* error)>& read);
 
 // The note on a replaced file that had `names` names in all (hard links):
 // the others still show the old file.

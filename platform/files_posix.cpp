@@ -274,27 +274,14 @@ int NameNewFile(int fd, int folder, const QByteArray& target_name, QByteArray* n
 
 // Reads from `fd` to its end, but no more than one byte past `limit`.
 FileRead ReadAtMost(int fd, qint64 limit, qint64 expected) {
-  FileRead result;
-  QByteArray& bytes = result.bytes;
-  bytes.resize(std::min<qint64>(std::max<qint64>(expected, 1 << 16), limit) + 1);
-  qint64 total = 0;
-  for (;;) {
-    if (total == bytes.size()) {
-      if (total > limit) break;
-      bytes.resize(std::min<qint64>(2 * total, limit + 1));
+  return detail::ReadAtMost(limit, expected, [fd](char* into, qint64 size, QString* error) {
+    for (;;) {
+      const ssize_t n = ::read(fd, into, static_cast<size_t>(size));
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) *error = Reason(errno);
+      return static_cast<qint64>(n);
     }
-    const ssize_t n = ::read(fd, bytes.data() + total, static_cast<size_t>(bytes.size() - total));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      result.error = Reason(errno);
-      break;
-    }
-    if (n == 0) break;
-    total += n;
-  }
-  result.too_large = result.error.isEmpty() && total > limit;
-  bytes.resize(result.error.isEmpty() ? total : 0);
-  return result;
+  });
 }
 
 }  // namespace

@@ -115,30 +115,19 @@ QString CheckRegular(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
 
 // Reads from `input` to its end, but no more than one byte past `limit`.
 FileRead ReadAtMost(HANDLE input, qint64 limit, qint64 expected) {
-  FileRead result;
-  QByteArray& bytes = result.bytes;
-  bytes.resize(std::min<qint64>(std::max<qint64>(expected, 1 << 16), limit) + 1);
-  qint64 total = 0;
-  for (;;) {
-    if (total == bytes.size()) {
-      if (total > limit) break;
-      bytes.resize(std::min<qint64>(2 * total, limit + 1));
-    }
-    const auto wanted = static_cast<DWORD>(std::min<qint64>(bytes.size() - total, 1 << 30));
+  return detail::ReadAtMost(limit, expected, [input](char* into, qint64 size, QString* error) {
     DWORD read = 0;
-    if (!ReadFile(input, bytes.data() + total, wanted, &read, nullptr)) {
+    if (!ReadFile(input, into, static_cast<DWORD>(std::min<qint64>(size, 1 << 30)), &read,
+                  nullptr)) {
       // A pipe whose writer has closed it has ended.
-      if (const DWORD error = GetLastError(); error != ERROR_BROKEN_PIPE) {
-        result.error = WindowsErrorText(error);
+      if (const DWORD failure = GetLastError(); failure != ERROR_BROKEN_PIPE) {
+        *error = WindowsErrorText(failure);
+        return qint64{-1};
       }
-      break;
+      return qint64{0};
     }
-    if (read == 0) break;
-    total += read;
-  }
-  result.too_large = result.error.isEmpty() && total > limit;
-  bytes.resize(result.error.isEmpty() ? total : 0);
-  return result;
+    return static_cast<qint64>(read);
+  });
 }
 
 // Text typed at a console, read as its characters and given as UTF-8, up to
