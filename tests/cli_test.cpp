@@ -5,7 +5,6 @@
 #include <sys/resource.h>
 #endif
 
-#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 
@@ -80,8 +79,6 @@ TEST_F(CliTest, TextsComeBackThroughFilesAndPipes) {
   QString codes;  // every character with a code in page 1252, in code order
   for (int c = 0; c < 256; ++c) codes.append(QChar(FindCodePage(1252)->Char(std::uint8_t(c))));
   const std::pair<QString, QString> cases[] = {
-      {"a", "a"},
-      {"abcd", "abcd"},
       {"  lead, trail   \n", "  lead, trail   \n"},
       {"  lead, trail   ", "  lead, trail"},
       {"crlf\r\nlf\nlone\rcr\r", "crlf\nlf\nlone\rcr\r"},

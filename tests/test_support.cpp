@@ -92,8 +92,7 @@ QByteArray MakeBmp(int width, int height, int bits, bool top_down,
   const int offset = 54 + (bits == 8 ? 4 * static_cast<int>(palette.size()) : 0);
   QByteArray b(offset + row * height, '\0');
   char* h = b.data();
-  h[0] = 'B';
-  h[1] = 'M';
+  b.replace(0, 2, "BM");
   qToLittleEndian<quint32>(static_cast<quint32>(b.size()), h + 2);
   qToLittleEndian<quint32>(static_cast<quint32>(offset), h + 10);
   qToLittleEndian<quint32>(40, h + 14);
