@@ -29,30 +29,13 @@ export SMOKE_PROGRAM="$program" SMOKE_TOOLS="$here" SMOKE_DATE="$date" SMOKE_SHO
 export XDG_DATA_HOME="$data"
 unset QT_QPA_PLATFORM
 
-# An X server of our own. -displayfd makes it pick a free display number
-# itself and write it only once it accepts connections; on the way out it is
-# stopped and waited for, so that a run straight after this one never meets
-# a server that is still going away on the same number.
-xvfb=""
-stop_xvfb() {
-  if [ -n "$xvfb" ]; then
-    kill "$xvfb" 2>/dev/null || true
-    wait "$xvfb" 2>/dev/null || true
-  fi
+source "$here/xvfb.sh"
+stop() {
+  stop_xvfb
   rm -rf "$data"
 }
-trap stop_xvfb EXIT
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$data/display" 2>"$data/xvfb.log" &
-xvfb=$!
-for _ in $(seq 100); do
-  [ -s "$data/display" ] && break
-  kill -0 "$xvfb" 2>/dev/null || { cat "$data/xvfb.log"; echo "smoke: Xvfb did not start"; exit 1; }
-  sleep 0.1
-done
-[ -s "$data/display" ] || { cat "$data/xvfb.log"; echo "smoke: Xvfb did not start"; exit 1; }
-DISPLAY=":$(head -n 1 "$data/display")"
-export DISPLAY
-unset XAUTHORITY
+trap stop EXIT
+start_xvfb "$data"
 
 bash -c '
   set -u

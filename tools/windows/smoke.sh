@@ -42,28 +42,16 @@ work=$(mktemp -d)
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 rm -rf "$prefix/drive_c/dpics"
 
-xvfb=""
+source "$here/../xvfb.sh"
 finish() {
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
-  if [ -n "$xvfb" ]; then
-    kill "$xvfb" 2>/dev/null || true
-    wait "$xvfb" 2>/dev/null || true
-  fi
+  stop_xvfb
   rm -rf "$work"
 }
 trap finish EXIT
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  kill -0 "$xvfb" 2>/dev/null || { cat "$work/xvfb.log"; echo "smoke: Xvfb did not start"; exit 1; }
-  sleep 0.1
-done
-[ -s "$work/display" ] || { echo "smoke: Xvfb did not start"; exit 1; }
-DISPLAY=":$(head -n 1 "$work/display")"
-export DISPLAY
-unset XAUTHORITY QT_QPA_PLATFORM
+start_xvfb "$work"
+unset QT_QPA_PLATFORM
 # The Wine server started at the real date, kept until the end.
 wineserver -p
 
