@@ -4,6 +4,13 @@ include(GNUInstallDirs)
 set(QUORVEL_CONTACT "Quorvel developers <quorvel@quorvel.example.org>")
 
 install(TARGETS quorvel quorvel-strip RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Without the compilers' version notes (the .comment section, which the C
+# run time's start files bring too), as Debian's own packages are stripped.
+foreach(program quorvel quorvel-strip)
+  install(CODE "execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\"
+    COMMAND_ERROR_IS_FATAL ANY)")
+endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/resources/quorvel.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications
         RENAME ${QUORVEL_APP_ID}.desktop)
@@ -20,6 +27,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/quorvel.svg
 install(FILES ${PROJECT_SOURCE_DIR}/resources/quorvel-strip.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
         RENAME quorvel-strip)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/quorvel.lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME quorvel)
 
 # The documentation: the user's README with the picture it shows (the
 # repository's README is the developers'), the changelog gzipped without
