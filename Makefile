@@ -84,4 +84,4 @@ format-check:
 	clang-format --dry-run -Werror $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(PACKAGE_BUILD)
