@@ -1,12 +1,16 @@
 # Installation into the usual places and a Debian package built with CPack.
 include(GNUInstallDirs)
 
-# The desktop entry and the AppStream metadata go by the program's
-# component id, the reverse of its domain name.
-set(QUORVEL_APP_ID org.example.quorvel)
 set(QUORVEL_CONTACT "Quorvel developers <quorvel@quorvel.example.org>")
 
 install(TARGETS quorvel quorvel-strip RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Without the compilers' version notes (the .comment section, which the C
+# run time's start files bring too), as Debian's own packages are stripped.
+foreach(program quorvel quorvel-strip)
+  install(CODE "execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\"
+    COMMAND_ERROR_IS_FATAL ANY)")
+endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/resources/quorvel.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications
         RENAME ${QUORVEL_APP_ID}.desktop)
@@ -23,12 +27,16 @@ install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/quorvel.svg
 install(FILES ${PROJECT_SOURCE_DIR}/resources/quorvel-strip.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
         RENAME quorvel-strip)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/quorvel.lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME quorvel)
 
-# The documentation: the README, the changelog gzipped without name or time
-# stamp (so every build gives the same bytes), and the licence in Debian's
-# machine-readable copyright format, its text taken from LICENSE.
+# The documentation: the user's README with the picture it shows (the
+# repository's README is the developers'), the changelog gzipped without
+# name or time stamp (so every build gives the same bytes), and the licence
+# in Debian's machine-readable copyright format, its text taken from LICENSE.
 set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/quorvel)
-install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${doc_dir})
+install(FILES ${PROJECT_SOURCE_DIR}/docs/README.user.md DESTINATION ${doc_dir} RENAME README.md)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/main-window.png DESTINATION ${doc_dir})
 
 # The changelog is kept by hand in CHANGELOG.md; the package carries it in
 # Debian's changelog format, one entry per "## VERSION - YYYY-MM-DD"
@@ -137,5 +145,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The main window needs Qt's X11 platform plugin and a font metric-compatible
 # with Arial, which no shared library dependency brings.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
+# Without Qt's Wayland platform plugin a Wayland session warns at every start
+# and falls back to X11 (XWayland).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

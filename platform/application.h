@@ -1,12 +1,15 @@
-// The program's run: the application object, then the start-up window,
-// loaded before it is first shown, shown in the centre of the screen, and
-// the event loop until it is closed.
+// The program's run: --help and --version answered without a display, else
+// the application object, then the start-up window, loaded before it is
+// first shown, shown in the centre of the screen, and the event loop until
+// it is closed.
 #pragma once
 
 #include <QApplication>
+#include <cstdio>
 #include <functional>
 
 #include "platform/process.h"
+#include "platform/program_info.h"
 #include "platform/windows.h"
 
 namespace quorvel::platform {
@@ -18,9 +21,10 @@ namespace quorvel::platform {
 template <typename StartUpWindow>
 int RunApplication(int argc, char* argv[],
                    const std::function<void(QWidget&)>& before_show = nullptr) {
+  if (const auto status = AnswerInformationRequest(argc, argv, stdout, stderr)) return *status;
   IgnoreFileSizeLimitSignal();
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("Quorvel"));
+  SetProgramIdentity();
 
   StartUpWindow window;
   if (!window.Form_Load()) return 1;

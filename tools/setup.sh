@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
   xvfb x11-utils xdotool imagemagick faketime
+  weston qt6-wayland
   python3 tzdata
 )
 # The cross build for Windows and its tests under Wine (make windows):
