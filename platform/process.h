@@ -8,4 +8,10 @@ namespace quorvel::platform {
 // (Windows sends no signal for it: there, this does nothing.)
 void IgnoreFileSizeLimitSignal();
 
+// Lets a program that answers on its standard streams be heard where it was
+// started from: a Windows window program started from a console has no
+// standard output or error of its own, and takes its console's for those it
+// lacks. (Elsewhere the streams are always there: this does nothing.)
+void ReachStartingConsole();
+
 }  // namespace quorvel::platform

@@ -6,4 +6,6 @@ namespace quorvel::platform {
 
 void IgnoreFileSizeLimitSignal() { std::signal(SIGXFSZ, SIG_IGN); }
 
+void ReachStartingConsole() {}
+
 }  // namespace quorvel::platform

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/paths.h"
+#include "platform/process.h"
 #include "platform/strip_picture.h"
 
 namespace quorvel::platform {
@@ -51,6 +52,7 @@ std::optional<int> AnswerInformationRequest(int argc, const char* const argv[], 
     if (arg == "--version") answer = QStringLiteral("quorvel " QUORVEL_VERSION "\n");
   }
   if (answer.isEmpty()) return std::nullopt;
+  ReachStartingConsole();
   const QByteArray bytes = FileNameBytes(answer);  // the picture's path as the system has it
   const auto size = static_cast<std::size_t>(bytes.size());
   const bool written = std::fwrite(bytes.constData(), 1, size, out) == size;
