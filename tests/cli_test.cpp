@@ -255,7 +255,7 @@ TEST_F(CliTest, RefusedCommandsNameTheProblemAndWriteNothing) {
       {{"encode", "-o", ""}, "a", 2, "-o takes the picture file's name"},
       {{"encode", "-o", "note.Jpg"}, "a", 2, "\"note.Jpg\" ends in \".Jpg\"; pictures are"},
       {{"encode", "--raw"}, "a", 2, "--raw is an option of decode only"},
-      {{"-o", "-", "encode"}, "a", 3, "standard output: No space left on device"},
+      {{"-o", "-", "encode"}, "a", 3, "The picture could not be written to standard output: "},
       {{"decode", "-"}, "just some text", 1, "Standard input is not a BMP or PNG picture"},
       {{"decode", "-"}, QByteArray(135266305, '\0'), 1, "Standard input holds more than 135266304"},
       {{"decode", "--height", "8"}, "", 2, "--height is an option of encode only"},
