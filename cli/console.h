@@ -19,7 +19,14 @@ QStringList Arguments(int argc, char* argv[]);
 // real standard error.
 std::FILE* SetUpStreams();
 
+// Whether the stream is a terminal (on Windows, a console: not the NUL
+// device, which is a character device too).
 bool IsTerminal(std::FILE* stream);
+
+// Whether a picture file name given with -o names one of the process's
+// standard streams or open files (/dev/stdout, /dev/fd/1, CON), which a
+// save that replaces a file cannot write.
+bool NamesStandardStream(const QString& name);
 
 // Writes the text to a standard stream: to a console as its characters,
 // elsewhere as UTF-8 (file names in it as their bytes). False when it could

@@ -1,6 +1,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QDir>
+#include <QRegularExpression>
 #include <cerrno>
 
 #include "cli/console.h"
@@ -30,6 +32,13 @@ std::FILE* SetUpStreams() {
 }
 
 bool IsTerminal(std::FILE* stream) { return ::isatty(::fileno(stream)); }
+
+bool NamesStandardStream(const QString& name) {
+  const QString path = QDir::cleanPath(name);
+  static const QRegularExpression kStream(QStringLiteral(
+      "^/dev/(stdin|stdout|stderr|fd/\\d+)$|^/proc/(self|thread-self|\\d+)/fd/\\d+$"));
+  return kStream.match(path).hasMatch();
+}
 
 // A terminal takes UTF-8 too.
 bool WriteText(std::FILE* stream, const QString& text) {

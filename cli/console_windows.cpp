@@ -34,7 +34,20 @@ std::FILE* SetUpStreams() {
   return stderr;
 }
 
-bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)); }
+// _isatty also holds for NUL and other character devices; only a console
+// has a console mode.
+bool IsTerminal(std::FILE* stream) {
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  DWORD mode = 0;
+  return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
+}
+
+// The console's own names, in any case, in any folder.
+bool NamesStandardStream(const QString& name) {
+  const QString last = name.mid(std::max(name.lastIndexOf(u'/'), name.lastIndexOf(u'\\')) + 1);
+  return last.compare(QStringLiteral("CON"), Qt::CaseInsensitive) == 0 ||
+         last.compare(QStringLiteral("CONOUT$"), Qt::CaseInsensitive) == 0;
+}
 
 // A console shows UTF-8 bytes in its own code page: it is given characters.
 bool WriteText(std::FILE* stream, const QString& text) {

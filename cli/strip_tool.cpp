@@ -1,6 +1,7 @@
 #include "cli/strip_tool.h"
 
 #include <QCommandLineParser>
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -58,6 +59,17 @@ QString KnownPagesList() {
   return numbers.join(QStringLiteral(", "));
 }
 
+// The extension of a picture name, without its dot: what follows the last
+// dot of its last part. A name whose last part has no dot but a leading one
+// (".hidden") has none. Both / and \ end a folder's name: a program path
+// like the window's uses backslashes.
+std::optional<QString> Extension(const QString& name) {
+  const QString last = name.mid(std::max(name.lastIndexOf(u'/'), name.lastIndexOf(u'\\')) + 1);
+  const qsizetype dot = last.lastIndexOf(u'.');
+  if (dot <= 0) return std::nullopt;
+  return last.mid(dot + 1);
+}
+
 std::optional<int> ParseWhole(const QString& text) {
   bool ok = false;
   const int value = text.toInt(&ok, 10);
@@ -73,6 +85,8 @@ struct Request {
   int height = kDefaultHeight;
   QString picture;               // a program path, mapped as HostPath does
   std::optional<QString> input;  // encode: the text file; decode: the picture file
+  bool standard = false;         // the picture: encode's on standard output, decode's on input
+  bool raw = false;              // decode: the text exactly as it is, to a terminal too
 };
 
 // The command line's options; the help is made from them.
@@ -98,10 +112,14 @@ struct Options {
       QStringLiteral("H"), QString::number(kDefaultHeight)};
   QCommandLineOption output{
       {QStringLiteral("o"), QStringLiteral("output")},
-      QStringLiteral("encode: the picture file to write, PNG when its name ends in .png and BMP "
-                     "otherwise. Default: the window's, %1.")
+      QStringLiteral("encode: the picture file to write, PNG when its name ends in .png, BMP when "
+                     "it ends in .bmp or has no extension; - writes a BMP picture to standard "
+                     "output (not to a terminal). Default: the window's, %1.")
           .arg(platform::PicturePath()),
       QStringLiteral("FILE")};
+  QCommandLineOption raw{QStringLiteral("raw"),
+                         QStringLiteral("decode: writes the text exactly as decoded to a terminal "
+                                        "too, control characters and all.")};
   QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
                           QStringLiteral("Shows this help.")};
   QCommandLineOption version{QStringLiteral("version"), QStringLiteral("Shows the version.")};
@@ -112,12 +130,22 @@ QString HelpText(QCommandLineParser& parser) {
   const QString help = parser.helpText();
   return QStringLiteral(
              "Usage: quorvel-strip [options] encode [TEXTFILE]\n"
-             "       quorvel-strip [options] decode [FILE]\n"
+             "       quorvel-strip [options] decode [FILE | -]\n"
              "       quorvel-strip --help | --version\n") +
          help.mid(help.indexOf(u'\n') + 1) + u'\n' + PicturePathsHelp(platform::PicturePath()) +
          QStringLiteral(
              "encode creates its folder when it is missing, as the window does at start-up;\n"
-             "any other folder must exist. Strips are read from BMP and PNG files.\n"
+             "any other folder must exist. Strips are read from BMP and PNG files. A FILE of\n"
+             "- is standard input for decode, and -o - standard output for encode; decode\n"
+             "without FILE reads the default picture, not standard input. A round trip\n"
+             "through a pipe:\n"
+             "  quorvel-strip encode -o - < note.txt | quorvel-strip decode -\n"
+             "\n"
+             "When standard output is a terminal, decode shows control characters other than\n"
+             "line feeds and tabs as escapes (\\xHH, \\r, and \\uHHHH for U+2028, U+2029 and\n"
+             "the bidirectional controls U+202A-U+202E, U+2066-U+2069), and ends the text\n"
+             "with a line feed when it has none; --raw writes the text exactly. Into a file\n"
+             "or a pipe the text is always written exactly.\n"
              "\n"
              "A text holds 1 to %1 characters, a line break counting as two, and each\n"
              "character needs a code in the code page.\n"
@@ -126,10 +154,12 @@ QString HelpText(QCommandLineParser& parser) {
              "  0  Success.\n"
              "  1  Input refused, nothing written: a key that does not convert; a text that\n"
              "     is empty, too long, not valid UTF-8, or has a character with no code.\n"
-             "     Or a picture that was read but does not decode: a file that is not a\n"
-             "     BMP or PNG picture, or a picture too wide for a strip.\n"
+             "     Or a picture that was read but does not decode: a file or standard\n"
+             "     input that is not a BMP or PNG picture or is over 129 MiB, or a picture\n"
+             "     too wide for a strip.\n"
              "  2  Usage error: an unknown command or option, a missing or bad option value,\n"
-             "     an unknown code page.\n"
+             "     an unknown code page, a picture name ending in other than .bmp or .png,\n"
+             "     a picture to or from a terminal.\n"
              "  3  A file that cannot be read or written: a missing text file, a picture file\n"
              "     that cannot be read or is not a regular file, a picture that cannot be\n"
              "     saved (a link another user made in a shared folder, a link to nothing, a\n"
@@ -161,7 +191,11 @@ std::optional<Request> Check(const QCommandLineParser& parser, const Options& o,
     return std::nullopt;
   }
   r.encode = words[0] == QStringLiteral("encode");
-  if (words.size() == 2 && (r.encode ? words[1] != QStringLiteral("-") : true)) r.input = words[1];
+  if (words.size() == 2 && words[1] != QStringLiteral("-")) r.input = words[1];
+  r.standard = r.encode ? parser.value(o.output) == QStringLiteral("-")
+                        : words.size() == 2 && words[1] == QStringLiteral("-");
+  r.raw = parser.isSet(o.raw);
+  const std::optional<QString> extension = Extension(parser.value(o.output));
 
   const QStringList keys = parser.value(o.keys).split(u',');
   const KeyConversion converted =
@@ -180,16 +214,36 @@ std::optional<Request> Check(const QCommandLineParser& parser, const Options& o,
   } else if (!r.encode && (parser.isSet(o.height) || parser.isSet(o.output))) {
     *problem = QStringLiteral("%1 is an option of encode only.")
                    .arg(parser.isSet(o.height) ? QStringLiteral("--height") : QStringLiteral("-o"));
+  } else if (r.encode && r.raw) {
+    *problem = QStringLiteral("--raw is an option of decode only.");
   } else if (!height || *height < kMinHeight || *height > kMaxHeight) {
     *problem = QStringLiteral("The height %1 is not a whole number from %2 to %3.")
                    .arg(Quoted(parser.value(o.height)), QString::number(kMinHeight),
                         QString::number(kMaxHeight));
-  } else if (parser.isSet(o.output) &&
-             (parser.value(o.output).isEmpty() || parser.value(o.output) == QStringLiteral("-"))) {
-    *problem = QStringLiteral("The picture is written to a file; give its name.");
-  } else if (!r.encode && words.size() == 2 &&
-             (words[1].isEmpty() || words[1] == QStringLiteral("-"))) {
-    *problem = QStringLiteral("The picture is read from a file; give its name.");
+  } else if (parser.isSet(o.output) && parser.value(o.output).isEmpty()) {
+    *problem = QStringLiteral("-o takes the picture file's name, or - for standard output.");
+  } else if (!r.encode && words.size() == 2 && words[1].isEmpty()) {
+    *problem =
+        QStringLiteral("The picture file's name is empty; give it, or - for standard input.");
+  } else if (r.encode && !r.standard && NamesStandardStream(parser.value(o.output))) {
+    *problem = QStringLiteral(
+                   "%1 is a standard stream, and a picture is saved by replacing its "
+                   "file; write it to standard output with -o -.")
+                   .arg(Quoted(parser.value(o.output)));
+  } else if (r.encode && !r.standard && extension &&
+             extension->compare(QStringLiteral("bmp"), Qt::CaseInsensitive) != 0 &&
+             extension->compare(QStringLiteral("png"), Qt::CaseInsensitive) != 0) {
+    *problem = QStringLiteral(
+                   "The picture name %1 ends in \".%2\"; pictures are written as BMP "
+                   "(a name ending in .bmp, or with no extension) or PNG (.png).")
+                   .arg(Quoted(parser.value(o.output)), *extension);
+  } else if (r.standard && IsTerminal(r.encode ? stdout : stdin)) {
+    *problem = r.encode ? QStringLiteral(
+                              "Standard output is a terminal, and a picture is binary "
+                              "data; redirect it to a file or a pipe.")
+                        : QStringLiteral(
+                              "Standard input is a terminal; pipe the picture in, as "
+                              "in quorvel-strip encode -o - | quorvel-strip decode -.");
   }
   if (!problem->isEmpty()) {
     *problem += QStringLiteral(" See quorvel-strip --help.");
@@ -245,18 +299,47 @@ int Encode(const Request& r) {
     return Refuse(kExitRefused, r.input, platform::EncodeRefusal(*strip.failure, text, *r.page));
   }
 
+  const QImage picture = platform::StripImage(strip.columns, r.height);
+  if (r.standard) {
+    // A BMP, the strip format; every byte of it written, or a failure.
+    const QByteArray bytes = platform::EncodeBmp24(picture);
+    const auto size = static_cast<std::size_t>(bytes.size());
+    const bool written = std::fwrite(bytes.constData(), 1, size, stdout) == size;
+    if (std::fflush(stdout) != 0 || !written) {
+      return Fail(kExitFile, QStringLiteral("The picture could not be written to standard "
+                                            "output: %1.")
+                                 .arg(WriteErrorText()));
+    }
+    return kExitOk;
+  }
   if (platform::HostPath(r.picture) == platform::HostPath(platform::PicturePath())) {
     const QString error = platform::MakePictureFolder();
     if (!error.isEmpty()) return Fail(kExitFile, error + nothing_saved);
   }
-  const platform::SaveResult saved =
-      platform::SavePicture(platform::StripImage(strip.columns, r.height), r.picture);
+  const platform::SaveResult saved = platform::SavePicture(picture, r.picture);
   if (!saved.ok) return Fail(kExitFile, saved.error);
   return saved.note.isEmpty() ? kExitOk : Fail(kExitOk, saved.note);
 }
 
+// The picture that decode reads, from its file or standard input.
+platform::PictureResult ReadPicture(const Request& r) {
+  if (!r.standard) return platform::LoadPicture(r.picture);
+  const platform::FileRead input = platform::ReadInput(QString(), platform::kMaxPictureFileBytes);
+  if (!input.error.isEmpty()) {
+    return {QImage(), QStringLiteral("Standard input could not be read: %1.").arg(input.error),
+            platform::PictureFailure::kFile};
+  }
+  if (input.too_large) {
+    return {QImage(),
+            QStringLiteral("Standard input holds more than %1 bytes, too many for a strip picture.")
+                .arg(QString::number(platform::kMaxPictureFileBytes)),
+            platform::PictureFailure::kContent};
+  }
+  return platform::LoadPictureData(input.bytes, QStringLiteral("Standard input"));
+}
+
 int Decode(const Request& r) {
-  const platform::PictureResult picture = platform::LoadPicture(r.picture);
+  const platform::PictureResult picture = ReadPicture(r);
   if (!picture.ok()) {
     return Fail(picture.failure == platform::PictureFailure::kFile ? kExitFile : kExitRefused,
                 picture.error);
@@ -268,9 +351,20 @@ int Decode(const Request& r) {
       platform::DecodePicture(r.keys, static_cast<float>(width), image, *r.page);
   if (!text.ok()) {
     return Fail(kExitRefused,
-                platform::DecodeRefusal(*text.failure, platform::HostPath(r.picture), width));
+                platform::DecodeRefusal(*text.failure,
+                                        r.standard ? QStringLiteral("on standard input")
+                                                   : platform::HostPath(r.picture),
+                                        width));
   }
-  if (!WriteText(stdout, ToHostLineBreaks(platform::FromU16(text.text)))) {
+  QString shown = ToHostLineBreaks(platform::FromU16(text.text));
+  if (!r.raw && IsTerminal(stdout)) {
+    // Seen, not obeyed: a terminal would act on the controls that a wrong
+    // key or a crafted strip gives, and the prompt would follow a last line
+    // that has no end.
+    shown = platform::EscapeControls(shown, platform::Escaping::kText);
+    if (!shown.endsWith(u'\n')) shown += u'\n';
+  }
+  if (!WriteText(stdout, shown)) {
     return Fail(kExitFile, QStringLiteral("The text could not be written to standard output."));
   }
   return kExitOk;
@@ -294,11 +388,12 @@ int RunStripTool(const QStringList& args, std::FILE* errors) {
       "        not preceded by a carriage return is stored as CR LF, as the window\n"
       "        stores a line break. Prints nothing on success, but a note when the\n"
       "        picture had other names (hard links), which keep the old picture.\n"
-      "decode  Reads the strip in FILE and writes its text to standard output as\n"
-      "        UTF-8, each CR LF turned back into LF. Trailing spaces are not kept in\n"
-      "        a strip, so \"encode | decode\" gives the text back less its trailing\n"
+      "decode  Reads the strip in FILE, or from standard input when FILE is \"-\",\n"
+      "        and writes its text to standard output as UTF-8, each CR LF turned\n"
+      "        back into LF. Trailing spaces are not kept in a strip, so\n"
+      "        \"encode -o - | decode -\" gives the text back less its trailing\n"
       "        spaces. Wrong keys give other characters, not an error."));
-  parser.addOptions({o.keys, o.codepage, o.height, o.output, o.help, o.version});
+  parser.addOptions({o.keys, o.codepage, o.height, o.output, o.raw, o.help, o.version});
   parser.addPositionalArgument(QStringLiteral("encode"), QStringLiteral("Hides a text."),
                                QStringLiteral("encode [TEXTFILE] |"));
   parser.addPositionalArgument(QStringLiteral("decode"), QStringLiteral("Reads one back."),

@@ -51,6 +51,21 @@ QByteArray FileNameBytes(const QString& name);
 // that is not UTF-8 (FileNameFromBytes).
 QString ShownName(const QString& name);
 
+// How EscapeControls shows a text: as a name on a message's line (every
+// control character escaped, line breaks and tabs among them), or as a text
+// on a terminal of its own lines (line feeds and tabs kept; a lone carriage
+// return, which would overwrite the line, escaped), where the bidirectional
+// embedding, override and isolate controls U+202A to U+202E and U+2066 to
+// U+2069, which would reorder what the terminal shows after them, are
+// escaped too.
+enum class Escaping { kName, kText };
+
+// The one escaping of control characters: C0 controls, DEL and the C1
+// controls U+0080 to U+009F as \xHH (\n, \r, \t for those three), U+2028,
+// U+2029 (and, for a text, the bidirectional controls above) as \uHHHH.
+// Backslashes are kept as they are.
+QString EscapeControls(const QString& text, Escaping how);
+
 // The length of the well-formed UTF-8 sequence at the start of `bytes` (1 to
 // 4), or 0 when none starts there: a lone continuation byte, a cut sequence,
 // an overlong form, a surrogate or a value past U+10FFFF.

@@ -301,8 +301,8 @@ PictureResult LoadPicture(const QString& program_path) {
   return ReadFrom(file.bytes, shown);
 }
 
-PictureResult LoadPictureData(const QByteArray& data) {
-  return ReadFrom(data, QStringLiteral("The data"));
+PictureResult LoadPictureData(const QByteArray& data, const QString& shown) {
+  return ReadFrom(data, shown);
 }
 
 QByteArray EncodeBmp24(const QImage& source) {

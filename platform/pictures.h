@@ -31,8 +31,11 @@ inline constexpr qint64 kMaxPictureFileBytes = 4 * kMaxPicturePixels + 1024 * 10
 // a link to one) of at most kMaxPictureFileBytes is read.
 PictureResult LoadPicture(const QString& program_path);
 
-// The same from bytes in memory.
-PictureResult LoadPictureData(const QByteArray& data);
+// The same from bytes in memory (at most kMaxPictureFileBytes of them, as
+// read from standard input), with `shown` naming where they came from in
+// messages, such as "Standard input".
+PictureResult LoadPictureData(const QByteArray& data,
+                              const QString& shown = QStringLiteral("The data"));
 
 // The bytes of a 24-bit uncompressed bottom-up BMP file of the image: a
 // 54-byte header, then the rows from the bottom up, each padded to a

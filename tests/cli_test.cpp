@@ -9,6 +9,7 @@
 #include <QProcess>
 
 #include "cipher/codepage.h"
+#include "cli/text_io.h"
 #include "tests/test_support.h"
 
 namespace quorvel {
@@ -100,10 +101,10 @@ TEST_F(CliTest, TextsComeBackThroughFilesAndPipes) {
     run = Strip({"decode", "--keys=7,250,42", "--", png});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, expected);
-    // Standard input, through the window's picture.
-    ASSERT_EQ(Strip({"encode", "-"}, text.toUtf8()).status, 0);
-    EXPECT_TRUE(ReadFile(PicPath()).startsWith("BM"));
-    EXPECT_EQ(Strip({"decode"}).out, expected);
+    // Standard input to standard output, and back from standard input.
+    run = Strip({"encode", "-o", "-", "-"}, text.toUtf8());
+    EXPECT_TRUE(run.out.startsWith("BM"));
+    EXPECT_EQ(Strip({"decode", "-"}, run.out).out, expected);
   }
 }
 
@@ -116,12 +117,13 @@ TEST_F(CliTest, ItsStripsAreTheWindowsByteForByte) {
       {"one\r\ntwo\rthree", "one\r\ntwo\rthree", {" 7.5 ", "+2.5", "-0.4"}},
       {"x   ", "x   ", {"9", "99", "199"}}};
   for (const auto& [command_text, window_text, keys] : cases) {
-    QStringList args = {"encode", "-o", "c.bmp"};
+    const bool piped = keys.isEmpty();  // the picture on standard output
+    QStringList args = {"encode", "-o", piped ? "-" : "c.bmp"};
     if (!keys.isEmpty()) args << "--keys" << keys.join(u',');
-    const QByteArray window =
-        WindowPicture(window_text, keys.isEmpty() ? QStringList(3, "042") : keys);
-    ASSERT_EQ(Strip(args, command_text.toUtf8()).status, 0);
-    EXPECT_EQ(ReadFile(Local("c.bmp")), window) << command_text.toStdString();
+    const QByteArray window = WindowPicture(window_text, piped ? QStringList(3, "042") : keys);
+    const Outcome run = Strip(args, command_text.toUtf8());
+    ASSERT_EQ(run.status, 0);
+    EXPECT_EQ(piped ? run.out : ReadFile(Local("c.bmp")), window) << command_text.toStdString();
   }
   // And back: the window's strip decodes on the command line.
   const QStringList keys = {"13", "200.5", " 0 "};
@@ -157,6 +159,59 @@ TEST_F(CliTest, PathsHeightsAndCodePages) {
 #endif
 }
 
+// Heights and code pages are plain decimal numbers, keys three numbers typed
+// as in the window: a bad value is bad usage, a bad key refused input. A
+// picture name's extension is its last part's, in any case; none is a BMP.
+TEST_F(CliTest, OptionValuesFollowTheirGrammar) {
+  ASSERT_TRUE(QDir().mkpath(Local("d.v2")));
+  const std::pair<QStringList, int> cases[] = {
+      {{"-o", "X.PNG"}, 0},         {{"-o", ".hidden"}, 0},          {{"-o", "d.v2/s"}, 0},
+      {{"--height", "+8"}, 0},      {{"--height", "0"}, 2},          {{"--height", " 8"}, 2},
+      {{"--height", "8 "}, 2},      {{"--height", "8.0"}, 2},        {{"--height", "0x8"}, 2},
+      {{"--codepage", "01251"}, 0}, {{"--codepage", "0x4E3"}, 2},    {{"--codepage", "1251 "}, 2},
+      {{"--codepage", "-1251"}, 2}, {{"--keys", " +7 ,8.5,-.4"}, 0}, {{"--keys", "1,2,3,"}, 2},
+      {{"--keys", "1,,2,3"}, 2},    {{"--keys", ",1,2"}, 1},         {{"--keys", "1,2,0x3"}, 1},
+      {{"--keys", "\t1,2,3"}, 1},   {{"--keys", "1,2,3e0"}, 1}};
+  for (const auto& [option, status] : cases) {
+    EXPECT_EQ(Strip(QStringList{"encode"} + option, "text").status, status)
+        << option.join(u' ').toStdString();
+  }
+  EXPECT_TRUE(ReadFile(Local("X.PNG")).startsWith("\x89PNG") &&
+              ReadFile(Local("d.v2/s")).startsWith("BM"));
+}
+
+// The offset of the first byte that belongs to no well-formed UTF-8 character.
+TEST(CliText, Utf8CheckFindsTheFirstBadByte) {
+  // Well-formed; overlong, surrogates, past U+10FFFF, cut short, a continuation byte alone.
+  EXPECT_FALSE(cli::FirstInvalidUtf8(
+      "a\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"));
+  const std::pair<QByteArray, int> cases[] = {
+      {"ab\xC0\xAF", 2},    {"\xC1\xBF", 0},     {"\xE0\x9F\xBF", 0},     {"\xF0\x8F\xBF\xBF", 0},
+      {"x\xED\xA0\x80", 1}, {"\xED\xBF\xBF", 0}, {"\xF4\x90\x80\x80", 0}, {"\xF5\x80\x80\x80", 0},
+      {"\xFF", 0},          {"a\xE2\x82", 1},    {"\xF0\x9F\x98", 0},     {"\xE2\x82x", 0},
+      {"\xC3", 0},          {"\x80", 0},         {"\xC3\xA9\xBF", 2}};
+  for (const auto& [bytes, bad] : cases)
+    EXPECT_EQ(cli::FirstInvalidUtf8(bytes).value_or(-1), bad) << bytes.toHex().toStdString();
+}
+
+#ifndef _WIN32
+// At a terminal, decode shows a text's control characters as escapes and
+// ends its last line, unless --raw; no picture is written to or read from it.
+TEST_F(CliTest, ATerminalSeesControlsAsEscapes) {
+  const QByteArray text =
+      "a\x1b]0;T\x07"
+      "b\r\x7f\tc\xC2\x81\n\x1b[31m";  // U+0081 is code 0x81
+  ASSERT_EQ(Strip({"encode", "-o", "t.bmp"}, text).status, 0);
+  const QString strip = QStringLiteral("'%1' ").arg(QUORVEL_STRIP);
+  const QString commands =
+      "decode t.bmp; %1decode --raw t.bmp; echo; %1encode -o - < t.bmp "
+      "2>&-; echo $?; %1decode - 2>&-; echo $?";
+  const Outcome run = Strip({"-qc", strip + commands.arg(strip), "/dev/null"}, {}, {}, "script");
+  EXPECT_EQ(QByteArray(run.out).replace("\r\n", "\n").toStdString(),
+            ("a\\x1B]0;T\\x07b\\r\\x7F\tc\\x81\n\\x1B[31m\n" + text + "\n2\n2\n").toStdString());
+}
+#endif
+
 // Refused command lines leave the window's picture as it was and say what
 // is wrong on one line: 1 refused input, 2 bad usage, 3 a file problem.
 TEST_F(CliTest, RefusedCommandsNameTheProblemAndWriteNothing) {
@@ -173,20 +228,20 @@ TEST_F(CliTest, RefusedCommandsNameTheProblemAndWriteNothing) {
   const QByteArray existing = WindowPicture("already there", QStringList(3, "1"));
   const QByteArray euros = "\xEF\xBB\xBF" + QString(98301, QChar(0x20AC)).toUtf8();
   const std::tuple<QStringList, QByteArray, int, const char*> cases[] = {
-      {{"encode", "--keys", "256,1,1"}, "a", 1, "Key 1 \"256\""},
       {{"encode", "--keys", "1,abc,1"}, "a", 1, "Key 2 \"abc\""},
       {{"decode", "--keys", "-1,2,3", "none.bmp"}, "", 1, "Key 1"},
       {{"encode", "--codepage", "1251"},
        "ab\r\ncd\nx\u00e9y",
        1,
        "\"\u00e9\" U+00E9 at line 3, column 2 has no code in code page 1251"},
-      {{"encode"}, "ab\U0001F600", 1, "U+1F600 at line 1, column 3"},
+      {{"encode", "--codepage", "1252"}, "\u0416", 1, "Code page 1251 (Cyrillic) has it: "},
+      {{"encode", "--codepage", "1251"}, "\u0e01", 1, "Code page 874 (Thai) has it: "},
+      {{"encode"}, "ab\U0001F600", 1, "picture. No code page Quorvel knows has it. Nothing"},
       {{"encode"}, "\u20ac\u0080", 1, "character U+0080 at line 1, column 2"},
       {{"encode"}, "\xEF\xBB\xBF", 1, "empty"},
       {{"encode"}, QByteArray(98300, 'z') + '\n', 1, "98302 characters"},
       {{"encode"}, euros + "\xE2", 1, "at least 98302 characters"},  // where reading stops
       {{"encode"}, "abc\n\xc3", 1, "byte 5 (line 2)"},
-      {{"encode"}, "x\xed\xa0\x80", 1, "byte 2"},
       {{"decode", "text.bmp"}, "", 1, "text.bmp is not a BMP or PNG"},
       {{"decode", "bad.png"}, "", 1, "bad.png could not be read as a picture"},
       {{"decode", "wide.bmp"}, "", 1, "32768 pixels wide"},
@@ -197,12 +252,18 @@ TEST_F(CliTest, RefusedCommandsNameTheProblemAndWriteNothing) {
       {{"encode", "--height", "1025"}, "a", 2, "The height \"1025\""},
       {{"encode", "--codepage", "437"}, "a", 2, "code page \"437\""},
       {{"encode", "a.txt", "b.txt"}, "a", 2, "More than one"},
-      {{"encode", "-o", "-"}, "a", 2, "give its name"},
+      {{"encode", "-o", ""}, "a", 2, "-o takes the picture file's name"},
+      {{"encode", "-o", "note.Jpg"}, "a", 2, "\"note.Jpg\" ends in \".Jpg\"; pictures are"},
+      {{"encode", "--raw"}, "a", 2, "--raw is an option of decode only"},
+      {{"-o", "-", "encode"}, "a", 3, "The picture could not be written to standard output: "},
+      {{"decode", "-"}, "just some text", 1, "Standard input is not a BMP or PNG picture"},
+      {{"decode", "-"}, QByteArray(135266305, '\0'), 1, "Standard input holds more than 135266304"},
       {{"decode", "--height", "8"}, "", 2, "--height is an option of encode only"},
       {{"encode", "miss\ning.txt"}, "", 3, "miss\\ning.txt could not be read"},
       {{"encode", "-o", "folder.bmp"}, "a", 3, "not a regular file"},
 #ifdef _WIN32
       {{"encode", "folder.txt"}, "", 3, "folder.txt could not be read: it is a folder"},
+      {{"encode", "-o", "CONOUT$"}, "a", 2, "write it to standard output with -o -"},
 #else
       {{"encode", "/dev/zero"}, "", 1, "at least 294907 characters"},
       {{"encode", "zero.txt"}, "", 1, "zero.txt: The text is too long"},
@@ -210,12 +271,14 @@ TEST_F(CliTest, RefusedCommandsNameTheProblemAndWriteNothing) {
       {{"encode", "-o", "nowhere/s.bmp"}, "a", 3, "nowhere/s.bmp: No such file"},
       {{"encode", "-o", "x\nquorvel-strip: forged\n/nonexist/y.bmp"}, "a", 3, "forged\\n/nonexist"},
       {{"encode", "-o", "C:\\dpics\\..\\..\\x.bmp"}, "a", 3, "outside"},
+      {{"encode", "-o", "/dev/stdout"}, "a", 2, "write it to standard output with -o -"},
+      {{"encode", "--codepage", "1253"}, "\u05d0", 1, "he_IL.UTF-8, or use quorvel-strip"},
       {{"--help"}, "", 3, "No space left on device"},
 #endif
       {{"decode", "p%2q/big%3.bmp"}, "", 3, "p%2q/big%3.bmp could"}};
   for (const auto& [args, input, status, message] : cases) {
     SCOPED_TRACE(args.join(u' ').toStdString());
-    const bool full = args.value(0).startsWith("--");
+    const bool full = args.value(0).startsWith(u'-');
     const Outcome run = Strip(args, input, full ? "/dev/full" : QString());
     EXPECT_EQ(run.status, status);
     ExpectOneLine(run, message);

@@ -144,6 +144,10 @@ TEST_F(PlatformTest, NamesShowControlCharactersAsEscapes) {
       {u"\u2027\u2028\u2029\u202a\U0001F600\xdc80", u"\u2027\\u2028\\u2029\u202a\U0001F600\xdc80"}};
   for (const auto& [name, shown] : cases)
     EXPECT_EQ(platform::ShownName(QStringView(name).toString()), QStringView(shown).toString());
+  // A text keeps its lines and tabs, and shows the controls that reorder it.
+  const QStringView text = u"a\n\tb\r\x1b\x7f\x85\u2029\u202e\u2066\u2069\u200f";
+  EXPECT_EQ(platform::EscapeControls(text.toString(), platform::Escaping::kText),
+            QStringView(u"a\n\tb\\r\\x1B\\x7F\\x85\\u2029\\u202E\\u2066\\u2069\u200f"));
   QString error;
   EXPECT_TRUE(!platform::MkDir("/dev/null/a\nb", &error) && error.contains("a\\nb"));
 }

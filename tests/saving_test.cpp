@@ -58,7 +58,7 @@ class SavingTest : public testing::QtFixture {
 };
 
 TEST_F(SavingTest, LinksFilesAndFoldersOfOthersAreTheKernelsWay) {
-  const QString victim = home_ + "/important.txt", mine = home_ + "/mine.bmp";
+  const QString victim = home_ + "/important", mine = home_ + "/mine.bmp";
   // The data folder's owner, group and mode for a case.
   const auto data = [&](uid_t uid, gid_t gid, mode_t mode) {
     return [&, uid, gid, mode] {

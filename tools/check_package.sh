@@ -2,8 +2,8 @@
 # Checks the Debian package that `make package` built: lintian with no tag
 # at all, the README's pictures and links, the desktop entry, the AppStream
 # metadata, both manual pages rendered without a warning, every icon size,
-# and the bash completion answering `quorvel-strip enc<TAB>`. Fails at the
-# first problem.
+# and the bash completion answering `quorvel-strip enc<TAB>` and option
+# values before and after the command word. Fails at the first problem.
 #
 # Usage: tools/check_package.sh [PACKAGE.deb]   (default: build-deb/quorvel_*_amd64.deb)
 set -euo pipefail
@@ -50,14 +50,28 @@ for size in 16 24 32 48 64 128 256; do
 done
 [ -f "$share/icons/hicolor/scalable/apps/quorvel.svg" ] || fail "no scalable icon"
 
-# The completion, as bash-completion would load it, asked for `quorvel-strip enc<TAB>`.
+# The completion, as bash-completion would load it: the command word, and
+# option values, with options before the command word too.
 completion=$share/bash-completion/completions/quorvel-strip
-reply=$(bash -c '
-  source /usr/share/bash-completion/bash_completion
-  source "$1"
-  COMP_WORDS=(quorvel-strip enc) COMP_CWORD=1 COMP_LINE="quorvel-strip enc" COMP_POINT=17
-  _quorvel_strip quorvel-strip enc quorvel-strip
-  echo "${COMPREPLY[*]}"' _ "$completion")
-[ "$reply" = encode ] || fail "completion of \"quorvel-strip enc\" gave \"$reply\", not \"encode\""
+while IFS='|' read -r line expected; do
+  reply=$(bash -c '
+    source /usr/share/bash-completion/bash_completion
+    source "$1"
+    read -ra COMP_WORDS <<<"$2"
+    [[ $2 == *" " ]] && COMP_WORDS+=("")
+    COMP_CWORD=$((${#COMP_WORDS[@]} - 1)) COMP_LINE=$2 COMP_POINT=${#2}
+    _quorvel_strip quorvel-strip
+    echo "${COMPREPLY[*]}"' _ "$completion" "$line")
+  [ "$reply" = "$expected" ] || fail "completion of \"$line\" gave \"$reply\", not \"$expected\""
+done <<'EOF'
+quorvel-strip enc|encode
+quorvel-strip --keys 1,2,3 |encode decode
+quorvel-strip --keys=1,2,3 -o /dev/nul --height 8 d|decode
+quorvel-strip --codepage 125|1250 1251 1252 1253 1254 1255 1256 1257 1258
+quorvel-strip -o /dev/nul|/dev/null
+quorvel-strip --keys 1,2,3 decode --codepage=874|874
+quorvel-strip --height 2 encode --r|
+quorvel-strip decode --r|--raw
+EOF
 
 echo "check_package: $deb is clean"
