@@ -85,8 +85,9 @@ frmmain::frmmain(QWidget* parent) : QWidget(parent, Qt::Window) {
   const double key_left[3] = {315, 1000, 1695};
   const double key_height[3] = {285, 315, 285};
   const double label_left[3] = {345, 1035, 1725};
-  // Red, green and blue, each dark enough to read at 4.5:1 on the window.
-  const QColor label_colour[3] = {QColor(0xCC, 0, 0), QColor(0, 0x80, 0), QColor(0, 0, 0xC0)};
+  // Pure red, dark green and dark blue: the channels the keys mix. The
+  // screen reader names each key field with its colour as well.
+  const QColor label_colour[3] = {QColor(0xFF, 0, 0), QColor(0, 0x80, 0), QColor(0, 0, 0xC0)};
   for (int i = 0; i < 3; ++i) {
     const auto u = static_cast<std::size_t>(i);
     lblKeys[u] = MakeLabel(FraKeys, QStringLiteral("KEY %1").arg(i + 1), label_left[i], 435, 435,
