@@ -25,16 +25,15 @@ using testing::ReadFile;
 
 std::uint32_t Column(int r, int g, int b) { return std::uint32_t(r | g << 8 | b << 16); }
 
-// WCAG contrast ratio of two colours, from their relative luminance.
+// WCAG's contrast ratio of two colours, from their relative luminance.
 double Contrast(const QColor& a, const QColor& b) {
-  auto luminance = [](const QColor& c) {
-    auto linear = [](double v) {
+  const auto l = [](const QColor& c) {
+    const auto f = [](double v) {
       return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
     };
-    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    return 0.2126 * f(c.redF()) + 0.7152 * f(c.greenF()) + 0.0722 * f(c.blueF()) + 0.05;
   };
-  const double la = luminance(a), lb = luminance(b);
-  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+  return std::max(l(a), l(b)) / std::min(l(a), l(b));
 }
 
 // The windows as a user meets them, a row of window_table.txt (which the
@@ -78,6 +77,7 @@ TEST_F(FrmMainTest, TheWindowsAsAUserMeetsThem) {
       });
       ASSERT_NE(found, all.end()) << row.toStdString();
       QWidget* w = *found;
+      const QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
       if (c[1] != "-") stops[&window == &n].push_back(w);
       const auto px = [tpp, t = c[5].split(u',')](int i) { return qRound(t[i].toDouble() / tpp); };
       const QRect at = w->isWindow() ? QRect(QPoint(), w->size()) : w->geometry();
@@ -86,7 +86,6 @@ TEST_F(FrmMainTest, TheWindowsAsAUserMeetsThem) {
       if (tpp == 15 || &window == &f) {
         EXPECT_EQ(at, QRect(QPoint(px(0), px(1)), size)) << c[3].toStdString();
       }
-      const QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
       const QAccessible::State s = a->state();
       const bool on[] = {!s.disabled, bool(s.editable), !s.invisible, bool(s.focusable),
                          bool(s.multiLine)};
