@@ -3,6 +3,7 @@
 #include <QPixmap>
 
 #include "forms/app_icon.h"
+#include "platform/accessibility.h"
 #include "platform/clock.h"
 #include "platform/twips.h"
 #include "platform/windows.h"
@@ -17,6 +18,8 @@ double PixelsToTwips(int pixels) { return pixels * platform::TwipsPerPixel(); }
 
 Form2::Form2(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint) {
+  // Announced as a dialog named by its notice; its caption stays empty.
+  platform::AnnounceAs(this, QAccessible::Dialog);
   platform::KeepCaptionEmpty(this);
   setWindowIcon(AppIcon());
   setPalette(platform::LightPalette());
@@ -40,10 +43,10 @@ Form2::Form2(QWidget* parent)
   setTabOrder(Command2, Command1);
   Command1->setAccessibleName(QStringLiteral("Close notice"));
   Command1->setAccessibleDescription(QStringLiteral("Closes this notice and starts Quorvel."));
-  Command2->setAccessibleName(QStringLiteral("Unused"));
-  Command2->setAccessibleDescription(QStringLiteral("Lies out of view and does nothing."));
+  // Out of view and doing nothing: no screen reader is to find it.
+  platform::HideFromAssistiveTechnology(Command2, QAccessible::PushButton);
   Image1->setAccessibleName(QStringLiteral("Notice"));
-  Image1->setAccessibleDescription(QStringLiteral(
+  setAccessibleName(QStringLiteral(
       "Quorvel hides a text in a strip picture; its three keys do not protect the text from "
       "someone determined to read it. Do not use it for real secrets."));
   connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);

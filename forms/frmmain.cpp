@@ -4,6 +4,7 @@
 #include "cipher/strip.h"
 #include "forms/app_icon.h"
 #include "forms/form2.h"
+#include "platform/accessibility.h"
 #include "platform/codepage_host.h"
 #include "platform/msgbox.h"
 #include "platform/paths.h"
@@ -58,6 +59,8 @@ platform::PictureBox* MakePictureBox(QWidget* parent, double left, double top, d
 }  // namespace
 
 frmmain::frmmain(QWidget* parent) : QWidget(parent, Qt::Window) {
+  // Announced as a window with its title, before anything asks about it.
+  platform::AnnounceAs(this, QAccessible::Window);
   // A fixed-size dialog-style window: title bar and close box only.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -82,8 +85,9 @@ frmmain::frmmain(QWidget* parent) : QWidget(parent, Qt::Window) {
   const double key_left[3] = {315, 1000, 1695};
   const double key_height[3] = {285, 315, 285};
   const double label_left[3] = {345, 1035, 1725};
-  // Red, green and blue, each dark enough to read at 4.5:1 on the window.
-  const QColor label_colour[3] = {QColor(0xCC, 0, 0), QColor(0, 0x80, 0), QColor(0, 0, 0xC0)};
+  // Pure red, dark green and dark blue: the channels the keys mix. The
+  // screen reader names each key field with its colour as well.
+  const QColor label_colour[3] = {QColor(0xFF, 0, 0), QColor(0, 0x80, 0), QColor(0, 0, 0xC0)};
   for (int i = 0; i < 3; ++i) {
     const auto u = static_cast<std::size_t>(i);
     lblKeys[u] = MakeLabel(FraKeys, QStringLiteral("KEY %1").arg(i + 1), label_left[i], 435, 435,
@@ -95,6 +99,7 @@ frmmain::frmmain(QWidget* parent) : QWidget(parent, Qt::Window) {
         Place(new platform::LineTextBox(FraKeys), key_left[i], 750, 510, key_height[i], f84);
     txtKeys[u]->setAlignment(Qt::AlignCenter);
     txtKeys[u]->SetText(platform::DefaultKey());
+    lblKeys[u]->setBuddy(txtKeys[u]);
   }
 
   FraBitmap = Place(new platform::Frame(QStringLiteral("Load Encrypted Bitmap"), this), 2940, 240,
@@ -104,15 +109,18 @@ frmmain::frmmain(QWidget* parent) : QWidget(parent, Qt::Window) {
   txtFilename->SetText(platform::PicturePath());
   txtFilename->setEnabled(false);
   txtFilename->setToolTip(platform::HostPath(txtFilename->Text()));
+  lblFilename->setBuddy(txtFilename);
   cmdLoad = MakeButton(FraBitmap, QStringLiteral("Load"), 4050, 510, 780, 345, f84);
   pDecrypt = MakePictureBox(FraBitmap, 195, 930, 1380, 120);
   pDecrypt->setFocusPolicy(Qt::StrongFocus);
+  platform::AnnounceAs(pDecrypt, QAccessible::Graphic);
   pDecrypt->SetTag(QStringLiteral("0"));
 
   Command1 = MakeButton(this, QStringLiteral("Clear"), 1440, 4980, 1215, 345, f90);
   Command2 = MakeButton(this, QStringLiteral("Clear"), 5475, 4980, 1215, 345, f90);
   Label1 =
       MakeLabel(this, QStringLiteral("Enter or paste the text:"), 240, 1920, 2895, 255, f90, false);
+  Label1->setBuddy(txtSrc);
 
   // Names and descriptions for screen readers; the captions stay as shown.
   const struct {
@@ -127,9 +135,8 @@ frmmain::frmmain(QWidget* parent) : QWidget(parent, Qt::Window) {
       {txtKeys[0], "Key 1 (red)", "A whole number from 0 to 255 that mixes the red channel."},
       {txtKeys[1], "Key 2 (green)", "A whole number from 0 to 255 that mixes the green channel."},
       {txtKeys[2], "Key 3 (blue)", "A whole number from 0 to 255 that mixes the blue channel."},
-      {txtFilename, "Picture file", "Where the strip picture is saved and loaded from."},
       {cmdLoad, "Load", "Loads the strip picture from the picture file."},
-      {pDecrypt, "Loaded strip picture", "The strip picture that Decrypt reads."},
+      {pDecrypt, "Strip picture: none loaded", "The strip picture that Decrypt reads."},
       {Command1, "Clear text to hide", "Empties the text to hide."},
       {Command2, "Clear decoded text", "Empties the decoded text."},
   };
@@ -137,6 +144,13 @@ frmmain::frmmain(QWidget* parent) : QWidget(parent, Qt::Window) {
     a.widget->setAccessibleName(QString::fromUtf8(a.name));
     a.widget->setAccessibleDescription(QString::fromUtf8(a.description));
   }
+  // The field is disabled, yet read out with its path; the file that path
+  // stands for on this system is otherwise only in the mouse's tool tip.
+  txtFilename->setAccessibleName(QStringLiteral("Picture file"));
+  txtFilename->setAccessibleDescription(
+      QStringLiteral("Where the strip picture is saved and loaded from; it cannot be changed. "
+                     "On this computer it is the file %1.")
+          .arg(txtFilename->toolTip()));
 
   // Focus order.
   QWidget* order[] = {txtSrc,     CmdEncrypt, txtDecrypt, cmdDecrypt, txtKeys[0], txtKeys[1],
@@ -232,6 +246,9 @@ void frmmain::cmdLoad_Click() {
   }
   pDecrypt->SetPicture(picture.image);
   pDecrypt->SetTag(QStringLiteral("1"));
+  pDecrypt->setAccessibleName(
+      QStringLiteral("Strip picture: %1 \u00d7 %2 pixels loaded")
+          .arg(QString::number(picture.image.width()), QString::number(picture.image.height())));
 }
 
 void frmmain::Command1_Click() { txtSrc->SetText(QString()); }

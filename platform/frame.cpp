@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "platform/accessibility.h"
+
 namespace quorvel::platform {
 
 namespace {
@@ -15,10 +17,14 @@ constexpr int kCaptionGap = 2;
 
 Frame::Frame(const QString& title, QWidget* parent) : QWidget(parent), title_(title) {
   setFocusPolicy(Qt::NoFocus);
+  // A screen reader names the group of controls by the caption.
+  AnnounceAs(this, QAccessible::Grouping);
+  setAccessibleName(title);
 }
 
 void Frame::setTitle(const QString& title) {
   title_ = title;
+  setAccessibleName(title);
   update();
 }
 

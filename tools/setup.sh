@@ -11,6 +11,9 @@ packages=(
   xvfb x11-utils xdotool imagemagick faketime
   weston qt6-wayland
   python3 tzdata
+  # What a screen reader gets (tests/accessibility_test.py): AT-SPI from Python
+  # on a D-Bus session of the test's own.
+  python3-gi gir1.2-atspi-2.0 at-spi2-core dbus-daemon
 )
 # The cross build for Windows and its tests under Wine (make windows):
 # MinGW-w64 with POSIX threads, zlib built for it, GoogleTest's sources to
