@@ -249,8 +249,7 @@ int Encode(const Request& r) {
     const QString error = platform::MakePictureFolder();
     if (!error.isEmpty()) return Fail(kExitFile, error + nothing_saved);
   }
-  const platform::SaveResult saved =
-      platform::SavePicture(platform::StripImage(strip.columns, r.height), r.picture);
+  const platform::SaveResult saved = platform::SaveStrip(strip.columns, r.height, r.picture);
   if (!saved.ok) return Fail(kExitFile, saved.error);
   return saved.note.isEmpty() ? kExitOk : Fail(kExitOk, saved.note);
 }
