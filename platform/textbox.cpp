@@ -80,8 +80,8 @@ void TextBox::ContentsChange(int from, int removed, int added) {
 }
 
 void TextBox::insertFromMimeData(const QMimeData* source) {
-  // A long run pasted switches the wrapping before the paste is laid out,
-  // and so does the font.
+  // Pasted text switches the box to laying out without shaping, and a long
+  // run to wrapping anywhere, before the paste is laid out.
   if (source->hasText() && !source->text().isEmpty()) LayOutWithoutShaping();
   if (source->hasText() && HasLongRun(source->text())) WrapAnywhere(true);
   QPlainTextEdit::insertFromMimeData(source);
