@@ -17,10 +17,12 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPlainTextEdit>
 #include <QSaveFile>
 #include <QTemporaryDir>
+#include <QWindow>
 #include <memory>
 
 #include <unistd.h>
@@ -58,6 +60,18 @@ bool Prepare() {
   return ready;
 }
 
+// Shows a window and waits until it is on the screen: before that, Qt
+// draws nothing, and repaint() returns at once.
+bool ShowOnScreen(QWidget* window) {
+  window->show();
+  QElapsedTimer waited;
+  waited.start();
+  while (!window->windowHandle()->isExposed() && waited.elapsed() < 5000) {
+    QApplication::processEvents();
+  }
+  return window->windowHandle()->isExposed();
+}
+
 void SetBytes(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                           static_cast<std::int64_t>(kLength));
@@ -93,7 +107,7 @@ void BM_QtDurableSave(benchmark::State& state) {
 // lays its text out only when it is drawn, and only as far as it is seen.
 void BM_WindowLoadDecrypt(benchmark::State& state) {
   if (!Prepare()) state.SkipWithError("the window did not save its strip");
-  form->show();
+  if (!ShowOnScreen(form)) state.SkipWithError("the window is not on the screen");
   for (auto _ : state) {
     form->cmdLoad_Click();
     form->cmdDecrypt_Click();
@@ -121,7 +135,7 @@ void BM_WindowLoadDecryptUnbroken(benchmark::State& state) {
   unbroken->txtSrc->SetText(UnbrokenText());
   unbroken->CmdEncrypt_Click();
   if (last_message != QStringLiteral("Done.")) state.SkipWithError("Encrypt did not finish");
-  unbroken->show();
+  if (!ShowOnScreen(unbroken)) state.SkipWithError("the window is not on the screen");
   for (auto _ : state) {
     unbroken->cmdLoad_Click();
     unbroken->cmdDecrypt_Click();
@@ -161,7 +175,7 @@ void BM_QtLoadAndShow(benchmark::State& state) {
   QPlainTextEdit box;
   box.setFont(form->txtDecrypt->font());
   box.resize(form->txtDecrypt->size());
-  box.show();
+  if (!ShowOnScreen(&box)) state.SkipWithError("the box is not on the screen");
   const QString path = platform::HostPath(kPicture);
   for (auto _ : state) {
     QImage image;

@@ -294,7 +294,7 @@ int Encode(const Request& r) {
     return Refuse(kExitRefused, r.input,
                   platform::TooLongRefusal(text.size() + (cut ? 1 : 0), true));
   }
-  const EncodeResult strip = EncodeStrip(platform::ToU16(text), r.keys, *r.page);
+  const EncodeResult strip = EncodeStrip(platform::U16View(text), r.keys, *r.page);
   if (!strip.ok()) {
     return Refuse(kExitRefused, r.input, platform::EncodeRefusal(*strip.failure, text, *r.page));
   }

@@ -1,12 +1,24 @@
 #include "cli/text_io.h"
 
+#include <QStringView>
+#include <cstdint>
+#include <cstring>
+
 #include "platform/paths.h"
 
 namespace quorvel::cli {
 
 std::optional<qsizetype> FirstInvalidUtf8(const QByteArray& bytes) {
   for (qsizetype i = 0; i < bytes.size();) {
-    if (static_cast<unsigned char>(bytes[i]) < 0x80) {  // ASCII, most of any text
+    if (i + 8 <= bytes.size()) {  // eight ASCII bytes at a time, most of any text
+      std::uint64_t eight;
+      std::memcpy(&eight, bytes.constData() + i, 8);
+      if ((eight & 0x8080808080808080u) == 0) {
+        i += 8;
+        continue;
+      }
+    }
+    if (static_cast<unsigned char>(bytes[i]) < 0x80) {
       ++i;
       continue;
     }
@@ -28,16 +40,20 @@ bool DropCutCharacter(QByteArray& bytes) {
 }
 
 QString ToProgramLineBreaks(const QByteArray& utf8) {
-  const QString text = QString::fromUtf8(utf8);     // drops a byte order mark
-  QString out(2 * text.size(), Qt::Uninitialized);  // room for a CR before every LF
-  QChar* to = out.data();
-  QChar previous;
-  for (const QChar c : text) {
-    if (c == u'\n' && previous != u'\r') *to++ = u'\r';
-    *to++ = c;
-    previous = c;
+  const QString text = QString::fromUtf8(utf8);  // drops a byte order mark
+  const QStringView in(text);
+  qsizetype lf = in.indexOf(u'\n');
+  if (lf < 0) return text;
+  QString out;
+  out.reserve(text.size() + in.count(u'\n'));
+  // Each LF is copied with the run of text that it starts.
+  qsizetype run = 0;
+  for (; lf >= 0; lf = in.indexOf(u'\n', lf + 1)) {
+    out.append(in.mid(run, lf - run));
+    if (lf == 0 || in[lf - 1] != u'\r') out.append(u'\r');
+    run = lf;
   }
-  out.truncate(to - out.constData());
+  out.append(in.mid(run));
   return out;
 }
 

@@ -66,7 +66,6 @@ frmmain::frmmain(QWidget* parent) : QWidget(parent, Qt::Window) {
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   setWindowTitle(QStringLiteral("Quorvel Encryption"));
   setWindowIcon(AppIcon());
-  setFont(Arial(9.6, true));
   setPalette(platform::LightPalette());
   setFixedSize(platform::TwipsToPixels(8160), platform::TwipsToPixels(5652));
 
@@ -163,6 +162,9 @@ frmmain::frmmain(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(Command1, &QPushButton::clicked, this, &frmmain::Command1_Click);
   connect(Command2, &QPushButton::clicked, this, &frmmain::Command2_Click);
   txtSrc->setFocus();
+  // Last: every control has its own font, so this one is never drawn, and
+  // controls made under it would lay their first text out in it for nothing.
+  setFont(Arial(9.6, true));
 }
 
 bool frmmain::Form_Load() {

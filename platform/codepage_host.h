@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QString>
+#include <string>
+#include <string_view>
 
 #include "cipher/codepage.h"
 
@@ -27,6 +29,10 @@ int SystemCodePageNumber();
 
 // Program text and the cipher's UTF-16 text.
 inline std::u16string ToU16(const QString& s) { return s.toStdU16String(); }
+// The same text without a copy, valid while `s` lives unchanged.
+inline std::u16string_view U16View(const QString& s) {
+  return {reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size())};
+}
 inline QString FromU16(const std::u16string& s) { return QString::fromStdU16String(s); }
 
 }  // namespace quorvel::platform

@@ -212,7 +212,12 @@ mode_t NewFileMode() {
 // were killed before their rename: only regular files of the user's own
 // that no running replacement holds locked.
 void RemoveLeftovers(int folder, const QByteArray& name) {
-  const int listed = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // Listed without a new access time where the folder's owner allows it: the
+  // folder has just been synced, and the changed time would otherwise be one
+  // more write to the disk that the next save's first sync waits for.
+  int listed = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOATIME);
+  if (listed < 0 && errno == EPERM)
+    listed = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   DIR* dir = listed >= 0 ? ::fdopendir(listed) : nullptr;
   if (!dir) {
     if (listed >= 0) ::close(listed);

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QStringList>
 #include <filesystem>
 #include <system_error>
@@ -39,9 +38,10 @@ QString HostPath(const QString& program_path) {
   QStringList parts;
   // A forward slash separates folders too, so that no spelling of ".."
   // leads out of the drive's folder.
-  for (const QString& part :
-       program_path.mid(2).split(QRegularExpression(QStringLiteral("[\\\\/]")))) {
-    if (part.isEmpty() || part == QStringLiteral(".")) continue;
+  QString rest = program_path.mid(2);
+  rest.replace(u'\\', u'/');
+  for (const QString& part : rest.split(u'/', Qt::SkipEmptyParts)) {
+    if (part == QStringLiteral(".")) continue;
     if (part == QStringLiteral("..")) return QString();
     parts << part;
   }

@@ -40,10 +40,13 @@ void PersistentImage::Cls() { image_.fill(ToRgb(back_color_)); }
 void PersistentImage::Lines(const std::vector<std::uint32_t>& packed, int top, int bottom) {
   // Row by row, not column by column: a wide strip's rows lie far apart.
   const int width = std::min(image_.width(), static_cast<int>(packed.size()));
-  std::vector<QRgb> row(static_cast<std::size_t>(width));
-  std::transform(packed.begin(), packed.begin() + width, row.begin(), ToRgb);
-  for (int y = std::max(top, 0); y < std::min(bottom, image_.height()); ++y) {
-    std::copy(row.begin(), row.end(), reinterpret_cast<QRgb*>(image_.scanLine(y)));
+  const int first = std::max(top, 0), end = std::min(bottom, image_.height());
+  if (width <= 0 || first >= end) return;
+  // The first row converted, the others copies of it.
+  QRgb* row = reinterpret_cast<QRgb*>(image_.scanLine(first));
+  for (int x = 0; x < width; ++x) row[x] = ToRgb(packed[static_cast<std::size_t>(x)]);
+  for (int y = first + 1; y < end; ++y) {
+    std::copy_n(row, width, reinterpret_cast<QRgb*>(image_.scanLine(y)));
   }
 }
 

@@ -53,8 +53,16 @@ void TextBox::WrapAnywhere(bool long_run) {
   if (wordWrapMode() != mode) setWordWrapMode(mode);
 }
 
+void TextBox::LayOutWithoutShaping() {
+  if (font().styleStrategy() & QFont::PreferNoShaping) return;
+  QFont simple = font();
+  simple.setStyleStrategy(QFont::StyleStrategy(simple.styleStrategy() | QFont::PreferNoShaping));
+  setFont(simple);
+}
+
 void TextBox::ContentsChange(int from, int removed, int added) {
   if (setting_) return;  // SetText has chosen the wrapping already
+  if (added > 0) LayOutWithoutShaping();
   const bool anywhere = wordWrapMode() == QTextOption::WrapAnywhere;
   if (!anywhere) {
     // Only the changed lines can have gained a long run.
@@ -72,7 +80,9 @@ void TextBox::ContentsChange(int from, int removed, int added) {
 }
 
 void TextBox::insertFromMimeData(const QMimeData* source) {
-  // A long run pasted switches the wrapping before the paste is laid out.
+  // Pasted text switches the box to laying out without shaping, and a long
+  // run to wrapping anywhere, before the paste is laid out.
+  if (source->hasText() && !source->text().isEmpty()) LayOutWithoutShaping();
   if (source->hasText() && HasLongRun(source->text())) WrapAnywhere(true);
   QPlainTextEdit::insertFromMimeData(source);
 }
@@ -90,6 +100,7 @@ QString TextBox::Text() const {
 void TextBox::SetText(const QString& text) {
   QString shown = text;
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  if (!shown.isEmpty()) LayOutWithoutShaping();
   setting_ = true;
   const bool long_run = HasLongRun(shown);
   if (long_run != (wordWrapMode() == QTextOption::WrapAnywhere)) {
@@ -110,14 +121,7 @@ void TextBox::SetText(const QString& text) {
 }
 
 bool TextBox::event(QEvent* event) {
-  if (event->type() == QEvent::FontChange && !(font().styleStrategy() & QFont::PreferNoShaping)) {
-    // Latin and other simple scripts are laid out without shaping, which
-    // makes long texts several times quicker to show; scripts that need
-    // shaping still get it.
-    QFont simple = font();
-    simple.setStyleStrategy(QFont::StyleStrategy(simple.styleStrategy() | QFont::PreferNoShaping));
-    setFont(simple);
-  }
+  if (event->type() == QEvent::FontChange && !document()->isEmpty()) LayOutWithoutShaping();
   const bool handled = QPlainTextEdit::event(event);
   if (event->type() == QEvent::Paint) {
     // A whole pixel on every side, filled rather than stroked, so that some

@@ -41,6 +41,12 @@ class TextBox : public QPlainTextEdit {
   void insertFromMimeData(const QMimeData* source) override;
 
  private:
+  // Latin and other simple scripts are laid out without shaping, which makes
+  // long texts several times quicker to show; scripts that need shaping
+  // still get it. Switched on once the box has text, before that text is
+  // laid out: an empty box looks the same either way, and until then it
+  // shares its font with the other controls.
+  void LayOutWithoutShaping();
   // Wraps anywhere when `long_run`; otherwise at word boundaries.
   void WrapAnywhere(bool long_run);
   // Called before a change to the document is laid out.
