@@ -305,7 +305,13 @@ PictureResult LoadPictureData(const QByteArray& data, const QString& shown) {
   return ReadFrom(data, shown);
 }
 
-QByteArray NewBmp24(int width, int height) {
+QByteArray EncodeBmp24(const QImage& source) {
+  const QImage image =
+      source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32
+          ? source
+          : source.convertToFormat(QImage::Format_RGB32);
+  const int width = image.width();
+  const int height = image.height();
   const qint64 row_bytes = (3LL * width + 3) & ~3LL;
   const qint64 data_bytes = row_bytes * height;
   QByteArray bytes(static_cast<qsizetype>(54 + data_bytes), Qt::Uninitialized);
@@ -326,19 +332,6 @@ QByteArray NewBmp24(int width, int height) {
   PutLe32(h + 34, static_cast<quint32>(data_bytes));
   PutLe32(h + 38, 3780);  // 96 dots per inch, in pixels per metre
   PutLe32(h + 42, 3780);
-  return bytes;
-}
-
-QByteArray EncodeBmp24(const QImage& source) {
-  const QImage image =
-      source.format() == QImage::Format_RGB32 || source.format() == QImage::Format_ARGB32
-          ? source
-          : source.convertToFormat(QImage::Format_RGB32);
-  const int width = image.width();
-  const int height = image.height();
-  const qint64 row_bytes = (3LL * width + 3) & ~3LL;
-  QByteArray bytes = NewBmp24(width, height);
-  char* h = bytes.data();
   for (int y = 0; y < height; ++y) {
     const QRgb* in = reinterpret_cast<const QRgb*>(image.constScanLine(y));
     auto* out = reinterpret_cast<unsigned char*>(h + 54 + row_bytes * (height - 1 - y));
@@ -361,13 +354,6 @@ QByteArray EncodeBmp24(const QImage& source) {
 }
 
 SaveResult SavePicture(const QImage& image, const QString& program_path) {
-  return SavePicture(
-      image.isNull() || image.width() == 0 || image.height() == 0,
-      [&image] { return EncodeBmp24(image); }, [&image] { return image; }, program_path);
-}
-
-SaveResult SavePicture(bool empty, const std::function<QByteArray()>& bmp,
-                       const std::function<QImage()>& image, const QString& program_path) {
   SaveResult result;
   const QString host = HostPath(program_path);
   if (host.isEmpty()) {
@@ -378,7 +364,7 @@ SaveResult SavePicture(bool empty, const std::function<QByteArray()>& bmp,
     return result;
   }
   const QString shown = ShownName(host);
-  if (empty) {
+  if (image.isNull() || image.width() == 0 || image.height() == 0) {
     // Nothing drawn (or no memory to draw in): the old picture is kept.
     result.error = QStringLiteral(
                        "The picture could not be saved to %1: there is no picture to "
@@ -392,13 +378,13 @@ SaveResult SavePicture(bool empty, const std::function<QByteArray()>& bmp,
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "png");
-    if (!writer.write(image().convertToFormat(QImage::Format_RGB32))) {
+    if (!writer.write(image.convertToFormat(QImage::Format_RGB32))) {
       result.error = QStringLiteral("The picture could not be saved to %1: %2.")
                          .arg(shown, writer.errorString());
       return result;
     }
   } else {
-    bytes = bmp();
+    bytes = EncodeBmp24(image);
   }
   QString note;
   const QString reason = ReplaceFileWith(host, bytes, {PrivateRoot(program_path), &note});

@@ -4,7 +4,6 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
-#include <functional>
 
 namespace quorvel::platform {
 
@@ -43,10 +42,6 @@ PictureResult LoadPictureData(const QByteArray& data,
 // multiple of 4 bytes. The colours are written exactly.
 QByteArray EncodeBmp24(const QImage& image);
 
-// The bytes of a BMP file of 24 bits per pixel, as EncodeBmp24 lays them
-// out, with the header written and the rows left to be filled in.
-QByteArray NewBmp24(int width, int height);
-
 struct SaveResult {
   bool ok = false;
   QString error;  // on failure: a sentence naming the host path and the reason
@@ -59,11 +54,5 @@ struct SaveResult {
 // whole new one, and a failure names the path and the system's reason. A
 // drive path is saved only where its folders are the user's own.
 SaveResult SavePicture(const QImage& image, const QString& program_path);
-
-// The same for a picture made only as far as the file needs it: `bmp` gives
-// the bytes of a BMP file as EncodeBmp24 makes them, `image` the picture for
-// a PNG file; `empty` when there is no picture to save.
-SaveResult SavePicture(bool empty, const std::function<QByteArray()>& bmp,
-                       const std::function<QImage()>& image, const QString& program_path);
 
 }  // namespace quorvel::platform

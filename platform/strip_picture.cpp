@@ -3,7 +3,6 @@
 #include "platform/codepage_host.h"
 #include "platform/paths.h"
 #include "platform/persistent_image.h"
-#include "platform/pictures.h"
 
 namespace quorvel::platform {
 
@@ -70,29 +69,6 @@ QImage StripImage(const std::vector<Rgb>& columns, int height) {
   image.Resize(QSize(static_cast<int>(columns.size()), height));
   DrawStrip(image, columns, height);
   return image.Image();
-}
-
-SaveResult SaveStrip(const std::vector<Rgb>& columns, int height, const QString& program_path) {
-  const int width = static_cast<int>(columns.size());
-  // Every row alike: the first one written, the others copies of it.
-  const auto bmp = [&columns, width, height] {
-    QByteArray bytes = NewBmp24(width, height);
-    const qsizetype row_bytes = (3 * static_cast<qsizetype>(width) + 3) & ~qsizetype{3};
-    unsigned char* const rows = reinterpret_cast<unsigned char*>(bytes.data()) + 54;
-    unsigned char* out = rows;
-    for (const Rgb& c : columns) {
-      const std::uint32_t packed = Packed(c);  // red, green and blue from the lowest byte up
-      *out++ = static_cast<unsigned char>(packed >> 16);
-      *out++ = static_cast<unsigned char>(packed >> 8);
-      *out++ = static_cast<unsigned char>(packed);
-    }
-    std::fill(out, rows + row_bytes, 0);
-    for (int y = 1; y < height; ++y) std::copy_n(rows, row_bytes, rows + y * row_bytes);
-    return bytes;
-  };
-  return SavePicture(
-      width == 0 || height <= 0, bmp, [&columns, height] { return StripImage(columns, height); },
-      program_path);
 }
 
 QString EncodeRefusal(const EncodeFailure& failure, const QString& text, const CodePage& page) {

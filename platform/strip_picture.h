@@ -12,7 +12,6 @@
 #include "cipher/keys.h"
 #include "cipher/strip.h"
 #include "platform/persistent_image.h"
-#include "platform/pictures.h"
 
 namespace quorvel::platform {
 
@@ -40,10 +39,6 @@ void DrawStrip(Surface& surface, const std::vector<Rgb>& columns, int bottom) {
 
 // The strip drawn on a white image `height` pixels high.
 QImage StripImage(const std::vector<Rgb>& columns, int height);
-
-// The strip saved as SavePicture saves StripImage(columns, height), the same
-// file to the byte; a BMP file is written straight from the columns.
-SaveResult SaveStrip(const std::vector<Rgb>& columns, int height, const QString& program_path);
 
 // Reads the strip in a picture (a picture box or a bare image) with the
 // given inner width: the colour of row 0 of each column, -1 for a column
