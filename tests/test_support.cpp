@@ -49,16 +49,6 @@ void FrmMainTest::TearDown() {
   QtFixture::TearDown();
 }
 
-std::vector<std::uint32_t> FrmMainTest::FileColumns() const {
-  const QImage image = platform::LoadPicture("C:\\dpics\\pic.bmp").image;
-  std::vector<std::uint32_t> columns;
-  for (int x = 0; x < image.width(); ++x) {
-    const QRgb c = image.pixel(x, 0);
-    columns.push_back(static_cast<std::uint32_t>(qRed(c) | qGreen(c) << 8 | qBlue(c) << 16));
-  }
-  return columns;
-}
-
 void FrmMainTest::Encrypt(const QString& text) {
   form_->txtSrc->SetText(text);
   QTest::mouseClick(form_->CmdEncrypt, Qt::LeftButton);

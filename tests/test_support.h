@@ -54,8 +54,6 @@ class FrmMainTest : public QtFixture {
   void SetUp() override;
   void TearDown() override;
 
-  // The strip in the saved picture: the packed colour of row 0 of each column.
-  std::vector<std::uint32_t> FileColumns() const;
   void Encrypt(const QString& text);
   void Load() { QTest::mouseClick(form_->cmdLoad, Qt::LeftButton); }
   void Decrypt() { QTest::mouseClick(form_->cmdDecrypt, Qt::LeftButton); }
