@@ -108,6 +108,7 @@ TEST_F(FrmMainTest, TheWindowsAsAUserMeetsThem) {
     EXPECT_EQ(n.windowTitle(), QString());
     for (QWidget* window : {static_cast<QWidget*>(&f), static_cast<QWidget*>(&n)}) {
       const std::vector<QWidget*>& stop = stops[window == &n];
+      window->activateWindow();
       QApplication::setActiveWindow(window);
       ASSERT_TRUE(QTest::qWaitForWindowActive(window));
       stop[0]->setFocus();
@@ -119,6 +120,7 @@ TEST_F(FrmMainTest, TheWindowsAsAUserMeetsThem) {
   }
   frmmain& f = *form_;
   f.show();
+  f.activateWindow();
   QApplication::setActiveWindow(&f);
   ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
   // A text taller than its box gets a vertical scroll bar, never a
