@@ -257,7 +257,10 @@ TEST_F(CliTest, RefusedCommandsNameTheProblemAndWriteNothing) {
       {{"encode", "folder.txt"}, "", 3, "folder.txt could not be read: it is a folder"},
       {{"encode", "-o", "CONOUT$"}, "a", 2, "write it to standard output with -o -"},
 #else
-      {{"encode", "/dev/zero"}, "", 1, "at least 294907 characters"},
+      {{"encode", "/dev/zero"},
+       "",
+       1,
+       "/dev/zero: The text is too long to hide in one picture: it has at least 294907"},
       {{"encode", "folder.txt"}, "", 3, "folder.txt could not be read: Is a directory"},
       {{"encode", "-o", "nowhere/s.bmp"}, "a", 3, "nowhere/s.bmp: No such file"},
       {{"encode", "-o", "x\nquorvel-strip: forged\n/nonexist/y.bmp"}, "a", 3, "forged\\n/nonexist"},
