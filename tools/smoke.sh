@@ -41,23 +41,7 @@ bash -c '
   set -u
   fail() { echo "smoke: $*"; cat "$XDG_DATA_HOME/log"; kill "$pid" 2>/dev/null; exit 1; }
   shot() { [ -z "$SMOKE_SHOTS" ] || import -window root "$SMOKE_SHOTS/$1.png"; }
-  # Visible top-level windows as "id width height name" lines.
-  windows() {
-    for w in $(xdotool search --onlyvisible --name "" 2>/dev/null); do
-      eval "$(xdotool getwindowgeometry --shell "$w")"
-      echo "$w $WIDTH $HEIGHT $(xdotool getwindowname "$w")"
-    done
-  }
-  wait_for() {  # a regular expression over those lines
-    for _ in $(seq 100); do
-      found=$(windows | grep -E "$1" | head -n 1 || true)
-      [ -n "$found" ] && { echo "$found"; return 0; }
-      kill -0 "$pid" 2>/dev/null || return 1
-      sleep 0.2
-    done
-    return 1
-  }
-
+  source "$SMOKE_TOOLS/xvfb.sh"  # windows, wait_for
   faketime "$SMOKE_DATE 12:00:00" "$SMOKE_PROGRAM" >"$XDG_DATA_HOME/log" 2>&1 &
   pid=$!
   day=$(date -d "$SMOKE_DATE" +%-d)

@@ -1,4 +1,4 @@
-# Sourced by the smoke tests: an X server of their own. -displayfd makes it
+# Sourced by the smoke tests: an X server of their own, and the windows on it. -displayfd makes it
 # pick a free display number itself and write it only once it accepts
 # connections; stop_xvfb stops it and waits for it, so that a run straight
 # after this one never meets a server that is still going away on the same
@@ -27,4 +27,28 @@ stop_xvfb() {
     kill "$xvfb" 2>/dev/null || true
     wait "$xvfb" 2>/dev/null || true
   fi
+}
+
+# Visible top-level windows as "id width height name" lines.
+windows() {
+  local w geometry WIDTH HEIGHT
+  for w in $(xdotool search --onlyvisible --name "" 2>/dev/null); do
+    # A window may go between the search and the questions.
+    geometry=$(xdotool getwindowgeometry --shell "$w" 2>/dev/null) || continue
+    eval "$(grep -E '^(WIDTH|HEIGHT)=' <<<"$geometry")"
+    echo "$w $WIDTH $HEIGHT $(xdotool getwindowname "$w" 2>/dev/null)"
+  done
+}
+
+# wait_for REGEX: the first of those lines that matches, within 30 s, while
+# the program $pid runs.
+wait_for() {
+  local found
+  for _ in $(seq 150); do
+    found=$(windows | grep -E "$1" | head -n 1 || true)
+    [ -n "$found" ] && { echo "$found"; return 0; }
+    kill -0 "$pid" 2>/dev/null || return 1
+    sleep 0.2
+  done
+  return 1
 }

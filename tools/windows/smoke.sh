@@ -63,26 +63,6 @@ fail() {
   [ -z "$pid" ] || kill "$pid" 2>/dev/null || true
   exit 1
 }
-# Visible top-level windows as "id width height name" lines.
-windows() {
-  local w geometry WIDTH HEIGHT
-  for w in $(xdotool search --onlyvisible --name "" 2>/dev/null); do
-    # A window may go between the search and the questions.
-    geometry=$(xdotool getwindowgeometry --shell "$w" 2>/dev/null) || continue
-    eval "$(grep -E '^(WIDTH|HEIGHT)=' <<<"$geometry")"
-    echo "$w $WIDTH $HEIGHT $(xdotool getwindowname "$w" 2>/dev/null)"
-  done
-}
-wait_for() {  # a regular expression over those lines
-  local found
-  for _ in $(seq 150); do
-    found=$(windows | grep -E "$1" | head -n 1 || true)
-    [ -n "$found" ] && { echo "$found"; return 0; }
-    kill -0 "$pid" 2>/dev/null || return 1
-    sleep 0.2
-  done
-  return 1
-}
 wait_gone() {
   for _ in $(seq 50); do
     windows | grep -qE "$1" || return 0
