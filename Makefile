@@ -9,7 +9,7 @@ MAKEFLAGS += --no-print-directory
 CMAKE_FLAGS ?=
 
 .PHONY: all setup configure build run test package bench format format-check clean \
-	windows windows-build test-windows
+	windows windows-build test-windows mutants
 
 all: build
 
@@ -76,6 +76,16 @@ windows: windows-build
 
 test-windows: windows-build
 	@tools/windows/test.sh $(WIN_BUILD)
+
+# Mutation run (slow, not part of CI): FAULTS=own (tools/mutants.txt, the
+# default), blind (tools/mutants-blind.txt) or both; ARGS= passes more
+# options or fault ids to tools/mutate.sh. Prints the caught count and the
+# survivors.
+FAULTS ?= own
+fault_lists = $(if $(filter own both,$(FAULTS)),--faults tools/mutants.txt) \
+  $(if $(filter blind both,$(FAULTS)),--faults tools/mutants-blind.txt)
+mutants: setup
+	@tools/mutate.sh $(fault_lists) $(ARGS)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Mutation run: applies each fault of tools/mutants.txt in turn to the
-# working tree, rebuilds, runs the test suite and says whether it caught it.
+# Mutation run: applies each fault of a fault list in turn to the working
+# tree, rebuilds, runs the test suite and says whether it caught it.
 #
-#   tools/mutate.sh [--full] [--build DIR] [--csv FILE] [--list] [ID...]
+#   tools/mutate.sh [--faults FILE]... [--full] [--build DIR] [--csv FILE] [--list] [ID...]
 #
-#   ID...        the faults to run (default: all of them)
+#   --faults F   a fault list to read (default tools/mutants.txt, the
+#                project's own; tools/mutants-blind.txt is the blind one);
+#                may be given more than once
+#   ID...        the faults to run (default: all of them but those marked
+#                equivalent)
 #   --full       run the whole suite for every fault and record every failing
 #                test (default: stop at the first failure)
 #   --build DIR  build directory (default build-mutate), configured once
@@ -19,15 +23,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-build=build-mutate full=0 csv="" list=0 baseline=0 ids=()
+build=build-mutate full=0 csv="" list=0 baseline=0 ids=() faults=()
 while (($#)); do
   case "$1" in
+    --faults) faults+=("$2"); shift ;;
     --full) full=1 ;;
     --build) build="$2"; shift ;;
     --csv) csv="$2"; shift ;;
     --list) list=1 ;;
     --baseline) baseline=1 ;;
-    -h | --help) sed -n '2,19p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,24p' "$0"; exit 0 ;;
     -*) echo "mutate.sh: unknown option $1" >&2; exit 2 ;;
     *) ids+=("$1") ;;
   esac
@@ -35,34 +40,44 @@ while (($#)); do
 done
 csv=${csv:-$build/mutants.csv}
 py=$(command -v python3)
+((${#faults[@]})) || faults=(tools/mutants.txt)
+export QUORVEL_FAULT_LISTS="${faults[*]}"
 
-# list | apply ID: the one place that reads tools/mutants.txt.
+# list | equivalent | apply ID: the one place that reads the fault lists.
 helper() {
   "$py" - "$@" <<'EOF'
-import sys
+import os, sys
 def entries():
     out, cur = [], None
-    for n, line in enumerate(open("tools/mutants.txt", encoding="utf-8"), 1):
+    for name in os.environ["QUORVEL_FAULT_LISTS"].split():
+      for n, line in enumerate(open(name, encoding="utf-8"), 1):
         line = line.rstrip("\n")
         if not line.strip() or line.startswith("#"):
             continue
         if line.startswith("["):
             mid, _, path = line[1:].partition("]")
-            cur = {"id": mid, "file": path.strip(), "desc": "", "edits": []}
+            cur = {"id": mid, "file": path.strip(), "desc": "", "edits": [], "equivalent": ""}
             out.append(cur)
         elif line[:2] == "? ":
             cur["desc"] = line[2:]
+        elif line[:2] == "= ":
+            cur["equivalent"] = line[2:]
         elif line[:1] == "-":
             cur["edits"].append([line[2:].replace("<nl>", "\n"), None])
         elif line[:1] == "+":
             cur["edits"][-1][1] = line[2:].replace("<nl>", "\n")
         else:
-            sys.exit(f"tools/mutants.txt:{n}: cannot read {line!r}")
+            sys.exit(f"{name}:{n}: cannot read {line!r}")
     return out
 cmd = sys.argv[1]
 if cmd == "list":
     for e in entries():
-        print(f"{e['id']}\t{e['file']}\t{e['desc']}")
+        if not e["equivalent"]:
+            print(f"{e['id']}\t{e['file']}\t{e['desc']}")
+elif cmd == "equivalent":
+    for e in entries():
+        if e["equivalent"]:
+            print(f"{e['id']}\t{e['file']}\t{e['equivalent']}")
 elif cmd == "apply":
     e = next((e for e in entries() if e["id"] == sys.argv[2]), None)
     if e is None:
@@ -78,6 +93,7 @@ EOF
 
 if ((list)); then helper list; exit 0; fi
 if ((${#ids[@]} == 0)); then mapfile -t ids < <(helper list | cut -f1); fi
+equivalent=$(helper equivalent | wc -l)
 
 # Put back whatever file is changed, however the script ends.
 saved_dir=$(mktemp -d) changed=""
@@ -116,7 +132,7 @@ fi
 echo "id,verdict,tests" >"$csv"
 caught=0 survived=0 broken=0
 for id in "${ids[@]}"; do
-  file=$(helper list | awk -F'\t' -v id="$id" '$1 == id {print $2}')
+  file=$( (helper list; helper equivalent) | awk -F'\t' -v id="$id" '$1 == id {print $2}')
   [[ -n "$file" ]] || { echo "$id: no such fault" >&2; exit 2; }
   cp -p "$file" "$saved_dir/file"
   changed=$file
@@ -141,7 +157,12 @@ for id in "${ids[@]}"; do
 done
 # Leave the build matching the tree again.
 cmake --build "$build" -j2 >"$build/mutate-build.log" 2>&1 || true
-echo "caught $caught, survived $survived, broken $broken; details in $csv"
+echo "caught $caught of $((caught + survived)), survived $survived, broken $broken" \
+  "(not applied or not compiled), left out as equivalent $equivalent; details in $csv"
+if ((survived)); then
+  echo "survivors:"
+  awk -F, '$2 == "SURVIVED" {print "  " $1}' "$csv"
+fi
 
 # With every test recorded: the test cases that caught none of these faults.
 if ((full)); then
