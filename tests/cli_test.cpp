@@ -230,6 +230,7 @@ TEST_F(CliTest, RefusedCommandsNameTheProblemAndWriteNothing) {
       {{"encode", "--codepage", "1251"}, "\u0e01", 1, "Code page 874 (Thai) has it: "},
       {{"encode"}, "ab\U0001F600", 1, "picture. No code page Quorvel knows has it. Nothing"},
       {{"encode"}, "\u20ac\u0080", 1, "character U+0080 at line 1, column 2"},
+      {{"encode"}, "a\u202e", 1, "The character U+202E at line 1, column 2"},
       {{"encode"}, "\xEF\xBB\xBF", 1, "empty"},
       {{"encode"}, QByteArray(98300, 'z') + '\n', 1, "98302 characters"},
       {{"encode"}, euros + "\xE2", 1, "at least 98302 characters"},  // where reading stops
@@ -300,11 +301,16 @@ TEST_F(CliTest, FileNamesAreTheirBytesAndHelpIsShown) {
       {"-c",
        QStringLiteral("n=$(printf 'caf\\351.txt'); o=$(printf '\\377\\376.bmp'); printf latin > "
                       "\"$n\"; \"$0\" encode -o \"$o\" \"$n\" && test -f \"$o\" && \"$0\" decode "
-                      "\"$o\"; s=$?; rm -f \"$n\" \"$o\"; exit $s"),
+                      "\"$o\"; s=$?; rm -f \"$n\" \"$o\"; \"$0\" decode \"$(printf "
+                      "'\\233\\235\\234\\342\\200\\256')\"; exit $s"),
        QStringLiteral(QUORVEL_STRIP)},
       {}, {}, "/bin/sh");
   ASSERT_EQ(run.status, 0) << run.err.toStdString();
   EXPECT_EQ(run.out, "latin");
+  // Its bytes 0x9B, 0x9D and 0x9C (8-bit CSI, OSC, ST) and U+202E, escaped on standard error.
+  EXPECT_EQ(run.err,
+            "quorvel-strip: \\x9B\\x9D\\x9C\\u202E could not be read: No such file or "
+            "directory.\n");
 #endif
   const Outcome help = Strip({"decode", "x.bmp", "-h"});
   EXPECT_EQ(help.status, 0);
