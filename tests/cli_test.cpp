@@ -10,6 +10,7 @@
 
 #include "cipher/codepage.h"
 #include "cli/text_io.h"
+#include "platform/pictures.h"
 #include "tests/test_support.h"
 
 namespace quorvel {
@@ -173,6 +174,40 @@ TEST_F(CliTest, OptionValuesFollowTheirGrammar) {
   }
   EXPECT_TRUE(ReadFile(Local("X.PNG")).startsWith("\x89PNG") &&
               ReadFile(Local("d.v2/s")).startsWith("BM"));
+}
+
+// A picture name means the same file to encode and decode, in quorvel-strip and in the window's
+// save and load: one that ends in a folder's name is refused both ways in one sentence, with
+// nothing written, and a path longer than the system takes whole works both ways.
+TEST_F(CliTest, PictureNamesMeanOneFileBothWays) {
+  QStringList names = {"d/x.jpg/.", "d/new/.", "d/", "d/..", ".", "C:\\dpics\\pic.bmp\\.",
+                       "c:/dpics/"};
+#ifndef _WIN32
+  const QString deep = "d" + QString("/" + QString(200, u'd')).repeated(25);
+  ASSERT_EQ(Strip({"-c", "mkdir -p \"$0\"", deep}, {}, {}, "/bin/sh").status, 0);
+  names << deep + "/x.bmp";
+#endif
+  ASSERT_TRUE(QDir().mkpath(Local("d")));
+  for (const QString& name : names) {
+    SCOPED_TRACE(name.left(40).toStdString());
+    const bool works = name.endsWith(".bmp");
+    const Outcome encoded = Strip({"encode", "-o", name}, "same"),
+                  decoded = Strip({"decode", name});
+    EXPECT_EQ(std::tuple(encoded.status, decoded.status, decoded.out),
+              std::tuple(works ? 0 : 3, works ? 0 : 3, QByteArray(works ? "same" : "")));
+    for (const QByteArray& err : {encoded.err, decoded.err})
+      EXPECT_EQ(err.contains("\", which names a folder, not a picture file.\n"), !works);
+    const QString window = name.contains(u':') ? name : Local(name);
+    EXPECT_EQ(platform::SavePicture(testing::Sample(3, 8), window).ok, works);
+    EXPECT_EQ(platform::LoadPicture(window).ok(), works);
+  }
+  // Nothing but the deep folders.
+  EXPECT_FALSE(QFile::exists(PicPath()));
+  EXPECT_EQ(QDir(Local("d")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(),
+            names.size() - 7);
+#ifndef _WIN32
+  Strip({"-c", "rm -rf d"}, {}, {}, "/bin/sh");  // too deep for the temporary folder's removal
+#endif
 }
 
 // The offset of the first byte that belongs to no well-formed UTF-8 character.
