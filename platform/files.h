@@ -25,13 +25,12 @@ struct FileRead {
 // Reads a whole regular file of at most `limit` bytes. The file is found
 // first and judged by what was found, not by a look at its name that
 // something else could take the place of: anything but a regular file (a
-// folder, a device, a FIFO, a socket) is refused without being opened to
-// be read, so a read never waits for a writer, acts on a device or runs on
-// without end. A link is followed, but not one that another user made in a
-// folder others share (where the system gives files owners: in a sticky
-// folder anyone may write to, a link of neither the user nor the folder's
-// owner). A path longer than the system takes whole is read all the same,
-// as a replacement writes it.
+// folder, a device, a FIFO, a socket) is refused before anything is read,
+// so a read never waits for a writer, acts on a device or runs on without
+// end. A link is followed, but not one that another user made in a
+// folder others share (where folders can be sticky: in a sticky folder
+// anyone may write to, a link of neither the user nor the folder's owner).
+// Every path that ReplaceFileWith writes can be read, however long.
 FileRead ReadRegularFile(const QString& path, qint64 limit);
 
 // Reads a whole input of at most `limit` bytes: the file at `path`, of any
