@@ -61,12 +61,13 @@ QString KnownPagesList() {
 
 // The extension of a picture name, without its dot: what follows the last
 // dot of its last part. A name whose last part has no dot but a leading one
-// (".hidden") has none. Both / and \ end a folder's name: a program path
+// (".hidden") has none, nor has one whose last part is ".." (a folder's,
+// which the save refuses). Both / and \ end a folder's name: a program path
 // like the window's uses backslashes.
 std::optional<QString> Extension(const QString& name) {
   const QString last = name.mid(std::max(name.lastIndexOf(u'/'), name.lastIndexOf(u'\\')) + 1);
   const qsizetype dot = last.lastIndexOf(u'.');
-  if (dot <= 0) return std::nullopt;
+  if (dot <= 0 || last == u"..") return std::nullopt;
   return last.mid(dot + 1);
 }
 
@@ -161,7 +162,8 @@ QString HelpText(QCommandLineParser& parser) {
              "     an unknown code page, a picture name ending in other than .bmp or .png,\n"
              "     a picture to or from a terminal.\n"
              "  3  A file that cannot be read or written: a missing text file, a picture file\n"
-             "     that cannot be read or is not a regular file, a picture that cannot be\n"
+             "     that cannot be read or is not a regular file, a picture name ending in /,\n"
+             "     /. or /.. (a folder's, refused both ways), a picture that cannot be\n"
              "     saved (a link another user made in a shared folder, a link to nothing, a\n"
              "     read-only file, a folder of a drive path that is not the user's own), or\n"
              "     a missing default folder that cannot be created.\n")

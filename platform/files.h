@@ -22,14 +22,21 @@ struct FileRead {
   bool ok() const { return error.isEmpty() && !too_large; }
 };
 
-// Reads a whole regular file (a link is followed) of at most `limit` bytes.
-// Anything else (a folder, a device, a FIFO, a socket) is refused before it
-// is read, so a read never waits for a writer or runs on without end.
+// Reads a whole regular file of at most `limit` bytes. The file is found
+// first and judged by what was found, not by a look at its name that
+// something else could take the place of: anything but a regular file (a
+// folder, a device, a FIFO, a socket) is refused before anything is read,
+// so a read never waits for a writer, acts on a device or runs on without
+// end. A link is followed, but not one that another user made in a
+// folder others share (where folders can be sticky: in a sticky folder
+// anyone may write to, a link of neither the user nor the folder's owner).
+// Every path that ReplaceFileWith writes can be read, however long.
 FileRead ReadRegularFile(const QString& path, qint64 limit);
 
 // Reads a whole input of at most `limit` bytes: the file at `path`, of any
-// kind (a pipe, a device), or standard input when `path` is empty. Reading
-// stops one byte past the limit, so an endless input ends too.
+// kind (a pipe, a device), found as ReadRegularFile finds it, or standard
+// input when `path` is empty. Reading stops one byte past the limit, so an
+// endless input ends too.
 FileRead ReadInput(const QString& path, qint64 limit);
 
 // What a replacement may be asked to heed, and what it tells besides.

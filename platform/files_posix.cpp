@@ -289,27 +289,97 @@ FileRead ReadAtMost(int fd, qint64 limit, qint64 expected) {
   });
 }
 
+// A file found for reading: the folder it is in, its name there, and the
+// file itself opened for nothing but a look (O_PATH), or why not.
+struct Found {
+  Fd folder;
+  QByteArray name;
+  Fd file;
+  QString error;
+};
+
+Found NotFound(QString error) {
+  Found f;
+  f.error = std::move(error);
+  return f;
+}
+
+// Finds `path`, relative to the folder `at`, as the system would: its
+// folder first, where a path is longer than the system takes whole one
+// folder at a time, each opened from the one before (so that a path of any
+// length is found, as a save finds it), then its last name there. A link in
+// that place is followed, its target found in turn, unless another user
+// made it in a shared folder (LinkOfAnotherUser). Nothing found is opened
+// to be read.
+Found Find(int at, const QByteArray& path, int links = 0) {
+  Found f;
+  const qsizetype slash = path.lastIndexOf('/');
+  f.name = slash + 1 < path.size() ? path.mid(slash + 1) : QByteArrayLiteral(".");
+  const QByteArray folders = slash > 0 ? path.left(slash) : slash == 0 ? "/" : ".";
+  f.folder = Fd(::openat(at, folders.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (f.folder.get() < 0 && errno == ENAMETOOLONG) {  // longer than the system takes whole
+    f.folder = Fd(::openat(at, path.startsWith('/') ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    for (const QByteArray& part : folders.split('/')) {
+      if (f.folder.get() < 0) break;
+      if (part.isEmpty()) continue;
+      Fd next(::openat(f.folder.get(), part.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+      if (next.get() < 0) return NotFound(Reason(errno));
+      f.folder = std::move(next);
+    }
+  }
+  if (f.folder.get() < 0) return NotFound(Reason(errno));
+  f.file = Fd(::openat(f.folder.get(), f.name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+  struct stat link, folder;
+  if (f.file.get() < 0 || ::fstat(f.file.get(), &link) != 0) return NotFound(Reason(errno));
+  if (!S_ISLNK(link.st_mode)) return f;
+  if (::fstat(f.folder.get(), &folder) != 0) return NotFound(Reason(errno));
+  if (LinkOfAnotherUser(link, folder)) {
+    return NotFound(
+        QStringLiteral("it is a link that another user (uid %1) made in a shared folder, and "
+                       "such a link is not followed")
+            .arg(QString::number(link.st_uid)));
+  }
+  char target[4096];
+  const ssize_t n = ::readlinkat(f.file.get(), "", target, sizeof target);
+  if (++links > 40 || n <= 0 || n == static_cast<ssize_t>(sizeof target)) {
+    return NotFound(Reason(links > 40 ? ELOOP : n < 0 ? errno : ENAMETOOLONG));
+  }
+  return Find(f.folder.get(), QByteArray(target, n), links);
+}
+
+// Opens the very file `found` found, through /proc; where there is none,
+// by its name again, and the caller judges what it opened once more.
+Fd Reopen(const Found& found, int flags) {
+  const QByteArray self = "/proc/self/fd/" + QByteArray::number(found.file.get());
+  const int fd = ::open(self.constData(), flags | O_CLOEXEC);
+  if (fd >= 0 || errno != ENOENT) return Fd(fd);
+  return Fd(::openat(found.folder.get(), found.name.constData(), flags | O_NOFOLLOW | O_CLOEXEC));
+}
+
 }  // namespace
 
 FileRead ReadRegularFile(const QString& path, qint64 limit) {
-  const QByteArray name = FileNameBytes(path);
+  // Judged by what was found, before it is opened to be read: a FIFO or a
+  // device is never opened, so nothing waits or acts on a device. A file
+  // known to be too large is not read at all.
+  const Found found = Find(AT_FDCWD, FileNameBytes(path));
+  if (!found.error.isEmpty()) return {{}, found.error};
   struct stat st;
-  // Looked at before it is opened: opening a FIFO or a device can block or
-  // act on the device. A file known to be too large is not read at all.
-  if (::stat(name.constData(), &st) != 0) return {{}, Reason(errno)};
+  if (::fstat(found.file.get(), &st) != 0) return {{}, Reason(errno)};
   if (!S_ISREG(st.st_mode)) return {{}, NotRegular(st.st_mode)};
   if (st.st_size > limit) return {{}, QString(), true};
-  const Fd fd(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (fd.get() < 0) return {{}, Reason(errno)};
-  if (::fstat(fd.get(), &st) != 0) return {{}, Reason(errno)};
-  // Replaced since it was looked at?
+  const Fd fd = Reopen(found, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) return {{}, Reason(errno)};
+  // Opened by its name again where there is no /proc: still the same kind?
   if (!S_ISREG(st.st_mode)) return {{}, NotRegular(st.st_mode)};
   return ReadAtMost(fd.get(), limit, st.st_size);
 }
 
 FileRead ReadInput(const QString& path, qint64 limit) {
   if (path.isEmpty()) return ReadAtMost(STDIN_FILENO, limit, 0);
-  const Fd fd(::open(FileNameBytes(path).constData(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
+  const Found found = Find(AT_FDCWD, FileNameBytes(path));
+  if (!found.error.isEmpty()) return {{}, found.error};
+  const Fd fd = Reopen(found, O_RDONLY | O_NOCTTY);
   if (fd.get() < 0) return {{}, Reason(errno)};
   return ReadAtMost(fd.get(), limit, 0);
 }

@@ -276,12 +276,31 @@ PictureResult ReadFrom(const QByteArray& file, const QString& name) {
   return {std::move(image), QString(), PictureFailure::kNone};
 }
 
+// A picture is a file, and its name is read the same way by a save and a
+// load: a path whose last name is empty, "." or ".." names a folder, which
+// the system would resolve to another name than the one the user reads
+// ("dir/x.jpg/." to a file x.jpg, "dir/new/." to a new file "new"). Both /
+// and \ end a name here, as in a program path. Why such a path is refused,
+// or an empty string.
+QString FolderNameRefusal(const QString& program_path) {
+  const qsizetype slash = std::max(program_path.lastIndexOf(u'/'), program_path.lastIndexOf(u'\\'));
+  const QString last = program_path.mid(slash + 1);
+  if (program_path.isEmpty() || (!last.isEmpty() && last != u"." && last != u"..")) return {};
+  return QStringLiteral("its name ends in \"%1\", which names a folder, not a picture file")
+      .arg(program_path.mid(std::max<qsizetype>(slash, 0)));
+}
+
 void PutLe16(char* at, quint16 v) { qToLittleEndian(v, at); }
 void PutLe32(char* at, quint32 v) { qToLittleEndian(v, at); }
 
 }  // namespace
 
 PictureResult LoadPicture(const QString& program_path) {
+  if (const QString folder = FolderNameRefusal(program_path); !folder.isEmpty()) {
+    return Refused(
+        PictureFailure::kFile,
+        QStringLiteral("%1 could not be read: %2.").arg(ShownName(program_path), folder));
+  }
   const QString host = HostPath(program_path);
   if (host.isEmpty()) {
     return Refused(PictureFailure::kFile,
@@ -355,6 +374,11 @@ QByteArray EncodeBmp24(const QImage& source) {
 
 SaveResult SavePicture(const QImage& image, const QString& program_path) {
   SaveResult result;
+  if (const QString folder = FolderNameRefusal(program_path); !folder.isEmpty()) {
+    result.error = QStringLiteral("The picture could not be saved to %1: %2.")
+                       .arg(ShownName(program_path), folder);
+    return result;
+  }
   const QString host = HostPath(program_path);
   if (host.isEmpty()) {
     result.error = QStringLiteral(
@@ -393,7 +417,7 @@ SaveResult SavePicture(const QImage& image, const QString& program_path) {
     return result;
   }
   if (!note.isEmpty())
-    result.note = QStringLiteral("The picture was saved to %1, but %2.").arg(host, note);
+    result.note = QStringLiteral("The picture was saved to %1, but %2.").arg(shown, note);
   result.ok = true;
   return result;
 }

@@ -28,7 +28,10 @@ inline constexpr qint64 kMaxPictureFileBytes = 4 * kMaxPicturePixels + 1024 * 10
 // Loads a picture from a program path (mapped as HostPath does). Only the
 // lossless formats a strip keeps its colours in are read, BMP and PNG,
 // recognised by the file's content, not its name. Only a regular file (or
-// a link to one) of at most kMaxPictureFileBytes is read.
+// a link to one) of at most kMaxPictureFileBytes is read, as
+// ReadRegularFile reads it. A path whose last name is empty, "." or ".."
+// (it ends in /, /. or /.., or \ for /) names a folder and is refused, by
+// SavePicture too, so that every name that saves also loads.
 PictureResult LoadPicture(const QString& program_path);
 
 // The same from bytes in memory (at most kMaxPictureFileBytes of them, as
@@ -52,7 +55,8 @@ struct SaveResult {
 // as a 24-bit BMP otherwise, replacing any regular file of that name as
 // ReplaceFileWith does: the path always holds either the previous file or the
 // whole new one, and a failure names the path and the system's reason. A
-// drive path is saved only where its folders are the user's own.
+// drive path is saved only where its folders are the user's own; a path
+// that names a folder (see LoadPicture) is refused.
 SaveResult SavePicture(const QImage& image, const QString& program_path);
 
 }  // namespace quorvel::platform

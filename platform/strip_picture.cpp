@@ -30,12 +30,14 @@ constexpr PageLocale kPageLocales[] = {
 };
 
 // A character as a message shows it: itself in quotes and its code point,
-// a control character by its code point alone.
+// or by its code point alone one that a name would show as an escape (a
+// control character, a bidirectional control).
 QString DescribeCharacter(char32_t c) {
   const QString hex = QString::number(static_cast<uint>(c), 16).toUpper().rightJustified(4, u'0');
-  if (c < 0x20 || (c >= 0x7F && c < 0xA0)) return QStringLiteral("U+") + hex;
   const char32_t one[1] = {c};
-  return QStringLiteral("\"%1\" U+%2").arg(QString::fromUcs4(one, 1), hex);
+  const QString itself = QString::fromUcs4(one, 1);
+  if (ShownName(itself) != itself) return QStringLiteral("U+") + hex;
+  return QStringLiteral("\"%1\" U+%2").arg(itself, hex);
 }
 
 // Where a character that has no code can be hidden instead.

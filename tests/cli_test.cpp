@@ -10,6 +10,7 @@
 
 #include "cipher/codepage.h"
 #include "cli/text_io.h"
+#include "platform/pictures.h"
 #include "tests/test_support.h"
 
 namespace quorvel {
@@ -175,6 +176,40 @@ TEST_F(CliTest, OptionValuesFollowTheirGrammar) {
               ReadFile(Local("d.v2/s")).startsWith("BM"));
 }
 
+// A picture name means the same file to encode and decode, in quorvel-strip and in the window's
+// save and load: one that ends in a folder's name is refused both ways in one sentence, with
+// nothing written, and a path longer than the system takes whole works both ways.
+TEST_F(CliTest, PictureNamesMeanOneFileBothWays) {
+  QStringList names = {"d/x.jpg/.", "d/new/.", "d/", "d/..", ".", "C:\\dpics\\pic.bmp\\.",
+                       "c:/dpics/"};
+#ifndef _WIN32
+  const QString deep = "d" + QString("/" + QString(200, u'd')).repeated(25);
+  ASSERT_EQ(Strip({"-c", "mkdir -p \"$0\"", deep}, {}, {}, "/bin/sh").status, 0);
+  names << deep + "/x.bmp";
+#endif
+  ASSERT_TRUE(QDir().mkpath(Local("d")));
+  for (const QString& name : names) {
+    SCOPED_TRACE(name.left(40).toStdString());
+    const bool works = name.endsWith(".bmp");
+    const Outcome encoded = Strip({"encode", "-o", name}, "same"),
+                  decoded = Strip({"decode", name});
+    EXPECT_EQ(std::tuple(encoded.status, decoded.status, decoded.out),
+              std::tuple(works ? 0 : 3, works ? 0 : 3, QByteArray(works ? "same" : "")));
+    for (const QByteArray& err : {encoded.err, decoded.err})
+      EXPECT_EQ(err.contains("\", which names a folder, not a picture file.\n"), !works);
+    const QString window = name.contains(u':') ? name : Local(name);
+    EXPECT_EQ(platform::SavePicture(testing::Sample(3, 8), window).ok, works);
+    EXPECT_EQ(platform::LoadPicture(window).ok(), works);
+  }
+  // Nothing but the deep folders.
+  EXPECT_FALSE(QFile::exists(PicPath()));
+  EXPECT_EQ(QDir(Local("d")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(),
+            names.size() - 7);
+#ifndef _WIN32
+  Strip({"-c", "rm -rf d"}, {}, {}, "/bin/sh");  // too deep for the temporary folder's removal
+#endif
+}
+
 // The offset of the first byte that belongs to no well-formed UTF-8 character.
 TEST(CliText, Utf8CheckFindsTheFirstBadByte) {
   // Well-formed; overlong, surrogates, past U+10FFFF, cut short, a continuation byte alone.
@@ -230,6 +265,7 @@ TEST_F(CliTest, RefusedCommandsNameTheProblemAndWriteNothing) {
       {{"encode", "--codepage", "1251"}, "\u0e01", 1, "Code page 874 (Thai) has it: "},
       {{"encode"}, "ab\U0001F600", 1, "picture. No code page Quorvel knows has it. Nothing"},
       {{"encode"}, "\u20ac\u0080", 1, "character U+0080 at line 1, column 2"},
+      {{"encode"}, "a\u202e", 1, "The character U+202E at line 1, column 2"},
       {{"encode"}, "\xEF\xBB\xBF", 1, "empty"},
       {{"encode"}, QByteArray(98300, 'z') + '\n', 1, "98302 characters"},
       {{"encode"}, euros + "\xE2", 1, "at least 98302 characters"},  // where reading stops
@@ -300,11 +336,16 @@ TEST_F(CliTest, FileNamesAreTheirBytesAndHelpIsShown) {
       {"-c",
        QStringLiteral("n=$(printf 'caf\\351.txt'); o=$(printf '\\377\\376.bmp'); printf latin > "
                       "\"$n\"; \"$0\" encode -o \"$o\" \"$n\" && test -f \"$o\" && \"$0\" decode "
-                      "\"$o\"; s=$?; rm -f \"$n\" \"$o\"; exit $s"),
+                      "\"$o\"; s=$?; rm -f \"$n\" \"$o\"; \"$0\" decode \"$(printf "
+                      "'\\233\\235\\234\\342\\200\\256')\"; exit $s"),
        QStringLiteral(QUORVEL_STRIP)},
       {}, {}, "/bin/sh");
   ASSERT_EQ(run.status, 0) << run.err.toStdString();
   EXPECT_EQ(run.out, "latin");
+  // Its bytes 0x9B, 0x9D and 0x9C (8-bit CSI, OSC, ST) and U+202E, escaped on standard error.
+  EXPECT_EQ(run.err,
+            "quorvel-strip: \\x9B\\x9D\\x9C\\u202E could not be read: No such file or "
+            "directory.\n");
 #endif
   const Outcome help = Strip({"decode", "x.bmp", "-h"});
   EXPECT_EQ(help.status, 0);

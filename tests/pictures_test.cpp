@@ -136,18 +136,23 @@ TEST_F(PlatformTest, PngDataPastItsPictureIsRefused) {
   EXPECT_TRUE(r.image.pixel(3, 0) == qRgb(64, 64, 64) && r.image.textKeys().isEmpty());
 }
 
-// Names keep their characters, backslashes too, and show control characters as escapes.
+// Names keep their characters, backslashes too, and show as escapes what a terminal would act
+// on: control characters, as code points and as the bytes of a name that is not UTF-8 (U+DC80
+// to U+DC9F, but not the half of a pair), and the bidirectional and invisible direction marks.
 TEST_F(PlatformTest, NamesShowControlCharactersAsEscapes) {
   const std::pair<std::u16string_view, std::u16string_view> cases[] = {
       {u"C:\\d\\caf\u00e9\nb\r\t", u"C:\\d\\caf\u00e9\\nb\\r\\t"},
       {{u"\0\x1f \x7f~\x80\x9f\u00a0", 8}, u"\\x00\\x1F \\x7F~\\x80\\x9F\u00a0"},
-      {u"\u2027\u2028\u2029\u202a\U0001F600\xdc80", u"\u2027\\u2028\\u2029\u202a\U0001F600\xdc80"}};
+      {u"\u2027\u2028\u2029\u202a\U0001F600\xdc80", u"\u2027\\u2028\\u2029\\u202A\U0001F600\\x80"},
+      {u"\u200e\u200f\u061c\u202e\u2066\u2069\xdc9b\xdc9f\xdca0\U0001F480",
+       u"\\u200E\\u200F\\u061C\\u202E\\u2066\\u2069\\x9B\\x9F\xdca0\U0001F480"}};
   for (const auto& [name, shown] : cases)
     EXPECT_EQ(platform::ShownName(QStringView(name).toString()), QStringView(shown).toString());
-  // A text keeps its lines and tabs, and shows the controls that reorder it.
-  const QStringView text = u"a\n\tb\r\x1b\x7f\x85\u2029\u202e\u2066\u2069\u200f";
+  // A text keeps its lines and tabs, and its direction marks, and shows the controls that
+  // reorder it.
+  const QStringView text = u"a\n\tb\r\x1b\x7f\x85\u2029\u202e\u2066\u2069\u200f\xdc9b";
   EXPECT_EQ(platform::EscapeControls(text.toString(), platform::Escaping::kText),
-            QStringView(u"a\n\tb\\r\\x1B\\x7F\\x85\\u2029\\u202E\\u2066\\u2069\u200f"));
+            QStringView(u"a\n\tb\\r\\x1B\\x7F\\x85\\u2029\\u202E\\u2066\\u2069\u200f\\x9B"));
   QString error;
   EXPECT_TRUE(!platform::MkDir("/dev/null/a\nb", &error) && error.contains("a\\nb"));
 }

@@ -1,12 +1,17 @@
 // The platform services on POSIX systems alone, from the path mapping on.
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <atomic>
+#include <climits>
 #include <ctime>
+#include <thread>
 
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -127,6 +132,44 @@ TEST_F(PlatformTest, OnlyRegularFilesAreReplacedOrRead) {
   }
   EXPECT_TRUE(QFileInfo(dir + "/link").isSymLink());
   EXPECT_EQ(platform::LoadPicture("/dev/zero").failure, platform::PictureFailure::kFile);
+  // A FIFO swapped with the picture again and again, between any two steps of a read, is never
+  // opened: a read takes the picture or refuses the FIFO.
+  ASSERT_TRUE(platform::SavePicture(Sample(5, 8), pic_).ok);
+  const QByteArray fifo = QFile::encodeName(dir + "/fifo"), pic = QFile::encodeName(PicPath());
+  const int watch = ::inotify_init1(IN_NONBLOCK);
+  ASSERT_GE(::inotify_add_watch(watch, fifo.constData(), IN_OPEN), 0);
+  std::atomic<bool> done = false;
+  std::thread swapper([&] {
+    while (!done)
+      ::renameat2(AT_FDCWD, fifo.constData(), AT_FDCWD, pic.constData(), RENAME_EXCHANGE);
+  });
+  int refused = 0;  // and so swapped
+  for (int i = 0; i < 50000; ++i) {
+    const auto r = platform::ReadRegularFile(PicPath(), 1 << 20);
+    refused += !r.ok();
+    EXPECT_TRUE(r.ok() || r.error == "it is a FIFO, not a regular file") << r.error.toStdString();
+  }
+  done = true;
+  swapper.join();
+  EXPECT_GT(refused, 0);
+  char event[sizeof(inotify_event) + NAME_MAX + 1];
+  EXPECT_LT(::read(watch, event, sizeof event), 0) << "the FIFO was opened";
+  ::close(watch);
+}
+
+// Nor is a link read that another user made in a shared sticky folder; the user's own is.
+TEST_F(PlatformTest, ReadsFollowNoLinkOfAnotherUserInASharedFolder) {
+  if (::geteuid() != 0) GTEST_SKIP() << "links of other users can only be made by root";
+  ASSERT_TRUE(platform::SavePicture(Sample(5, 8), pic_).ok);
+  ASSERT_EQ(::chmod(QFile::encodeName(Drive("dpics")).constData(), 01777), 0);
+  for (const uid_t owner : {65534u, 0u}) {
+    const QString link = Drive("dpics/link") + QString::number(owner);
+    ASSERT_TRUE(QFile::link(PicPath(), link));
+    ASSERT_EQ(::lchown(QFile::encodeName(link).constData(), owner, owner), 0);
+    const QString refused = "it is a link that another user (uid 65534) made in a shared folder";
+    EXPECT_EQ(platform::LoadPicture(link).error.contains(refused), owner != 0);
+    EXPECT_EQ(platform::ReadInput(link, 1 << 20).error.startsWith(refused), owner != 0);
+  }
 }
 
 TEST_F(FrmMainTest, StartUpMakesThePictureFolderOrEndsWithAReason) {
