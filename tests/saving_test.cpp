@@ -134,7 +134,7 @@ TEST_F(SavingTest, OnlyTheUsersOwnLinksAndFoldersAreTrusted) {
       {"another user's link in a sticky folder", [&] { Make(c, mallory_, victim); }, victim_, c, 3, "the link " + c + ' ' + m},
       {"another user's link on the way", [&] { Make(open_ + "/d", mallory_, home_); }, victim_, open_ + "/d/important", 3, m},
       {"another user's link, saved by root", [&] { Make(a, mallory_, victim); }, kRoot, a, 3, m},
-      {"another user's link as the data folder", [&] { Make(shared_ + "/vdata", mallory_, keep); }, victim_, "data:" + shared_ + "/vdata", 3, m},
+      {"another user's link as the data folder", [&] { QDir().mkdir(keep), ::chown(Bytes(keep), victim_.uid, 0), Make(shared_ + "/vdata", mallory_, keep); }, victim_, "data:" + shared_ + "/vdata", 3, m},
       {"the user's own link", [&] { Make(b, victim_, "../home/mine.bmp"); }, victim_, b, 0, ""},
       {"root's link", [&] { Make(c, kRoot, mine); }, victim_, c, 0, ""},
       {"a link to nothing", [&] { Make(b, victim_, home_ + "/none"); }, victim_, b, 3, "does not exist"},
@@ -179,7 +179,7 @@ TEST_F(SavingTest, OnlyTheUsersOwnLinksAndFoldersAreTrusted) {
     EXPECT_TRUE(!QFile::exists(home_ + "/second") || testing::ReadFile(home_ + "/second") == "old");
     QFile::remove(home_ + "/second");
   }
-  EXPECT_FALSE(QFileInfo::exists(home_ + "/none") || QFileInfo::exists(keep));
+  EXPECT_FALSE(QFileInfo::exists(home_ + "/none") || QFileInfo::exists(keep + "/quorvel"));
   // Its replacement keeps owner, group and permission bits, never set-ID ones.
   struct stat st {};
   ASSERT_EQ(::stat(Bytes(victim), &st), 0);
