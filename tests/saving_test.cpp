@@ -41,13 +41,13 @@ class SavingTest : public testing::QtFixture {
     if (::geteuid() != 0) GTEST_SKIP() << "other users can only be made by root";
     const QString prefix = "qv" + QString::number(::getpid());
     shared_group_ = prefix + 's';
-    ASSERT_EQ(QProcess::execute("groupadd", {shared_group_}), 0);
+    ASSERT_EQ(QProcess::execute("/usr/sbin/groupadd", {shared_group_}), 0);
     for (auto [user, suffix, group] : {std::tuple{&victim_, 'v', QStringList{"-U"}},
                                        {&mallory_, 'm', {"-U"}},
                                        {&member_, 'w', {"-N", "-g", shared_group_}},
                                        {&partner_, 'p', {"-N", "-g", shared_group_}}}) {
       user->name = prefix + suffix;
-      ASSERT_EQ(QProcess::execute("useradd", group + QStringList{"-M", user->name}), 0);
+      ASSERT_EQ(QProcess::execute("/usr/sbin/useradd", group + QStringList{"-M", user->name}), 0);
       const passwd* account = ::getpwnam(user->name.toUtf8().constData());
       ASSERT_TRUE(account);
       user->uid = account->pw_uid, user->gid = account->pw_gid;
@@ -62,8 +62,8 @@ class SavingTest : public testing::QtFixture {
   }
   void TearDown() override {
     for (const User* user : {&victim_, &mallory_, &member_, &partner_})
-      if (!user->name.isEmpty()) QProcess::execute("userdel", {user->name});
-    if (!shared_group_.isEmpty()) QProcess::execute("groupdel", {shared_group_});
+      if (!user->name.isEmpty()) QProcess::execute("/usr/sbin/userdel", {user->name});
+    if (!shared_group_.isEmpty()) QProcess::execute("/usr/sbin/groupdel", {shared_group_});
     QtFixture::TearDown();
   }
   struct Name {
