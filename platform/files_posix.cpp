@@ -248,13 +248,13 @@ Target Resolve(const QByteArray& path, const QByteArray& private_root, bool make
   if (const QString unsafe = check_private(st); !unsafe.isEmpty()) return Fail(unsafe);
 
   bool through_link = false;  // whether the last name came from a link
-  for (int links = 0; !parts.empty();) {
+  for (int links = 0, made = 0; !parts.empty();) {
     const Part part = parts.front();
     parts.pop_front();
     const bool last = parts.empty() && !make_folders;
     const QByteArray here = shown == "/" ? "/" + part.name : shown + '/' + part.name;
     Fd entry(::openat(dir.get(), part.name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-    if (entry.get() < 0 && errno == ENOENT && make_folders && !through_link) {
+    if (entry.get() < 0 && errno == ENOENT && make_folders && ++made < 1000) {
       // Made as no one else's, whatever the umask; the next round opens it.
       if (::mkdirat(dir.get(), part.name.constData(), 0700) == 0) {
         ::fchmodat(dir.get(), part.name.constData(), 0700, AT_SYMLINK_NOFOLLOW);

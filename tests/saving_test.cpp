@@ -7,7 +7,6 @@
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
-#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -77,48 +76,35 @@ class SavingTest : public testing::QtFixture {
     ASSERT_EQ(::lchown(Bytes(path), owner.uid, owner.gid), 0);
     ASSERT_TRUE(!target.isEmpty() || ::chmod(Bytes(path), 0644) == 0);
   }
-  static void Run(const QString& program, const QStringList& arguments) {
-    ASSERT_EQ(QProcess::execute(program, arguments), 0) << program.toStdString();
-  }
-  // Enters `user` in a child process made for it.
-  static void Become(const User& user) {
-    if (::setgroups(0, nullptr) != 0 || ::setresgid(user.gid, user.gid, user.gid) != 0 ||
-        ::setresuid(user.uid, user.uid, user.uid) != 0) {
-      _exit(99);
-    }
-  }
-  // Whether `act` succeeds as `user`.
-  static bool As(const User& user, const std::function<bool()>& act) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-      Become(user);
-      _exit(act() ? 0 : 1);
-    }
-    int status = -1;
-    ::waitpid(child, &status, 0);
-    return status == 0;
-  }
-  // quorvel-strip encode run as `user` with `mask` as umask: its exit
-  // status and standard error.
-  std::pair<int, QByteArray> Encode(const User& user, const QStringList& output, mode_t mask = 022,
-                                    const QString& data_home = {}) const {
+  // A shell command run as `user`, with "hello" on its standard input: its
+  // exit status and standard error.
+  static std::pair<int, QByteArray> As(const User& user, const QString& command) {
     QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    if (!data_home.isEmpty()) environment.insert("XDG_DATA_HOME", data_home);
-    process.setProcessEnvironment(environment);
-    process.setChildProcessModifier([user, mask] { ::umask(mask), Become(user); });
-    process.start(QUORVEL_STRIP, QStringList{"encode", "--keys", "1,2,3"} + output);
+    process.setChildProcessModifier([user] {
+      if (::setgroups(0, nullptr) != 0 || ::setresgid(user.gid, user.gid, user.gid) != 0 ||
+          ::setresuid(user.uid, user.uid, user.uid) != 0) {
+        _exit(99);
+      }
+    });
+    process.start("/bin/sh", {"-c", command});
     process.write("hello\n");
     process.closeWriteChannel();
     process.waitForFinished();
     return {process.exitCode(), process.readAllStandardError()};
+  }
+  // quorvel-strip encode run as `user` after `before`, into `output` or the
+  // default picture.
+  static std::pair<int, QByteArray> Encode(const User& user, const QString& output,
+                                           const QString& before = {}) {
+    return As(user, before + "exec '" QUORVEL_STRIP "' encode --keys 1,2,3" +
+                        (output.isEmpty() ? QString() : " -o '" + output + '\''));
   }
 };
 
 TEST_F(SavingTest, OnlyTheUsersOwnLinksAndFoldersAreTrusted) {
   const QString victim = home_ + "/important", mine = home_ + "/mine.bmp", keep = home_ + "/keep";
   const auto acl = [&](const QString& entries) {
-    return [&, entries] { Run("setfacl", {"-m", entries, data_home_}); };
+    return [&, entries] { ASSERT_EQ(As(kRoot, "setfacl " + entries + ' ' + data_home_).first, 0); };
   };
   // The data folder's owner, group and mode for a case.
   const auto data = [&](const User& user, gid_t gid, mode_t mode) {
@@ -142,10 +128,10 @@ TEST_F(SavingTest, OnlyTheUsersOwnLinksAndFoldersAreTrusted) {
       {"another user's file in a sticky folder, saved by root", [&] { Make(c, mallory_), ::chmod(Bytes(c), 0666); }, kRoot, c, 3, "it " + m},
       {"a read-only file", [&] { ::chmod(Bytes(victim), 0444); }, victim_, victim, 3, "read-only"},
       {"a folder that cannot be synced", [&] { ::chmod(Bytes(home_), 0333); }, victim_, home_ + "/x.bmp", 3, "cannot be synced"},
-      {"an access list that lets another user write", acl("u:" + mallory_.name + ":rwx"), victim_, {}, 3, "its access list lets the user " + mallory_.name},
-      {"an access list whose mask does not let them", acl("u:" + mallory_.name + ":rwx,m::r-x"), victim_, {}, 0, ""},
-      {"a default access list", [&] { Run("setfacl", {"-d", "-m", "u:" + mallory_.name + ":rwx", data_home_}); }, victim_, {}, 3, "its default access list lets the user " + mallory_.name},
-      {"an access list that lets a group write", acl("g:" + shared_group_ + ":rwx"), victim_, {}, 3, "lets the group " + shared_group_},
+      {"an access list that lets another user write", acl("-m u:" + mallory_.name + ":rwx"), victim_, {}, 3, "its access list lets the user " + mallory_.name},
+      {"an access list whose mask does not let them", acl("-m u:" + mallory_.name + ":rwx,m::r-x"), victim_, {}, 0, ""},
+      {"a default access list", acl("-d -m u:" + mallory_.name + ":rwx"), victim_, {}, 3, "its default access list lets the user " + mallory_.name},
+      {"an access list that lets a group write", acl("-m g:" + shared_group_ + ":rwx"), victim_, {}, 3, "lets the group " + shared_group_},
       {"a group-writable folder of a shared group", data(member_, member_.gid, 0775), member_, {}, 3, "its group " + shared_group_ + " (gid " + QString::number(member_.gid) + ") may write, and it is not the user's private group"},
       {"a group-writable folder of the user's private group", data(victim_, victim_.gid, 0775), victim_, {}, 0, ""},
       {"a data folder anyone may write to", data(victim_, victim_.gid, 0777), victim_, {}, 3, "anyone may write"},
@@ -165,9 +151,9 @@ TEST_F(SavingTest, OnlyTheUsersOwnLinksAndFoldersAreTrusted) {
     make();
     const bool data_path = path.startsWith("data:");  // a data folder instead of a picture
     const auto [status, said] =
-        Encode(as, data_path || path.isEmpty() ? QStringList() : QStringList{"-o", path}, 022,
-               data_path ? path.mid(5) : QString());
-    Run("setfacl", {"-b", "-k", data_home_});
+        Encode(as, data_path ? QString() : path,
+               data_path ? "export XDG_DATA_HOME=" + path.mid(5) + ";" : "");
+    As(kRoot, "setfacl -bk " + data_home_);
     data(victim_, victim_.gid, 0755)();
     EXPECT_EQ(status, expected) << said.toStdString();
     EXPECT_TRUE(said.contains(message.toUtf8()) && said.count('\n') == (message.isEmpty() ? 0 : 1))
@@ -195,12 +181,12 @@ TEST_F(SavingTest, FoldersItMakesAreTheUsersAlone) {
   for (const mode_t mask : {002, 0277}) {
     SCOPED_TRACE(mask);
     QDir(data_home_ + "/quorvel").removeRecursively();
-    ASSERT_EQ(Encode(member_, {}, mask).first, 0);
+    ASSERT_EQ(Encode(member_, {}, "umask " + QString::number(mask, 8) + ";").first, 0);
     for (const QString& folder : {data_home_ + "/quorvel", Drive(), dpics}) {
       struct stat st {};
       EXPECT_EQ(::stat(Bytes(folder), &st) == 0 ? st.st_mode & 07777 : 0, 0700u);
     }
-    EXPECT_FALSE(As(partner_, [&] { return ::symlink("x", Bytes(dpics + "/l.bmp")) == 0; }));
+    EXPECT_NE(As(partner_, "ln -s x " + dpics + "/l.bmp").first, 0);
   }
 }
 
@@ -209,27 +195,25 @@ TEST_F(SavingTest, FoldersItMakesAreTheUsersAlone) {
 TEST_F(SavingTest, AccessListsAndAttributesCarryOver) {
   const QString path = home_ + "/p.bmp";
   Make(path, victim_);
-  Run("setfacl", {"-m", "u:" + mallory_.name + ":---", path});
+  const QString entry = "user:" + mallory_.name + ":---";
+  ASSERT_EQ(As(kRoot, "setfacl -m " + entry + ' ' + path).first, 0);
   ASSERT_EQ(::setxattr(Bytes(path), "user.note", "kept", 4, 0), 0);
-  ASSERT_EQ(Encode(victim_, {"-o", path}).first, 0);
-  QProcess listed;
-  listed.start("getfacl", {"-cp", path});
-  listed.waitForFinished();
-  EXPECT_TRUE(listed.readAll().contains("user:" + mallory_.name.toUtf8() + ":---"));
+  ASSERT_EQ(Encode(victim_, path).first, 0);
+  EXPECT_EQ(As(kRoot, "getfacl -cp " + path + " | grep -x " + entry).first, 0);
   char note[8] = {};
   EXPECT_EQ(::getxattr(Bytes(path), "user.note", note, sizeof note), 4);
   EXPECT_STREQ(note, "kept");
-  EXPECT_TRUE(As(victim_, [&] { return ::access(Bytes(path), R_OK) == 0; }));
-  EXPECT_FALSE(As(mallory_, [&] { return ::access(Bytes(path), R_OK) == 0; }));
+  EXPECT_EQ(As(victim_, "test -r " + path).first, 0);
+  EXPECT_NE(As(mallory_, "test -r " + path).first, 0);
   // A security attribute that only root may set.
   ASSERT_EQ(::setxattr(Bytes(path), "security.quorvel", "x", 1, 0), 0);
   const QByteArray before = testing::ReadFile(path);
-  const auto [status, said] = Encode(victim_, {"-o", path});
+  const auto [status, said] = Encode(victim_, path);
   EXPECT_EQ(status, 3);
   EXPECT_TRUE(said.contains("its extended attribute security.quorvel could not be kept: "))
       << said.toStdString();
   EXPECT_EQ(testing::ReadFile(path), before);
-  EXPECT_EQ(Encode(kRoot, {"-o", path}).first, 0);
+  EXPECT_EQ(Encode(kRoot, path).first, 0);
   EXPECT_EQ(::getxattr(Bytes(path), "security.quorvel", note, sizeof note), 1);
 }
 
