@@ -256,8 +256,10 @@ Target Resolve(const QByteArray& path, const QByteArray& private_root, bool make
     Fd entry(::openat(dir.get(), part.name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
     if (entry.get() < 0 && errno == ENOENT && make_folders && ++made < 1000) {
       // Made as no one else's, whatever the umask; the next round opens it.
+      // (The umask can take bits from 0700 too: 0277 would leave 0500.)
       if (::mkdirat(dir.get(), part.name.constData(), 0700) == 0) {
-        ::fchmodat(dir.get(), part.name.constData(), 0700, AT_SYMLINK_NOFOLLOW);
+        if (::fchmodat(dir.get(), part.name.constData(), 0700, AT_SYMLINK_NOFOLLOW) != 0)
+          return Fail(Reason(errno));
       } else if (errno != EEXIST) {
         return Fail(Reason(errno));
       }
