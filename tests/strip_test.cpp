@@ -1,3 +1,6 @@
+// How the strip decoder reads a width. What each column holds, and what
+// the encoder refuses, are checked through quorvel-strip (cli_test): its
+// pixels and its messages.
 #include "cipher/strip.h"
 
 #include <gtest/gtest.h>
@@ -14,23 +17,6 @@ DecodeResult Decode(const std::vector<std::int32_t>& pixels, float width, const 
       keys, width,
       [&](std::int32_t x) { return x < std::ssize(pixels) ? pixels[std::size_t(x)] : 0x414141; },
       Page1252());
-}
-
-// What each column holds is checked in quorvel-strip's pixels (cli_test).
-TEST(StripTest, RefusesWhatItCannotHold) {
-  EXPECT_EQ(EncodeStrip(u"", {}, Page1252()).failure->error, EncodeError::kEmpty);
-  EXPECT_EQ(EncodeStrip(std::u16string(98301, u'a'), {}, Page1252()).columns.size(), 32767u);
-  EXPECT_EQ(EncodeStrip(std::u16string(98302, u'a'), {}, Page1252()).failure->error,
-            EncodeError::kTooLong);
-  // A character without a code is named whole, with its 1-based position.
-  for (auto [text, position, character] :
-       {std::tuple{u"abc\u0416", 4u, U'\u0416'}, {u"x\U0001F600", 2u, U'\U0001F600'}}) {
-    const auto r = EncodeStrip(text, {}, Page1252());
-    ASSERT_FALSE(r.ok());
-    EXPECT_EQ(std::tuple(r.failure->error, r.failure->position, r.failure->character),
-              std::tuple(EncodeError::kNoCode, position, character));
-    EXPECT_TRUE(r.columns.empty());
-  }
 }
 
 // The width is held in single precision; its last index, width - 1 rounded
