@@ -111,10 +111,10 @@ TEST_F(CliTest, TheWindowsPictureAndCodePages) {
   EXPECT_EQ(Strip({"encode"}, "abc").status, 0);
   EXPECT_EQ(Strip({"decode"}).out, "abc");
   std::filesystem::create_hard_link(PicPath().toStdString(), Local("other.bmp").toStdString());
-  const Outcome run = Strip({"encode", "-o", "c:\\dpics\\pic.bmp"}, "new");
-  EXPECT_EQ(std::pair(run.status, run.err),
+  const Outcome run = Strip({"encode"}, "new");
+  EXPECT_EQ(std::pair(run.status, run.err.trimmed()),
             std::pair(0, "quorvel-strip: The picture was saved to " + PicPath().toUtf8() +
-                             ", but the file had another name, which still shows the old file.\n"));
+                             ", but the file had another name, which still shows the old file."));
   EXPECT_EQ(Strip({"decode", "c:\\dpics\\pic.bmp"}).out + Strip({"decode", "other.bmp"}).out,
             "newabc");
   // The code page from the option, else from the locale, LC_ALL first.
