@@ -1,12 +1,13 @@
 // quorvel-strip run as the built program, with the test's private data
-// folder and no display. Its strips must be the window's, and the other
-// way round.
+// folder and no display. Its strips hold fixed colours and are the window's.
 #ifndef _WIN32
 #include <sys/resource.h>
 #endif
 
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
+#include <filesystem>
 
 #include "cipher/codepage.h"
 #include "cli/text_io.h"
@@ -39,116 +40,86 @@ class CliTest : public testing::FrmMainTest {
 #endif
     if (!out.isEmpty()) process.setStandardOutputFile(out);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-      env.remove(QString::fromLatin1(name));
-    }
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(data_home_);
     process.start(program, args);
-    Outcome run;
-    if (!process.waitForStarted(30000)) return run;
+    if (!process.waitForStarted(30000)) return {};
     process.write(input);
     process.closeWriteChannel();
-    if (!process.waitForFinished(60000)) {
-      process.kill();
-      process.waitForFinished();
-      return run;
-    }
-    if (process.exitStatus() == QProcess::NormalExit) run.status = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+    if (!process.waitForFinished(60000)) process.kill();  // and the status stays -1
+    process.waitForFinished();
+    const bool ended = process.exitStatus() == QProcess::NormalExit;
+    return {ended ? process.exitCode() : -1, process.readAllStandardOutput(),
+            process.readAllStandardError()};
   }
 
   QString Local(const QString& name) const { return data_home_ + u'/' + name; }
-
-  // The picture the window saves for a text, with key texts as typed.
-  QByteArray WindowPicture(const QString& text, const QStringList& keys) {
-    SetKeys(keys);
-    Encrypt(text);
-    EXPECT_EQ(LastPrompt(), "Done.") << text.left(40).toStdString();
-    return ReadFile(PicPath());
-  }
 };
 
-// One line on standard error, naming the problem.
-void ExpectOneLine(const Outcome& run, const char* fragment) {
-  EXPECT_TRUE(run.err.endsWith('\n') && run.err.count('\n') == 1) << run.err.toStdString();
-  EXPECT_TRUE(run.err.contains(fragment)) << fragment << " not in " << run.err.toStdString();
-}
-
-TEST_F(CliTest, TextsComeBackThroughFilesAndPipes) {
+// Each column holds three characters' codes XOR the keys (red, green, blue),
+// in every row, a line feed read as CR LF; at the height of 8 the file is the
+// window's for the same text and key texts. Decoded, the text comes back less
+// its trailing spaces, CR LF as LF.
+TEST_F(CliTest, StripsHoldTheCodesXorTheKeysAsTheWindowsDo) {
   QString codes;  // every character with a code in page 1252, in code order
   for (int c = 0; c < 256; ++c) codes.append(QChar(FindCodePage(1252)->Char(std::uint8_t(c))));
-  const std::pair<QString, QString> cases[] = {
-      {"  lead, trail   \n", "  lead, trail   \n"},
-      {"  lead, trail   ", "  lead, trail"},
-      {"crlf\r\nlf\nlone\rcr\r", "crlf\nlf\nlone\rcr\r"},
-      {codes, QString(codes).replace("\r\n", "\n")},
-      {QString(49150, u'y') + u'\n' + QString(49149, u'y'), {}},
-      // The most bytes a text that fits can take: three a character, after a
-      // byte order mark.
-      {QChar(0xFEFF) + QString(98301, QChar(0x20AC)), QString(98301, QChar(0x20AC))}};
-  for (const auto& [text, back] : cases) {
+  const QString euros(98301, QChar(0x20AC));  // the most bytes a text that fits can take
+  const std::tuple<QString, QStringList, int, QByteArray, QString> cases[] = {
+      {"Hi!ab\n\u20ac", {"42", "0", "255"}, 8, "6269de4b62f22080df", {}},
+      {"\nhid\n\nden", {}, 8, "272042434e272027204e4f44", {}},  // the default keys
+      {"a\r\nb\rc", {" 7.5 ", "+2.5", "-0.4"}, 8, "690f0a6a0f63", "a\nb\rc"},
+      {"x   ", {"9", "99", "199"}, 1024, "7143e72943e7", "x"},
+      {"z", {"0", "128", "255"}, 1, "7aa0df", {}},
+      {"   ", {"42", "0", "255"}, 8, "0a20df", ""},
+      {"  lead, trail   \n", {"7", "250", "42"}, 8, "27da46629b4e2bda5e759b436bda0a27f720", {}},
+      {codes, {"7", "250", "42"}, 8, {}, {}},
+      {QString(49150, u'y') + u'\n' + QString(49149, u'y'), {"1", "2", "3"}, 8, {}, {}},
+      {QChar(0xFEFF) + euros, {"1", "2", "3"}, 2, {}, euros}};
+  for (const auto& [text, keys, height, row, back] : cases) {
+    SCOPED_TRACE(text.left(20).toStdString());
+    QStringList with, tall;
+    if (!keys.isEmpty()) with << "--keys=" + keys.join(u',');
+    if (height != 8) tall << "--height" << QString::number(height);
     const QByteArray expected = (back.isNull() ? text : back).toUtf8();
-    // A text file in, a PNG picture named, options before and after the
-    // command word, the text on standard output.
-    ASSERT_TRUE(WriteFile(Local("in.txt"), text.toUtf8()));
-    const QString png = Local("strip.png");
-    Outcome run = Strip({"--keys", "7,250,42", "encode", "-o", png, "in.txt"});
-    ASSERT_EQ(run.status, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.out.isEmpty() && run.err.isEmpty());
-    EXPECT_TRUE(ReadFile(png).startsWith("\x89PNG\r\n"));
-    run = Strip({"decode", "--keys=7,250,42", "--", png});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, expected);
-    // Standard input to standard output, and back from standard input.
-    run = Strip({"encode", "-o", "-", "-"}, text.toUtf8());
-    EXPECT_TRUE(run.out.startsWith("BM"));
-    EXPECT_EQ(Strip({"decode", "-"}, run.out).out, expected);
+    // Through pipes, options before and after the command word.
+    const Outcome run = Strip(with + QStringList{"encode", "-o", "-"} + tall, text.toUtf8());
+    ASSERT_TRUE(run.status == 0 && run.err.isEmpty()) << run.err.toStdString();
+    EXPECT_EQ(Strip(QStringList{"decode"} + with + QStringList{"--", "-"}, run.out).out, expected);
+    const QImage image = QImage::fromData(run.out, "BMP");
+    if (row.isEmpty()) continue;
+    ASSERT_EQ(image.size(), QSize(int(row.size() / 6), height));
+    for (const int y : {0, height - 1}) {
+      QByteArray colours;
+      for (int x = 0; x < image.width(); ++x)
+        colours += QByteArray::number(image.pixel(x, y) & 0xFFFFFF, 16).rightJustified(6, '0');
+      EXPECT_EQ(colours, row);
+    }
+    if (height != 8) continue;
+    SetKeys(keys.isEmpty() ? QStringList(3, "042") : keys);  // the window's line breaks are CR LF
+    Encrypt(QString(text).replace(QRegularExpression("(?<!\r)\n"), "\r\n"));
+    EXPECT_EQ(LastPrompt(), "Done.");
+    EXPECT_EQ(run.out, ReadFile(PicPath()));
   }
 }
 
-TEST_F(CliTest, ItsStripsAreTheWindowsByteForByte) {
-  // The command's text, the window's (line breaks as a text box holds
-  // them), and key texts typed the same in both.
-  const std::tuple<QString, QString, QStringList> cases[] = {
-      {"hidden", "hidden", {}},
-      {"one\ntwo\n\nthree\n", "one\r\ntwo\r\n\r\nthree\r\n", {"0", "255", "128"}},
-      {"one\r\ntwo\rthree", "one\r\ntwo\rthree", {" 7.5 ", "+2.5", "-0.4"}},
-      {"x   ", "x   ", {"9", "99", "199"}}};
-  for (const auto& [command_text, window_text, keys] : cases) {
-    const bool piped = keys.isEmpty();  // the picture on standard output
-    QStringList args = {"encode", "-o", piped ? "-" : "c.bmp"};
-    if (!keys.isEmpty()) args << "--keys" << keys.join(u',');
-    const QByteArray window = WindowPicture(window_text, piped ? QStringList(3, "042") : keys);
-    const Outcome run = Strip(args, command_text.toUtf8());
-    ASSERT_EQ(run.status, 0);
-    EXPECT_EQ(piped ? run.out : ReadFile(Local("c.bmp")), window) << command_text.toStdString();
-  }
-}
-
-TEST_F(CliTest, PathsHeightsAndCodePages) {
-  // The window's folder is made when missing, and a program path in lower
-  // case names the same file; plain paths are relative to the working folder.
+// The window's folder is made when missing, and decode reads its picture by
+// default; a program path in lower case names the same file. A save over a
+// file that has another name says so.
+TEST_F(CliTest, TheWindowsPictureAndCodePages) {
   ASSERT_TRUE(QDir(Drive("dpics")).removeRecursively());
   EXPECT_EQ(Strip({"encode"}, "abc").status, 0);
-  EXPECT_EQ(Strip({"decode", "c:\\dpics\\pic.bmp"}).out, "abc");
-  // The height, every row the colour of row 0; 8 by default.
-  for (const int height : {1, 8, 1024}) {
-    QStringList args = {"encode", "-o", "t.bmp"};
-    if (height != 8) args << "--height" << QString::number(height);
-    ASSERT_EQ(Strip(args, "seven c").status, 0);
-    const QImage image(Local("t.bmp"));
-    ASSERT_EQ(image.size(), QSize(3, height));
-    EXPECT_EQ(image.pixel(2, height - 1), image.pixel(2, 0));
-    EXPECT_EQ(Strip({"decode", "t.bmp"}).out, "seven c");
-  }
-  // The code page from the option, else from the locale, LC_ALL first; the
-  // same codes read in another page are other characters.
+  EXPECT_EQ(Strip({"decode"}).out, "abc");
+  std::filesystem::create_hard_link(PicPath().toStdString(), Local("other.bmp").toStdString());
+  const Outcome run = Strip({"encode"}, "new");
+  EXPECT_EQ(std::pair(run.status, run.err.trimmed()),
+            std::pair(0, "quorvel-strip: The picture was saved to " + PicPath().toUtf8() +
+                             ", but the file had another name, which still shows the old file."));
+  EXPECT_EQ(Strip({"decode", "c:\\dpics\\pic.bmp"}).out + Strip({"decode", "other.bmp"}).out,
+            "newabc");
+  // The code page from the option, else from the locale, LC_ALL first.
   const QByteArray text = "\u041f\u0440\u0438\u0432\u0435\u0442, \u0451";
   ASSERT_EQ(Strip({"encode", "--codepage", "1251", "-o", "n.bmp"}, text).status, 0);
-  EXPECT_NE(Strip({"decode", "n.bmp"}).out, text);
 #ifndef _WIN32  // Windows' page is its ANSI code page, whatever the locale (windows_test)
   qputenv("LC_ALL", "ru_RU.UTF-8");
   EXPECT_EQ(Strip({"decode", "n.bmp"}).out, text);
@@ -161,27 +132,28 @@ TEST_F(CliTest, PathsHeightsAndCodePages) {
 TEST_F(CliTest, OptionValuesFollowTheirGrammar) {
   ASSERT_TRUE(QDir().mkpath(Local("d.v2")));
   const std::pair<QStringList, int> cases[] = {
-      {{"-o", "X.PNG"}, 0},         {{"-o", ".hidden"}, 0},          {{"-o", "d.v2/s"}, 0},
-      {{"--height", "+8"}, 0},      {{"--height", "0"}, 2},          {{"--height", " 8"}, 2},
-      {{"--height", "8 "}, 2},      {{"--height", "8.0"}, 2},        {{"--height", "0x8"}, 2},
-      {{"--codepage", "01251"}, 0}, {{"--codepage", "0x4E3"}, 2},    {{"--codepage", "1251 "}, 2},
-      {{"--codepage", "-1251"}, 2}, {{"--keys", " +7 ,8.5,-.4"}, 0}, {{"--keys", "1,2,3,"}, 2},
-      {{"--keys", "1,,2,3"}, 2},    {{"--keys", ",1,2"}, 1},         {{"--keys", "1,2,0x3"}, 1},
-      {{"--keys", "\t1,2,3"}, 1},   {{"--keys", "1,2,3e0"}, 1}};
+      {{"-o", "X.PNG"}, 0},         {{"-o", "Y.Bmp"}, 0},         {{"-o", ".hidden"}, 0},
+      {{"-o", "d.v2/s"}, 0},        {{"--height", "+8"}, 0},      {{"--height", "0"}, 2},
+      {{"--height", " 8"}, 2},      {{"--height", "8 "}, 2},      {{"--height", "8.0"}, 2},
+      {{"--height", "0x8"}, 2},     {{"--codepage", "01251"}, 0}, {{"--codepage", "0x4E3"}, 2},
+      {{"--codepage", "1251 "}, 2}, {{"--codepage", "-1251"}, 2}, {{"--keys", " +7 ,8.5,-.4"}, 0},
+      {{"--keys", "1,2,3,"}, 2},    {{"--keys", "1,,2,3"}, 2},    {{"--keys", ",1,2"}, 1},
+      {{"--keys", "1,2,0x3"}, 1},   {{"--keys", "\t1,2,3"}, 1},   {{"--keys", "1,2,3e0"}, 1}};
   for (const auto& [option, status] : cases) {
     EXPECT_EQ(Strip(QStringList{"encode"} + option, "text").status, status)
         << option.join(u' ').toStdString();
   }
   EXPECT_TRUE(ReadFile(Local("X.PNG")).startsWith("\x89PNG") &&
               ReadFile(Local("d.v2/s")).startsWith("BM"));
+  EXPECT_EQ(Strip({"decode", "X.PNG"}).out, "text");
 }
 
 // A picture name means the same file to encode and decode, in quorvel-strip and in the window's
 // save and load: one that ends in a folder's name is refused both ways in one sentence, with
 // nothing written, and a path longer than the system takes whole works both ways.
 TEST_F(CliTest, PictureNamesMeanOneFileBothWays) {
-  QStringList names = {"d/x.jpg/.", "d/new/.", "d/", "d/..", ".", "C:\\dpics\\pic.bmp\\.",
-                       "c:/dpics/"};
+  QStringList names = {"d/x.jpg/.", "d/new/.",   "d/", "d/..", ".", "C:\\dpics\\pic.bmp\\.",
+                       "c:/dpics/", "\u20ac.bmp"};
 #ifndef _WIN32
   const QString deep = "d" + QString("/" + QString(200, u'd')).repeated(25);
   ASSERT_EQ(Strip({"-c", "mkdir -p \"$0\"", deep}, {}, {}, "/bin/sh").status, 0);
@@ -204,7 +176,7 @@ TEST_F(CliTest, PictureNamesMeanOneFileBothWays) {
   // Nothing but the deep folders.
   EXPECT_FALSE(QFile::exists(PicPath()));
   EXPECT_EQ(QDir(Local("d")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(),
-            names.size() - 7);
+            names.size() - 8);
 #ifndef _WIN32
   Strip({"-c", "rm -rf d"}, {}, {}, "/bin/sh");  // too deep for the temporary folder's removal
 #endif
@@ -219,7 +191,7 @@ TEST(CliText, Utf8CheckFindsTheFirstBadByte) {
       {"ab\xC0\xAF", 2},    {"\xC1\xBF", 0},     {"\xE0\x9F\xBF", 0},     {"\xF0\x8F\xBF\xBF", 0},
       {"x\xED\xA0\x80", 1}, {"\xED\xBF\xBF", 0}, {"\xF4\x90\x80\x80", 0}, {"\xF5\x80\x80\x80", 0},
       {"\xFF", 0},          {"a\xE2\x82", 1},    {"\xF0\x9F\x98", 0},     {"\xE2\x82x", 0},
-      {"\xC3", 0},          {"\x80", 0},         {"\xC3\xA9\xBF", 2}};
+      {"\xC3", 0},          {"\x80", 0},         {"\xC3\xA9\xBF", 2},     {"1234567\xC3", 7}};
   for (const auto& [bytes, bad] : cases)
     EXPECT_EQ(cli::FirstInvalidUtf8(bytes).value_or(-1), bad) << bytes.toHex().toStdString();
 }
@@ -245,25 +217,25 @@ TEST_F(CliTest, ATerminalSeesControlsAsEscapes) {
 // Refused command lines leave the window's picture as it was and say what
 // is wrong on one line: 1 refused input, 2 bad usage, 3 a file problem.
 TEST_F(CliTest, RefusedCommandsNameTheProblemAndWriteNothing) {
-  ASSERT_TRUE(QDir().mkpath(Local("folder.txt")));
+  ASSERT_TRUE(QDir().mkpath(Local("folder.txt")) && QDir().mkpath(Local("folder.bmp")));
   ASSERT_TRUE(WriteFile(Local("text.bmp"), "just some text"));
   ASSERT_TRUE(WriteFile(Local("wide.bmp"), testing::MakeBmp(32768, 1, 24, false,
                                                             std::vector<std::uint32_t>(32768, 0))));
-  ASSERT_TRUE(QDir().mkpath(Local("folder.bmp")));
   ASSERT_TRUE(testing::Sample(4, 2).save(Local("bad.png")));  // damaged, which libpng says itself:
   ASSERT_TRUE(WriteFile(Local("bad.png"), ReadFile(Local("bad.png")).replace("IDAT", "IDATx")));
-  const QByteArray existing = WindowPicture("already there", QStringList(3, "1"));
+  ASSERT_EQ(Strip({"encode"}, "already there").status, 0);
+  const QByteArray existing = ReadFile(PicPath());
   const QByteArray euros = "\xEF\xBB\xBF" + QString(98301, QChar(0x20AC)).toUtf8();
   const std::tuple<QStringList, QByteArray, int, const char*> cases[] = {
       {{"encode", "--keys", "1,abc,1"}, "a", 1, "Key 2 \"abc\""},
-      {{"decode", "--keys", "-1,2,3", "none.bmp"}, "", 1, "Key 1"},
+      {{"decode", "--keys", "-1,2,3", "none.bmp"}, "", 1, ": none.bmp: Key 1 \"-1\" is not"},
       {{"encode", "--codepage", "1251"},
        "ab\r\ncd\nx\u00e9y",
        1,
-       "\"\u00e9\" U+00E9 at line 3, column 2 has no code in code page 1251"},
+       "at line 3, column 2 has no code"},
       {{"encode", "--codepage", "1252"}, "\u0416", 1, "Code page 1251 (Cyrillic) has it: "},
-      {{"encode", "--codepage", "1251"}, "\u0e01", 1, "Code page 874 (Thai) has it: "},
       {{"encode"}, "ab\U0001F600", 1, "picture. No code page Quorvel knows has it. Nothing"},
+      {{"encode"}, "ab\U0001F600c", 1, "\"\U0001F600\" U+1F600 at line 1, column 3 has no"},
       {{"encode"}, "\u20ac\u0080", 1, "character U+0080 at line 1, column 2"},
       {{"encode"}, "a\u202e", 1, "The character U+202E at line 1, column 2"},
       {{"encode"}, "\xEF\xBB\xBF", 1, "empty"},
@@ -293,15 +265,13 @@ TEST_F(CliTest, RefusedCommandsNameTheProblemAndWriteNothing) {
       {{"encode", "folder.txt"}, "", 3, "folder.txt could not be read: it is a folder"},
       {{"encode", "-o", "CONOUT$"}, "a", 2, "write it to standard output with -o -"},
 #else
-      {{"encode", "/dev/zero"},
-       "",
-       1,
-       "/dev/zero: The text is too long to hide in one picture: it has at least 294907"},
+      {{"encode", "/dev/zero"}, "", 1, ": /dev/zero: The text is too long to hide in one"},
+      {{"--keys", "1,1,1", "decode"}, "", 3, "The text could not be written to standard output.\n"},
       {{"encode", "folder.txt"}, "", 3, "folder.txt could not be read: Is a directory"},
       {{"encode", "-o", "nowhere/s.bmp"}, "a", 3, "nowhere/s.bmp: No such file"},
       {{"encode", "-o", "x\nquorvel-strip: forged\n/nonexist/y.bmp"}, "a", 3, "forged\\n/nonexist"},
       {{"encode", "-o", "C:\\dpics\\..\\..\\x.bmp"}, "a", 3, "outside"},
-      {{"encode", "-o", "/dev/stdout"}, "a", 2, "write it to standard output with -o -"},
+      {{"encode", "-o", "/dev/fd/1"}, "a", 2, "\"/dev/fd/1\" is a standard stream"},
       {{"encode", "--codepage", "1253"}, "\u05d0", 1, "he_IL.UTF-8, or use quorvel-strip"},
       {{"--help"}, "", 3, "No space left on device"},
 #endif
@@ -310,25 +280,17 @@ TEST_F(CliTest, RefusedCommandsNameTheProblemAndWriteNothing) {
     SCOPED_TRACE(args.join(u' ').toStdString());
     const bool full = args.value(0).startsWith(u'-');
     const Outcome run = Strip(args, input, full ? "/dev/full" : QString());
-    EXPECT_EQ(run.status, status);
-    ExpectOneLine(run, message);
-    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_EQ(std::pair(run.status, run.out), std::pair(status, QByteArray()));
+    EXPECT_TRUE(run.err.startsWith("quorvel-strip: ") && run.err.endsWith('\n') &&
+                run.err.count('\n') == 1 && run.err.contains(message))
+        << run.err.toStdString();
     EXPECT_EQ(ReadFile(PicPath()), existing);
   }
   EXPECT_EQ(QDir(Drive("dpics")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
             QStringList{"pic.bmp"});
-  // With the default picture folder impossible to make.
-  ASSERT_TRUE(QDir(Drive("dpics")).removeRecursively());
-  ASSERT_TRUE(WriteFile(Drive("dpics"), "not a folder"));
-  const Outcome run = Strip({"encode"}, "abc");
-  EXPECT_EQ(run.status, 3);
-  ExpectOneLine(run, "dpics");
 }
 
 TEST_F(CliTest, FileNamesAreTheirBytesAndHelpIsShown) {
-  ASSERT_TRUE(WriteFile(Local("caf\u00e9 \u0416.txt"), "unicode"));
-  ASSERT_EQ(Strip({"encode", "-o", "\u00ff\u20ac.bmp", "caf\u00e9 \u0416.txt"}).status, 0);
-  EXPECT_EQ(Strip({"decode", "\u00ff\u20ac.bmp"}).out, "unicode");
 #ifndef _WIN32
   // A text file and a picture whose names are not UTF-8, given as bytes
   // through the shell: each names exactly its own file.
@@ -348,8 +310,7 @@ TEST_F(CliTest, FileNamesAreTheirBytesAndHelpIsShown) {
             "directory.\n");
 #endif
   const Outcome help = Strip({"decode", "x.bmp", "-h"});
-  EXPECT_EQ(help.status, 0);
-  EXPECT_TRUE(help.out.contains(PicPath().toUtf8())) << help.out.toStdString();
+  EXPECT_TRUE(help.status == 0 && help.out.contains(PicPath().toUtf8())) << help.out.toStdString();
   EXPECT_EQ(Strip({"--version"}).out, QByteArray("quorvel-strip " QUORVEL_VERSION "\n"));
 }
 
