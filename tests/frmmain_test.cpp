@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QRegularExpression>
-#include <QScrollBar>
 #include <QTimer>
 #include <cmath>
 #include <map>
@@ -117,51 +116,6 @@ TEST_F(FrmMainTest, TheWindowsAsAUserMeetsThem) {
       }
     }
   }
-}
-
-// The main window's keys, scroll bars and focus mark, in the first window
-// shown, which every platform activates.
-TEST_F(FrmMainTest, KeysScrollBarsAndTheFocusMark) {
-  frmmain& f = *form_;
-  f.show();
-  f.activateWindow();
-  QApplication::setActiveWindow(&f);
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
-  // A text taller than its box gets a vertical scroll bar, never a
-  // horizontal one.
-  for (const int lines : {3, 40}) {
-    f.txtSrc->SetText(QString("words wider than the box, longer_than_a_line\r\n").repeated(lines));
-    QApplication::processEvents();
-    EXPECT_EQ(std::pair(f.txtSrc->verticalScrollBar()->isVisible(),
-                        f.txtSrc->horizontalScrollBar()->isVisible()),
-              std::pair(lines == 40, false));
-  }
-  // Enter, on the keypad or not, presses the focused button.
-  for (const auto& [key, modifiers] :
-       {std::pair{Qt::Key_Return, Qt::NoModifier}, {Qt::Key_Enter, Qt::KeypadModifier}}) {
-    f.txtSrc->SetText("abc");
-    f.Command1->setFocus();
-    QTest::keyClick(f.Command1, key, modifiers);
-    EXPECT_EQ(f.txtSrc->Text(), QString());
-  }
-  // In a text box Enter starts a line, CR LF.
-  f.txtSrc->setFocus();
-  QTest::keyClicks(f.txtSrc, "a\u00a0");
-  QTest::keyClick(f.txtSrc, Qt::Key_Return);
-  EXPECT_EQ(f.txtSrc->Text(), "a\u00a0\r\n");
-  // Words wrap between words; a run of over 500 characters wraps anywhere.
-  f.txtSrc->SetText(QString("word ").repeated(200) + QString(500, u'x'));
-  f.txtSrc->moveCursor(QTextCursor::End);
-  f.txtSrc->insertPlainText("x");
-  EXPECT_EQ(f.txtSrc->wordWrapMode(), QTextOption::WrapAnywhere);
-  f.txtSrc->undo();
-  EXPECT_EQ(f.txtSrc->wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
-  // The strip box shows where the focus is, on the screen only.
-  const QImage image = f.pDecrypt->Image();
-  const QImage without = f.pDecrypt->grab().toImage();
-  f.pDecrypt->setFocus();
-  EXPECT_NE(f.pDecrypt->grab().toImage(), without);
-  EXPECT_EQ(f.pDecrypt->Image(), image);
 }
 
 // The strip's bytes are checked against quorvel-strip's (cli_test) and the
