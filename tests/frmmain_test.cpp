@@ -59,6 +59,7 @@ TEST_F(FrmMainTest, TheWindowsAsAUserMeetsThem) {
     frmmain f;
     Form2 n;
     QApplication::setPalette(before);
+    EXPECT_EQ(n.size(), platform::TwipsRect(0, 0, 8652, 3480).size());  // before its sizing
     n.Form_Load();
     f.show();
     n.show();
@@ -97,21 +98,31 @@ TEST_F(FrmMainTest, TheWindowsAsAUserMeetsThem) {
       if (!c[3].startsWith("KEY ")) {
         EXPECT_GE(Contrast(p.color(group, text), p.color(group, back)), 4.5) << c[3].toStdString();
       }
+      EXPECT_GE(Contrast(p.color(QPalette::HighlightedText), p.color(QPalette::Highlight)), 4.5);
       const auto labels = a->relations(QAccessible::Label);
+      const QString colours = p.color(group, text).name() + u'/' + p.color(group, back).name();
+      const QString font = QString::number(w->font().pointSizeF()) + (w->font().bold() ? "b" : "");
       EXPECT_EQ(
           QStringList({states, labels.empty() ? "-" : labels[0].first->text(QAccessible::Name),
-                       c[7] == "-" ? "-" : p.color(QPalette::WindowText).name()}),
-          QStringList({c[4], c[6], c[7]}))
+                       c[7] == "-" ? "-" : colours, c[8] == "-" ? "-" : font}),
+          QStringList({c[4], c[6], c[7], c[8]}))
           << c[3].toStdString();
     }
     EXPECT_EQ(n.windowTitle(), QString());
+    for (auto* key : f.txtKeys) EXPECT_EQ(key->alignment(), Qt::AlignCenter);
+    // The icon at every size, greyed when disabled, sharp at a scale of 2.
+    const QIcon icon = f.windowIcon();
+    EXPECT_TRUE(!icon.isNull() && icon.availableSizes().contains(QSize(256, 256)));
+    EXPECT_EQ(icon.pixmap(QSize(32, 32), 2.0).size(), QSize(64, 64));
+    EXPECT_NE(icon.pixmap(32, QIcon::Disabled).toImage(), icon.pixmap(32).toImage());
     // Tab moves each window's own focus, active or not (Qt's minimal
-    // platform activates only the first window shown).
+    // platform activates only the first window shown), from none to the
+    // first stop.
     for (QWidget* window : {static_cast<QWidget*>(&f), static_cast<QWidget*>(&n)}) {
       const std::vector<QWidget*>& stop = stops[window == &n];
-      stop[0]->setFocus();
-      for (std::size_t i = 1; i <= stop.size(); ++i) {
-        QTest::keyClick(window->focusWidget(), Qt::Key_Tab);
+      window->focusWidget()->clearFocus();
+      for (std::size_t i = 0; i <= stop.size(); ++i) {
+        QTest::keyClick(window->focusWidget() ? window->focusWidget() : window, Qt::Key_Tab);
         EXPECT_EQ(window->focusWidget(), stop[i % stop.size()]) << i;
       }
     }
@@ -224,9 +235,15 @@ TEST_F(FrmMainTest, DecryptAndLoadRefuseInTheirOrderAndKeepThePicture) {
   Decrypt();
   EXPECT_EQ(LastPrompt(), "Error");
   EXPECT_EQ(form_->txtDecrypt->Text(), "keep me");
+  // Each "Clear" empties its own text; clicking the text to hide does nothing.
+  form_->txtSrc_Click();
+  QTest::mouseClick(form_->Command2, Qt::LeftButton);
+  EXPECT_EQ(form_->txtSrc->Text() + u'|' + form_->txtDecrypt->Text(), "keep me|");
+  QTest::mouseClick(form_->Command1, Qt::LeftButton);
+  EXPECT_EQ(form_->txtSrc->Text() + u'|' + form_->txtDecrypt->Text(), "|");
 }
 
-// The notice shows on every fifth day of the month, before the main window
+// The notice shows modally on every fifth day of the month, before the main window
 // and before the picture folder is made; only its "X" button, which has the
 // focus, closes it. December tells the day of the month from that of the year.
 TEST_F(FrmMainTest, TheNoticeShowsOnEveryFifthDay) {
@@ -244,7 +261,7 @@ TEST_F(FrmMainTest, TheNoticeShowsOnEveryFifthDay) {
         if (auto* n = dynamic_cast<Form2*>(w); n && n->isVisible()) notice = n;
       }
       if (!notice) return;
-      seen = true;
+      seen = QApplication::activeModalWidget() == notice;
       main_hidden = !form.isVisible();
       folder_missing = !QFileInfo::exists(Drive("dpics"));
       QPointer<Form2> alive(notice);
