@@ -42,9 +42,12 @@ FileRead ReadInput(const QString& path, qint64 limit);
 // What a replacement may be asked to heed, and what it tells besides.
 struct ReplaceOptions {
   // A folder the file must lie below, when not empty. It and every folder
-  // from it down to the file must be the user's own: where the system gives
-  // folders owners, one that belongs to another user or that others may
-  // write to is refused, and nothing is written.
+  // from it down to the file (up to a link of the user's) must be the
+  // user's own: where the system gives folders owners, one that belongs to
+  // another user or that others may write to (by its permission bits, its
+  // access list, a default access list that would let them write to what is
+  // made in it, or a group that is not the user's private one) is refused,
+  // and nothing is written.
   QString private_root;
   // Set, when not null, to a sentence for the user about a replacement that
   // succeeded with a side effect they should know of.
@@ -53,15 +56,19 @@ struct ReplaceOptions {
 
 // Replaces the file at `path` with `bytes`: they are written to a new file
 // in the same folder, which no one but the user can read until it has the
-// old file's permissions, synced to the disk and renamed over the path,
-// every step checked. On any failure the old file stays as it was and the
-// new one is removed. Refused, with nothing written: a path that names
+// old file's permissions (its access list and extended attributes too,
+// where the system has them), synced to the disk and renamed over the
+// path, every step checked. On any failure the old file stays as it was and
+// the new one is removed. Refused, with nothing written: a path that names
 // something other than a regular file (a folder, a device, directly or
-// through links), a link to nothing, a read-only file. A link to a regular
-// file stays a link and its target is replaced. After a replacement, new
-// files left in the folder by an earlier replacement of the same file that
-// was killed are removed. Returns the reason of a failure, without the
-// path, or an empty string.
+// through links), a link to nothing, a read-only file, a link on the way
+// that another user made (only the user's own and the system's are
+// followed), another user's file in a shared folder where others may write,
+// and a permission that cannot be kept. A link to a regular file stays a
+// link and its target is replaced. After a replacement, new files left in
+// the folder by an earlier replacement of the same file that was killed are
+// removed. Returns the reason of a failure, without the path, or an empty
+// string.
 QString ReplaceFileWith(const QString& path, const QByteArray& bytes,
                         const ReplaceOptions& options = {});
 

@@ -28,9 +28,12 @@ QString PrivateRoot(const QString& program_path);
 // program path; the empty string when there is none.
 QString Dir(const QString& pattern, int attributes = 0);
 
-// Creates a folder, with the folders above it on the mapped drive. On
-// failure returns false and sets `error` to a sentence naming the host
-// folder and the reason.
+// Creates a folder, with the folders above it on the mapped drive. Where
+// drive paths map under the data folder, each folder it makes is the
+// user's alone, whatever the umask, and links on the way are followed only
+// where a replacement follows them (ReplaceFileWith). On failure returns
+// false and sets `error` to a sentence naming the host folder and the
+// reason.
 bool MkDir(const QString& program_path, QString* error);
 
 // File names are bytes to the system, and need not be UTF-8. A name read as

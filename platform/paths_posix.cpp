@@ -4,8 +4,6 @@
 
 #include <QFileInfo>
 #include <QStringList>
-#include <filesystem>
-#include <system_error>
 
 #include "platform/paths.h"
 
@@ -62,24 +60,6 @@ QString Dir(const QString& pattern, int attributes) {
   return (folder && (attributes & vbDirectory) == 0) ? QString() : QFileInfo(host).fileName();
 }
 
-bool MkDir(const QString& program_path, QString* error) {
-  const QString host = HostPath(program_path);
-  if (host.isEmpty()) {
-    if (error)
-      *error = QStringLiteral("The folder %1 cannot be used: it leads outside its drive.")
-                   .arg(ShownName(program_path));
-    return false;
-  }
-  std::error_code ec;
-  std::filesystem::create_directories(FileNameBytes(host).toStdString(), ec);
-  if (ec) {
-    if (error) {
-      *error = QStringLiteral("The folder %1 could not be created: %2.")
-                   .arg(ShownName(host), QString::fromStdString(ec.message()));
-    }
-    return false;
-  }
-  return true;
-}
+// MkDir walks to its folder as a replacement does: files_posix.cpp.
 
 }  // namespace quorvel::platform

@@ -15,6 +15,7 @@
 
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/files_testing.h"
 #include "platform/paths.h"
 #include "platform/pictures.h"
 #include "tests/test_support.h"
@@ -114,6 +115,24 @@ TEST_F(PlatformTest, SavesReplaceTheOldFileOnlyWhenTheNewOneIsOnTheDisk) {
     EXPECT_EQ(ReadFile(PicPath()), before);
     EXPECT_EQ(Folder(), QStringList{"pic.bmp"});
   }
+}
+
+// Where the file system has no unnamed files, a new file has a name before
+// it is locked: concurrent saves, each pausing there, never take one
+// another's new file for a leftover.
+TEST_F(PlatformTest, NamedNewFilesAreLockedBeforeAnotherSaveSeesThem) {
+  platform::detail::SetNamedNewFilesForTesting(std::chrono::milliseconds(3));
+  std::atomic<int> failed = 0;
+  std::vector<std::thread> savers;
+  for (int i = 0; i < 6; ++i) {
+    savers.emplace_back([&] {
+      for (int j = 0; j < 20; ++j) failed += !platform::ReplaceFileWith(PicPath(), "a").isEmpty();
+    });
+  }
+  for (std::thread& saver : savers) saver.join();
+  platform::detail::SetNamedNewFilesForTesting({});
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(Folder(), QStringList{"pic.bmp"});
 }
 
 TEST_F(PlatformTest, OnlyRegularFilesAreReplacedOrRead) {

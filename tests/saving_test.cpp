@@ -1,10 +1,13 @@
-// Saving among other users: links they made, files they own, folders they
-// may write to, new files they watch for. Files of other users need root to
-// be made; without it these cases are skipped.
+// Saving among other users, real ones made for each test: links they made,
+// files they own, folders they may write to through permission bits, access
+// lists or a shared group, new files they watch for. Users can only be made
+// by root; without it these cases are skipped.
 #include <grp.h>
+#include <pwd.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <QProcess>
@@ -18,18 +21,49 @@
 namespace quorvel {
 namespace {
 
-constexpr uid_t kUser = 1234, kOther = 65534;
+struct User {
+  QString name;
+  uid_t uid = 0;
+  gid_t gid = 0;
+};
+const User kRoot{"root", 0, 0};
 
 class SavingTest : public testing::QtFixture {
  protected:
+  // The victim and mallory with groups of their own; the two others share
+  // one primary group.
+  User victim_, mallory_, member_, partner_;
+  QString shared_group_, shared_, open_, home_;
+
   void SetUp() override {
     QtFixture::SetUp();
-    if (::geteuid() != 0) GTEST_SKIP() << "files of other users can only be made by root";
-    shared_ = data_home_ + "/shared";
+    if (::geteuid() != 0) GTEST_SKIP() << "other users can only be made by root";
+    const QString prefix = "qv" + QString::number(::getpid());
+    shared_group_ = prefix + 's';
+    ASSERT_EQ(QProcess::execute("/usr/sbin/groupadd", {shared_group_}), 0);
+    for (auto [user, suffix, group] : {std::tuple{&victim_, 'v', QStringList{"-U"}},
+                                       {&mallory_, 'm', {"-U"}},
+                                       {&member_, 'w', {"-N", "-g", shared_group_}},
+                                       {&partner_, 'p', {"-N", "-g", shared_group_}}}) {
+      user->name = prefix + suffix;
+      ASSERT_EQ(QProcess::execute("/usr/sbin/useradd", group + QStringList{"-M", user->name}), 0);
+      const passwd* account = ::getpwnam(user->name.toUtf8().constData());
+      ASSERT_TRUE(account);
+      user->uid = account->pw_uid, user->gid = account->pw_gid;
+    }
+    shared_ = data_home_ + "/shared";  // sticky, as /tmp
+    open_ = data_home_ + "/open";      // anyone may write, not sticky
     home_ = data_home_ + "/home";
-    ASSERT_TRUE(QDir().mkpath(shared_) && QDir().mkpath(home_));
-    ASSERT_EQ(::chmod(Bytes(data_home_), 0755) | ::chmod(Bytes(shared_), 01777), 0);
-    ASSERT_EQ(::chown(Bytes(home_), kUser, kUser), 0);
+    ASSERT_TRUE(QDir().mkpath(shared_) && QDir().mkpath(open_) && QDir().mkpath(home_));
+    ASSERT_EQ(::chmod(Bytes(data_home_), 0755) | ::chmod(Bytes(shared_), 01777) |
+                  ::chmod(Bytes(open_), 0777) | ::chown(Bytes(home_), victim_.uid, victim_.gid),
+              0);
+  }
+  void TearDown() override {
+    for (const User* user : {&victim_, &mallory_, &member_, &partner_})
+      if (!user->name.isEmpty()) QProcess::execute("/usr/sbin/userdel", {user->name});
+    if (!shared_group_.isEmpty()) QProcess::execute("/usr/sbin/groupdel", {shared_group_});
+    QtFixture::TearDown();
   }
   struct Name {
     QByteArray bytes;
@@ -37,88 +71,164 @@ class SavingTest : public testing::QtFixture {
   };
   static Name Bytes(const QString& path) { return {QFile::encodeName(path)}; }
   // A file of `owner`'s, or a link of theirs to `target`.
-  static void Make(const QString& path, uid_t owner, const QString& target = {}) {
+  static void Make(const QString& path, const User& owner, const QString& target = {}) {
     ASSERT_TRUE(target.isEmpty() ? testing::WriteFile(path, "old") : QFile::link(target, path));
-    ASSERT_EQ(::lchown(Bytes(path), owner, owner), 0);
+    ASSERT_EQ(::lchown(Bytes(path), owner.uid, owner.gid), 0);
     ASSERT_TRUE(!target.isEmpty() || ::chmod(Bytes(path), 0644) == 0);
   }
-  // quorvel-strip encode run as `uid`: its exit status and standard error.
-  std::pair<int, QByteArray> Encode(uid_t uid, const QStringList& output) const {
+  // A shell command run as `user`, with "hello" on its standard input: its
+  // exit status and standard error.
+  static std::pair<int, QByteArray> As(const User& user, const QString& command) {
     QProcess process;
-    process.setChildProcessModifier([uid] {
-      if (::setgroups(0, nullptr) != 0 || ::setgid(uid) != 0 || ::setuid(uid) != 0) _exit(99);
+    process.setChildProcessModifier([user] {
+      if (::setgroups(0, nullptr) != 0 || ::setresgid(user.gid, user.gid, user.gid) != 0 ||
+          ::setresuid(user.uid, user.uid, user.uid) != 0) {
+        _exit(99);
+      }
     });
-    process.start(QUORVEL_STRIP, QStringList{"encode", "--keys", "1,2,3"} + output);
+    process.start("/bin/sh", {"-c", command});
     process.write("hello\n");
     process.closeWriteChannel();
     process.waitForFinished();
     return {process.exitCode(), process.readAllStandardError()};
   }
-  QString shared_, home_;
+  // quorvel-strip encode run as `user` after `before`, into `output` or the
+  // default picture.
+  static std::pair<int, QByteArray> Encode(const User& user, const QString& output,
+                                           const QString& before = {}) {
+    return As(user, before + "exec '" QUORVEL_STRIP "' encode --keys 1,2,3" +
+                        (output.isEmpty() ? QString() : " -o '" + output + '\''));
+  }
 };
 
-TEST_F(SavingTest, LinksFilesAndFoldersOfOthersAreTheKernelsWay) {
-  const QString victim = home_ + "/important", mine = home_ + "/mine.bmp";
+TEST_F(SavingTest, OnlyTheUsersOwnLinksAndFoldersAreTrusted) {
+  const QString victim = home_ + "/important", mine = home_ + "/mine.bmp", keep = home_ + "/keep";
+  const auto acl = [&](const QString& entries) {
+    return [&, entries] { ASSERT_EQ(As(kRoot, "setfacl " + entries + ' ' + data_home_).first, 0); };
+  };
   // The data folder's owner, group and mode for a case.
-  const auto data = [&](uid_t uid, gid_t gid, mode_t mode) {
-    return [&, uid, gid, mode] {
-      ::chown(Bytes(data_home_), uid, gid), ::chmod(Bytes(data_home_), mode);
+  const auto data = [&](const User& user, gid_t gid, mode_t mode) {
+    return [&, user, gid, mode] {
+      ::chown(Bytes(data_home_), user.uid, gid), ::chmod(Bytes(data_home_), mode);
     };
   };
-  const QString a = shared_ + "/a.bmp", b = shared_ + "/b.bmp", c = shared_ + "/c.bmp";
+  const QString a = open_ + "/a.bmp", b = open_ + "/b.bmp", c = shared_ + "/c.bmp";
+  const QString m = "belongs to another user, " + mallory_.name + " (uid ";
   // clang-format off
-  const std::tuple<const char*, std::function<void()>, uid_t, QString, int, const char*> cases[] = {
-      {"another user's link", [&] { Make(a, kOther, victim); }, kUser, a, 3, "another user made in the shared folder"},
-      {"a link to nothing", [&] { Make(a, kUser, home_ + "/none"); }, kUser, a, 3, "does not exist"},
-      {"the user's own link", [&] { Make(b, kUser, "../home/mine.bmp"); }, kUser, b, 0, ""},
-      {"the folder owner's link", [&] { Make(c, 0, mine); }, kUser, c, 0, ""},
-      {"a read-only file", [&] { ::chmod(Bytes(victim), 0444); }, kUser, victim, 3, "read-only"},
-      {"a folder that cannot be synced", [&] { ::chmod(Bytes(home_), 0333); }, kUser, home_ + "/x.bmp", 3, "cannot be synced"},
-      {"a data folder its group may write to", data(kUser, 42, 0775), kUser, {}, 3, "can be written by other users"},
-      {"a shared data folder", data(0, 0, 0777), kUser, {}, 3, "can be written by other users"},
-      {"a data folder of another user", data(kOther, kOther, 0777), kUser, {}, 3, "belongs to another user"},
-      {"a name of 250 bytes", [] {}, kUser, home_ + '/' + QString(246, 'n') + ".bmp", 0, ""},
-      // Last: root saves over the user's file, with a second name, of the user's group 42.
-      {"a file with a second name", [&] { ::link(Bytes(victim), Bytes(home_ + "/second")), ::chown(Bytes(victim), kUser, 42), ::chmod(Bytes(victim), 06750); }, 0, victim, 0, "had another name, which still shows the old file"}};
+  const std::tuple<const char*, std::function<void()>, User, QString, int, QString> cases[] = {
+      {"another user's link in a folder anyone may write to", [&] { Make(a, mallory_, victim); }, victim_, a, 3, "the link " + a + ' ' + m},
+      {"another user's link in a sticky folder", [&] { Make(c, mallory_, victim); }, victim_, c, 3, "the link " + c + ' ' + m},
+      {"another user's link on the way", [&] { Make(open_ + "/d", mallory_, home_); }, victim_, open_ + "/d/important", 3, m},
+      {"another user's link, saved by root", [&] { Make(a, mallory_, victim); }, kRoot, a, 3, m},
+      {"another user's link as the data folder", [&] { QDir().mkdir(keep), ::chown(Bytes(keep), victim_.uid, 0), Make(shared_ + "/vdata", mallory_, keep); }, victim_, "data:" + shared_ + "/vdata", 3, m},
+      {"the user's own link", [&] { Make(b, victim_, "../home/mine.bmp"); }, victim_, b, 0, ""},
+      {"root's link", [&] { Make(c, kRoot, mine); }, victim_, c, 0, ""},
+      {"a link to nothing", [&] { Make(b, victim_, home_ + "/none"); }, victim_, b, 3, "does not exist"},
+      {"a link that names a folder", [&] { Make(b, victim_, "../home/mine.bmp/"); }, victim_, b, 3, "Not a directory"},
+      {"another user's file in a sticky folder, saved by root", [&] { Make(c, mallory_), ::chmod(Bytes(c), 0666); }, kRoot, c, 3, "it " + m},
+      {"a read-only file", [&] { ::chmod(Bytes(victim), 0444); }, victim_, victim, 3, "read-only"},
+      {"a folder that cannot be synced", [&] { ::chmod(Bytes(home_), 0333); }, victim_, home_ + "/x.bmp", 3, "cannot be synced"},
+      {"an access list that lets another user write", acl("-m u:" + mallory_.name + ":rwx"), victim_, {}, 3, "its access list lets the user " + mallory_.name},
+      {"an access list whose mask does not let them", acl("-m u:" + mallory_.name + ":rwx,m::r-x"), victim_, {}, 0, ""},
+      {"a default access list", acl("-d -m u:" + mallory_.name + ":rwx"), victim_, {}, 3, "its default access list lets the user " + mallory_.name},
+      {"an access list that lets a group write", acl("-m g:" + shared_group_ + ":rwx"), victim_, {}, 3, "lets the group " + shared_group_},
+      {"a group-writable folder of a shared group", data(member_, member_.gid, 0775), member_, {}, 3, "its group " + shared_group_ + " (gid " + QString::number(member_.gid) + ") may write, and it is not the user's private group"},
+      {"a group-writable folder of the user's private group", data(victim_, victim_.gid, 0775), victim_, {}, 0, ""},
+      {"a data folder anyone may write to", data(victim_, victim_.gid, 0777), victim_, {}, 3, "anyone may write"},
+      {"a data folder of another user", data(mallory_, 0, 0777), victim_, {}, 3, "the folder " + data_home_ + ' ' + m},
+      {"a name of 250 bytes", [] {}, victim_, home_ + '/' + QString(246, 'n') + ".bmp", 0, ""},
+      // Last: root saves over the victim's file, with a second name, of the shared group.
+      {"a file with a second name", [&] { ::link(Bytes(victim), Bytes(home_ + "/second")), ::chown(Bytes(victim), victim_.uid, member_.gid), ::chmod(Bytes(victim), 06750); }, kRoot, victim, 0, "had another name, which still shows the old file"}};
   // clang-format on
   for (const auto& [what, make, as, path, expected, message] : cases) {
     SCOPED_TRACE(what);
     ::chmod(Bytes(home_), 0755);
-    QFile::remove(a);
-    Make(victim, kUser);
-    Make(mine, kUser);
+    QDir(data_home_ + "/quorvel").removeRecursively();
+    for (const QString& name : {a, b, c, open_ + "/d", shared_ + "/vdata"}) QFile::remove(name);
+    Make(victim, victim_);
+    Make(mine, victim_);
+    data(victim_, victim_.gid, 0755)();
     make();
+    const bool data_path = path.startsWith("data:");  // a data folder instead of a picture
     const auto [status, said] =
-        Encode(as, path.isEmpty() ? QStringList() : QStringList{"-o", path});
-    data(0, 0, 0755)();
+        Encode(as, data_path ? QString() : path,
+               data_path ? "export XDG_DATA_HOME=" + path.mid(5) + ";" : "");
+    As(kRoot, "setfacl -bk " + data_home_);
+    data(victim_, victim_.gid, 0755)();
     EXPECT_EQ(status, expected) << said.toStdString();
-    EXPECT_TRUE(said.contains(message) && said.count('\n') == (*message ? 1 : 0));
+    EXPECT_TRUE(said.contains(message.toUtf8()) && said.count('\n') == (message.isEmpty() ? 0 : 1))
+        << said.toStdString();
     // A refusal writes nothing; a save through a link replaces its target.
     EXPECT_EQ(testing::ReadFile(victim) == "old", path != victim || expected != 0);
     EXPECT_EQ(testing::ReadFile(mine) == "old", expected != 0 || !QFileInfo(path).isSymLink());
-    EXPECT_EQ(QFileInfo(path).isSymLink(), path.startsWith(shared_));
+    EXPECT_TRUE(testing::ReadFile(c).isEmpty() || testing::ReadFile(c) == "old" || expected == 0);
     EXPECT_TRUE(!QFile::exists(home_ + "/second") || testing::ReadFile(home_ + "/second") == "old");
     QFile::remove(home_ + "/second");
   }
-  EXPECT_FALSE(QFileInfo::exists(home_ + "/none") || QFileInfo::exists(PicPath()));
+  EXPECT_FALSE(QFileInfo::exists(home_ + "/none") || QFileInfo::exists(keep + "/quorvel"));
   // Its replacement keeps owner, group and permission bits, never set-ID ones.
   struct stat st {};
   ASSERT_EQ(::stat(Bytes(victim), &st), 0);
-  EXPECT_EQ(std::tuple(st.st_uid, st.st_gid, st.st_mode & 07777), std::tuple(kUser, 42u, 0750u));
+  EXPECT_EQ(std::tuple(st.st_uid, st.st_gid, st.st_mode & 07777),
+            std::tuple(victim_.uid, member_.gid, 0750u));
+}
+
+// Folders it makes, whatever the umask, are closed to a user who shares
+// the saver's primary group.
+TEST_F(SavingTest, FoldersItMakesAreTheUsersAlone) {
+  const QString dpics = Drive("dpics");
+  ASSERT_EQ(::chown(Bytes(data_home_), member_.uid, member_.gid), 0);
+  for (const mode_t mask : {002, 0277}) {
+    SCOPED_TRACE(mask);
+    QDir(data_home_ + "/quorvel").removeRecursively();
+    ASSERT_EQ(Encode(member_, {}, "umask " + QString::number(mask, 8) + ";").first, 0);
+    for (const QString& folder : {data_home_ + "/quorvel", Drive(), dpics}) {
+      struct stat st {};
+      EXPECT_EQ(::stat(Bytes(folder), &st) == 0 ? st.st_mode & 07777 : 0, 0700u);
+    }
+    EXPECT_NE(As(partner_, "ln -s x " + dpics + "/l.bmp").first, 0);
+  }
+}
+
+// The picture's access list and extended attributes carry over to its
+// replacement; one that cannot be kept refuses the save.
+TEST_F(SavingTest, AccessListsAndAttributesCarryOver) {
+  const QString path = home_ + "/p.bmp";
+  Make(path, victim_);
+  const QString entry = "user:" + mallory_.name + ":---";
+  ASSERT_EQ(As(kRoot, "setfacl -m " + entry + ' ' + path).first, 0);
+  ASSERT_EQ(::setxattr(Bytes(path), "user.note", "kept", 4, 0), 0);
+  ASSERT_EQ(Encode(victim_, path).first, 0);
+  EXPECT_EQ(As(kRoot, "getfacl -cp " + path + " | grep -x " + entry).first, 0);
+  char note[8] = {};
+  EXPECT_EQ(::getxattr(Bytes(path), "user.note", note, sizeof note), 4);
+  EXPECT_STREQ(note, "kept");
+  EXPECT_EQ(As(victim_, "test -r " + path).first, 0);
+  EXPECT_NE(As(mallory_, "test -r " + path).first, 0);
+  // A security attribute that only root may set.
+  ASSERT_EQ(::setxattr(Bytes(path), "security.quorvel", "x", 1, 0), 0);
+  const QByteArray before = testing::ReadFile(path);
+  const auto [status, said] = Encode(victim_, path);
+  EXPECT_EQ(status, 3);
+  EXPECT_TRUE(said.contains("its extended attribute security.quorvel could not be kept: "))
+      << said.toStdString();
+  EXPECT_EQ(testing::ReadFile(path), before);
+  EXPECT_EQ(Encode(kRoot, path).first, 0);
+  EXPECT_EQ(::getxattr(Bytes(path), "security.quorvel", note, sizeof note), 1);
 }
 
 // Another user who watches the folder for new files never reads one of a
 // private picture.
 TEST_F(SavingTest, NewFilesAreNeverReadableByOthers) {
   const QString path = home_ + "/secret.bmp";
-  Make(path, 0);
+  Make(path, kRoot);
   ASSERT_EQ(::chmod(Bytes(path), 0600), 0);
   const int watch = ::inotify_init1(IN_NONBLOCK);
   ASSERT_GE(::inotify_add_watch(watch, Bytes(home_), IN_CREATE | IN_MOVED_TO), 0);
   std::atomic<bool> done = false;
   std::atomic<int> read = 0;
   std::thread watcher([&] {
-    ::syscall(SYS_setfsuid, kOther);  // this thread alone opens files as the other user
+    ::syscall(SYS_setfsuid, mallory_.uid);  // this thread alone opens files as the other user
     alignas(inotify_event) char events[4096];
     while (!done) {
       const ssize_t n = ::read(watch, events, sizeof events);

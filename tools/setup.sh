@@ -11,6 +11,9 @@ packages=(
   xvfb x11-utils xdotool imagemagick faketime
   weston qt6-wayland
   python3 tzdata
+  # Access lists: libacl for the save, and setfacl, useradd and setpriv for
+  # the tests that save among real users.
+  libacl1-dev acl passwd util-linux
   # What a screen reader gets (tests/accessibility_test.py): AT-SPI from Python
   # on a D-Bus session of the test's own.
   python3-gi gir1.2-atspi-2.0 at-spi2-core dbus-daemon
