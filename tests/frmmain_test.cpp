@@ -115,9 +115,8 @@ TEST_F(FrmMainTest, TheWindowsAsAUserMeetsThem) {
     EXPECT_TRUE(!icon.isNull() && icon.availableSizes().contains(QSize(256, 256)));
     EXPECT_EQ(icon.pixmap(QSize(32, 32), 2.0).size(), QSize(64, 64));
     EXPECT_NE(icon.pixmap(32, QIcon::Disabled).toImage(), icon.pixmap(32).toImage());
-    // Tab moves each window's own focus, active or not (Qt's minimal
-    // platform activates only the first window shown), from none to the
-    // first stop.
+    // Tab moves each window's own focus from none round its stops, active or
+    // not (Qt's minimal platform activates only the first window shown).
     for (QWidget* window : {static_cast<QWidget*>(&f), static_cast<QWidget*>(&n)}) {
       const std::vector<QWidget*>& stop = stops[window == &n];
       window->focusWidget()->clearFocus();
@@ -256,12 +255,9 @@ TEST_F(FrmMainTest, TheNoticeShowsOnEveryFifthDay) {
     frmmain form;
     bool seen = false, main_hidden = false, folder_missing = false, ignored = false;
     QTimer::singleShot(0, [&] {
-      Form2* notice = nullptr;
-      for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* n = dynamic_cast<Form2*>(w); n && n->isVisible()) notice = n;
-      }
+      auto* notice = dynamic_cast<Form2*>(QApplication::activeModalWidget());
       if (!notice) return;
-      seen = QApplication::activeModalWidget() == notice;
+      seen = true;
       main_hidden = !form.isVisible();
       folder_missing = !QFileInfo::exists(Drive("dpics"));
       QPointer<Form2> alive(notice);
