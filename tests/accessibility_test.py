@@ -45,7 +45,7 @@ def x_window(program, size=None, name=""):  # the shown window of that size and 
     for _ in range(150):
         for w in run("xdotool", "search", "--onlyvisible", "--name", name).split():
             g = dict(line.split("=") for line in run("xdotool", "getwindowgeometry", "--shell", w).split())
-            if size in (None, [int(g["WIDTH"]), int(g["HEIGHT"])]):
+            if "WIDTH" in g and size in (None, [int(g["WIDTH"]), int(g["HEIGHT"])]):  # a window may go meanwhile
                 names = run("xprop", "-id", w, "_NET_WM_NAME", "WM_NAME").splitlines()
                 return w, int(g["X"]), int(g["Y"]), [n.rstrip() for n in names]
         if program.poll() is not None: break
