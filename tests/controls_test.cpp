@@ -27,8 +27,10 @@ TEST(Controls, TextBoxesGiveLineBreaksAsCrLfAndWrapLongRunsAnywhere) {
   EXPECT_TRUE(platform::TextBox::HasLongRun(QString(300, u'!') + " " + QString(300, u'a')));
   // A text taller than the box gets a vertical scroll bar, never a
   // horizontal one.
-  for (const int lines : {3, 40}) {
-    box.SetText(QString("words wider than the box, longer_than_a_line\r\n").repeated(lines));
+  for (const int lines : {1, 40}) {
+    box.SetText(QString(lines == 1 ? "a short line\r\n"
+                                   : "words wider than the box, longer_than_a_line\r\n")
+                    .repeated(lines));
     QApplication::processEvents();
     EXPECT_EQ(
         std::pair(box.verticalScrollBar()->isVisible(), box.horizontalScrollBar()->isVisible()),
