@@ -10,14 +10,14 @@
 #include <QRandomGenerator>
 #include <cmath>
 
-#include "platform/pictures.h"
+#include "picture/picture_files.h"
 
 namespace quorvel {
 namespace {
 
 // The largest picture the loader takes, twice as wide as high.
 QImage Noise() {
-  const int height = static_cast<int>(std::sqrt(platform::kMaxPicturePixels / 2.0));
+  const int height = static_cast<int>(std::sqrt(picture::kMaxPicturePixels / 2.0));
   QImage image(2 * height, height, QImage::Format_ARGB32);
   QRandomGenerator random(20261207);
   for (int y = 0; y < image.height(); ++y) {
@@ -41,12 +41,12 @@ QByteArray Encoded(const char* format) {
 
 void BM_LoadLargestPicture(benchmark::State& state, const char* format) {
   const QByteArray file = Encoded(format);
-  if (file.size() > platform::kMaxPictureFileBytes) {
+  if (file.size() > picture::kMaxPictureFileBytes) {
     state.SkipWithError("the sample file is larger than the loader reads");
     return;
   }
   for (auto _ : state) {
-    const platform::PictureResult picture = platform::LoadPictureData(file);
+    const picture::PictureResult picture = picture::LoadPictureData(file);
     if (!picture.ok()) state.SkipWithError(qPrintable(picture.error));
     benchmark::DoNotOptimize(picture.image.constBits());
   }

@@ -31,11 +31,11 @@
 #include "cipher/keys.h"
 #include "cipher/strip.h"
 #include "forms/frmmain.h"
-#include "platform/codepage_host.h"
-#include "platform/msgbox.h"
-#include "platform/paths.h"
-#include "platform/pictures.h"
-#include "platform/strip_picture.h"
+#include "os/codepage_host.h"
+#include "os/paths.h"
+#include "picture/picture_files.h"
+#include "picture/strip_picture.h"
+#include "widgets/msgbox.h"
 
 namespace quorvel {
 namespace {
@@ -47,13 +47,13 @@ frmmain* form = nullptr;
 frmmain* unbroken = nullptr;  // a second window, for the unbroken text
 QString last_message;
 
-QString FloorPath() { return platform::HostPath(QStringLiteral("C:\\dpics\\floor.bmp")); }
+QString FloorPath() { return os::HostPath(QStringLiteral("C:\\dpics\\floor.bmp")); }
 
 // Puts the sample text in the window and saves its strip once, so that
 // every benchmark starts from the same picture.
 bool Prepare() {
   static const bool ready = [] {
-    form->txtSrc->SetText(platform::FromU16(bench::SampleText(kLength)));
+    form->txtSrc->SetText(os::FromU16(bench::SampleText(kLength)));
     form->CmdEncrypt_Click();
     return last_message == QStringLiteral("Done.");
   }();
@@ -123,7 +123,7 @@ void BM_WindowLoadDecrypt(benchmark::State& state) {
 // The sample text with every character that is not a letter or digit (the
 // spaces and line breaks among them) replaced by a letter.
 QString UnbrokenText() {
-  QString text = platform::FromU16(bench::SampleText(kLength));
+  QString text = os::FromU16(bench::SampleText(kLength));
   for (QChar& c : text) {
     if (!c.isLetterOrNumber()) c = u'x';
   }
@@ -176,7 +176,7 @@ void BM_QtLoadAndShow(benchmark::State& state) {
   box.setFont(form->txtDecrypt->font());
   box.resize(form->txtDecrypt->size());
   if (!ShowOnScreen(&box)) state.SkipWithError("the box is not on the screen");
-  const QString path = platform::HostPath(kPicture);
+  const QString path = os::HostPath(kPicture);
   for (auto _ : state) {
     QImage image;
     if (!image.load(path)) state.SkipWithError("QImage::load failed");
@@ -191,7 +191,7 @@ void BM_QtLoadAndShow(benchmark::State& state) {
 void BM_PartReadTextBox(benchmark::State& state) {
   if (!Prepare()) state.SkipWithError("the window did not save its strip");
   for (auto _ : state) {
-    std::u16string text = platform::ToU16(form->txtSrc->Text());
+    std::u16string text = os::ToU16(form->txtSrc->Text());
     benchmark::DoNotOptimize(text.data());
   }
   SetBytes(state);
@@ -199,10 +199,10 @@ void BM_PartReadTextBox(benchmark::State& state) {
 
 void BM_PartEncodeStrip(benchmark::State& state) {
   if (!Prepare()) state.SkipWithError("the window did not save its strip");
-  const std::u16string text = platform::ToU16(form->txtSrc->Text());
+  const std::u16string text = os::ToU16(form->txtSrc->Text());
   const KeyTriple keys{{42, 42, 42}};
   for (auto _ : state) {
-    EncodeResult strip = EncodeStrip(text, keys, platform::ActiveCodePage());
+    EncodeResult strip = EncodeStrip(text, keys, os::ActiveCodePage());
     benchmark::DoNotOptimize(strip.columns.data());
   }
   SetBytes(state);
@@ -210,11 +210,11 @@ void BM_PartEncodeStrip(benchmark::State& state) {
 
 void BM_PartDrawStrip(benchmark::State& state) {
   if (!Prepare()) state.SkipWithError("the window did not save its strip");
-  const EncodeResult strip = EncodeStrip(platform::ToU16(form->txtSrc->Text()),
-                                         KeyTriple{{42, 42, 42}}, platform::ActiveCodePage());
+  const EncodeResult strip =
+      EncodeStrip(os::ToU16(form->txtSrc->Text()), KeyTriple{{42, 42, 42}}, os::ActiveCodePage());
   for (auto _ : state) {
     form->pEncrypt->SetWidth(static_cast<int>(strip.columns.size()));
-    platform::DrawStrip(*form->pEncrypt, strip.columns, 8);
+    picture::DrawStrip(*form->pEncrypt, strip.columns, 8);
   }
   SetBytes(state);
 }
@@ -223,7 +223,7 @@ void BM_PartEncodeBmp24(benchmark::State& state) {
   if (!Prepare()) state.SkipWithError("the window did not save its strip");
   const QImage image = form->pEncrypt->Image();
   for (auto _ : state) {
-    QByteArray bytes = platform::EncodeBmp24(image);
+    QByteArray bytes = picture::EncodeBmp24(image);
     benchmark::DoNotOptimize(bytes.data());
   }
   SetBytes(state);
@@ -233,7 +233,7 @@ void BM_PartSavePicture(benchmark::State& state) {
   if (!Prepare()) state.SkipWithError("the window did not save its strip");
   const QImage image = form->pEncrypt->Image();
   for (auto _ : state) {
-    if (!platform::SavePicture(image, kPicture).ok) state.SkipWithError("SavePicture failed");
+    if (!picture::SavePicture(image, kPicture).ok) state.SkipWithError("SavePicture failed");
   }
   SetBytes(state);
 }
@@ -242,7 +242,7 @@ void BM_PartSavePicture(benchmark::State& state) {
 void BM_PartLoadPicture(benchmark::State& state) {
   if (!Prepare()) state.SkipWithError("the window did not save its strip");
   for (auto _ : state) {
-    platform::PictureResult picture = platform::LoadPicture(kPicture);
+    picture::PictureResult picture = picture::LoadPicture(kPicture);
     benchmark::DoNotOptimize(picture.image.constBits());
   }
   SetBytes(state);
@@ -250,18 +250,18 @@ void BM_PartLoadPicture(benchmark::State& state) {
 
 void BM_PartSetPicture(benchmark::State& state) {
   if (!Prepare()) state.SkipWithError("the window did not save its strip");
-  const QImage image = platform::LoadPicture(kPicture).image;
+  const QImage image = picture::LoadPicture(kPicture).image;
   for (auto _ : state) form->pDecrypt->SetPicture(image);
   SetBytes(state);
 }
 
 void BM_PartDecodeFromPictureBox(benchmark::State& state) {
   if (!Prepare()) state.SkipWithError("the window did not save its strip");
-  form->pDecrypt->SetPicture(platform::LoadPicture(kPicture).image);
+  form->pDecrypt->SetPicture(picture::LoadPicture(kPicture).image);
   const KeyTriple keys{{42, 42, 42}};
   for (auto _ : state) {
-    DecodeResult text = platform::DecodePicture(keys, form->pDecrypt->ScaleWidth(), *form->pDecrypt,
-                                                platform::ActiveCodePage());
+    DecodeResult text = picture::DecodePicture(keys, form->pDecrypt->ScaleWidth(), *form->pDecrypt,
+                                               os::ActiveCodePage());
     benchmark::DoNotOptimize(text.text.data());
   }
   SetBytes(state);
@@ -303,10 +303,10 @@ int main(int argc, char** argv) {
   qunsetenv("LC_CTYPE");
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  if (!QDir().mkpath(quorvel::platform::HostPath(QStringLiteral("C:\\dpics")))) return 1;
+  if (!QDir().mkpath(quorvel::os::HostPath(QStringLiteral("C:\\dpics")))) return 1;
 
-  quorvel::platform::SetMessageHandler(
-      [](const quorvel::platform::MessageRecord& m) { quorvel::last_message = m.prompt; });
+  quorvel::widgets::SetMessageHandler(
+      [](const quorvel::widgets::MessageRecord& m) { quorvel::last_message = m.prompt; });
   auto window = std::make_unique<quorvel::frmmain>();
   quorvel::form = window.get();
   auto second = std::make_unique<quorvel::frmmain>();
@@ -316,6 +316,6 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  quorvel::platform::SetMessageHandler({});
+  quorvel::widgets::SetMessageHandler({});
   return 0;
 }

@@ -6,14 +6,16 @@
 #include <cerrno>
 
 #include "cli/console.h"
-#include "platform/paths.h"
+#include "os/paths.h"
+#include "os/shown_name.h"
+#include "os/utf8.h"
 
 namespace quorvel::cli {
 
 QStringList Arguments(int argc, char* argv[]) {
   // The arguments as given: a file name that is not UTF-8 names that file.
   QStringList args;
-  for (int i = 1; i < argc; ++i) args << quorvel::platform::FileNameFromBytes(argv[i]);
+  for (int i = 1; i < argc; ++i) args << quorvel::os::FileNameFromBytes(argv[i]);
   return args;
 }
 
@@ -42,7 +44,7 @@ bool NamesStandardStream(const QString& name) {
 
 // A terminal takes UTF-8 too.
 bool WriteText(std::FILE* stream, const QString& text) {
-  const QByteArray bytes = platform::FileNameBytes(text);
+  const QByteArray bytes = os::FileNameBytes(text);
   const auto size = static_cast<std::size_t>(bytes.size());
   const bool written = std::fwrite(bytes.constData(), 1, size, stream) == size;
   return std::fflush(stream) == 0 && written;
@@ -63,7 +65,7 @@ QString PicturePathsHelp(const QString& picture_path) {
              "~/.local/share when XDG_DATA_HOME is unset) and each backslash for a folder,\n"
              "or an ordinary path, used as it is. The default, %1, is\n"
              "  %2\n")
-      .arg(picture_path, platform::ShownName(platform::HostPath(picture_path)));
+      .arg(picture_path, os::ShownName(os::HostPath(picture_path)));
 }
 
 }  // namespace quorvel::cli

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "cli/console.h"
-#include "platform/win32_error.h"
+#include "os/win32_error.h"
 
 namespace quorvel::cli {
 
@@ -76,7 +76,7 @@ QString EndOfInputKeys() { return QStringLiteral("Ctrl+Z and Enter"); }
 
 // The C library keeps the Windows error of a failed write apart from errno.
 QString WriteErrorText() {
-  if (_doserrno != 0) return platform::WindowsErrorText(_doserrno);
+  if (_doserrno != 0) return os::WindowsErrorText(_doserrno);
   return QString::fromLocal8Bit(std::strerror(errno));
 }
 

@@ -5,10 +5,10 @@
 
 #include "cli/console.h"
 #include "cli/strip_tool.h"
-#include "platform/process.h"
+#include "os/process.h"
 
 int main(int argc, char* argv[]) {
-  quorvel::platform::IgnoreFileSizeLimitSignal();
+  quorvel::os::IgnoreFileSizeLimitSignal();
   // Each problem is one line of this program's own on standard error; Qt's
   // warnings (from the image decoders, for one) stay out of it.
   qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});

@@ -10,12 +10,13 @@
 #include "cipher/strip.h"
 #include "cli/console.h"
 #include "cli/text_io.h"
-#include "platform/codepage_host.h"
-#include "platform/files.h"
-#include "platform/paths.h"
-#include "platform/persistent_image.h"
-#include "platform/pictures.h"
-#include "platform/strip_picture.h"
+#include "os/codepage_host.h"
+#include "os/files.h"
+#include "os/paths.h"
+#include "os/shown_name.h"
+#include "picture/persistent_image.h"
+#include "picture/picture_files.h"
+#include "picture/strip_picture.h"
 
 namespace quorvel::cli {
 
@@ -26,7 +27,7 @@ inline constexpr int kMinHeight = 1;
 // The tallest strip whose widest form (32,767 columns) the picture loader
 // still accepts, so that every strip written can be read back.
 inline constexpr int kMaxHeight = 1024;
-static_assert(static_cast<qint64>(kMaxColumns) * kMaxHeight <= platform::kMaxPicturePixels);
+static_assert(static_cast<qint64>(kMaxColumns) * kMaxHeight <= picture::kMaxPicturePixels);
 
 // The most bytes a text that fits in a picture can take: three for each
 // UTF-16 unit (a line feed is one byte for the two units of CR LF, a
@@ -41,7 +42,7 @@ std::FILE* error_stream = stderr;
 // environment or a file the message repeats: their control characters are
 // shown as escapes.
 int Fail(int status, const QString& message) {
-  WriteText(error_stream, QStringLiteral("quorvel-strip: %1\n").arg(platform::ShownName(message)));
+  WriteText(error_stream, QStringLiteral("quorvel-strip: %1\n").arg(os::ShownName(message)));
   return status;
 }
 
@@ -96,14 +97,13 @@ struct Options {
                           QStringLiteral("The keys of the red, green and blue channel, each as "
                                          "typed in the window's key fields: a number from 0 to "
                                          "255, rounded (halves to even). Default: %1,%1,%1.")
-                              .arg(platform::DefaultKey()),
+                              .arg(picture::DefaultKey()),
                           QStringLiteral("K1,K2,K3"),
-                          QStringLiteral("%1,%1,%1").arg(platform::DefaultKey())};
+                          QStringLiteral("%1,%1,%1").arg(picture::DefaultKey())};
   QCommandLineOption codepage{
       QStringLiteral("codepage"),
       QStringLiteral("The code page of the character codes: %1. Default: %2, here %3.")
-          .arg(KnownPagesList(), CodePageSource(),
-               QString::number(platform::ActiveCodePage().Number())),
+          .arg(KnownPagesList(), CodePageSource(), QString::number(os::ActiveCodePage().Number())),
       QStringLiteral("N")};
   QCommandLineOption height{
       QStringLiteral("height"),
@@ -116,7 +116,7 @@ struct Options {
       QStringLiteral("encode: the picture file to write, PNG when its name ends in .png, BMP when "
                      "it ends in .bmp or has no extension; - writes a BMP picture to standard "
                      "output (not to a terminal). Default: the window's, %1.")
-          .arg(platform::PicturePath()),
+          .arg(picture::PicturePath()),
       QStringLiteral("FILE")};
   QCommandLineOption raw{QStringLiteral("raw"),
                          QStringLiteral("decode: writes the text exactly as decoded to a terminal "
@@ -133,7 +133,7 @@ QString HelpText(QCommandLineParser& parser) {
              "Usage: quorvel-strip [options] encode [TEXTFILE]\n"
              "       quorvel-strip [options] decode [FILE | -]\n"
              "       quorvel-strip --help | --version\n") +
-         help.mid(help.indexOf(u'\n') + 1) + u'\n' + PicturePathsHelp(platform::PicturePath()) +
+         help.mid(help.indexOf(u'\n') + 1) + u'\n' + PicturePathsHelp(picture::PicturePath()) +
          QStringLiteral(
              "encode creates its folder when it is missing, as the window does at start-up;\n"
              "any other folder must exist. Strips are read from BMP and PNG files. A FILE of\n"
@@ -201,8 +201,7 @@ std::optional<Request> Check(const QCommandLineParser& parser, const Options& o,
 
   const QStringList keys = parser.value(o.keys).split(u',');
   const KeyConversion converted =
-      keys.size() == 3 ? ConvertKeys(platform::ToU16(keys[0]), platform::ToU16(keys[1]),
-                                     platform::ToU16(keys[2]))
+      keys.size() == 3 ? ConvertKeys(os::ToU16(keys[0]), os::ToU16(keys[1]), os::ToU16(keys[2]))
                        : KeyConversion{};
   const std::optional<int> page = ParseWhole(parser.value(o.codepage));
   const std::optional<int> height = ParseWhole(parser.value(o.height));
@@ -254,17 +253,17 @@ std::optional<Request> Check(const QCommandLineParser& parser, const Options& o,
   if (!converted.keys) {
     // Keys are checked last: a bad key is refused input, not bad usage.
     trouble->status = kExitRefused;
-    *problem = platform::KeyRefusal(converted.failed_index + 1, keys[converted.failed_index]) +
+    *problem = picture::KeyRefusal(converted.failed_index + 1, keys[converted.failed_index]) +
                (r.encode ? QStringLiteral(" Nothing was saved.")
                          : QStringLiteral(" Nothing was decoded."));
     if (r.input) *problem = QStringLiteral("%1: %2").arg(*r.input, *problem);
     return std::nullopt;
   }
   r.keys = *converted.keys;
-  r.page = parser.isSet(o.codepage) ? FindCodePage(*page) : &platform::ActiveCodePage();
+  r.page = parser.isSet(o.codepage) ? FindCodePage(*page) : &os::ActiveCodePage();
   r.height = *height;
-  r.picture = r.encode ? parser.value(o.output) : r.input.value_or(platform::PicturePath());
-  if (r.picture.isEmpty()) r.picture = platform::PicturePath();
+  r.picture = r.encode ? parser.value(o.output) : r.input.value_or(picture::PicturePath());
+  if (r.picture.isEmpty()) r.picture = picture::PicturePath();
   return r;
 }
 
@@ -273,7 +272,7 @@ int Encode(const Request& r) {
   if (!r.input && IsTerminal(stdin)) {
     Fail(0, QStringLiteral("reading the text to hide until %1.").arg(EndOfInputKeys()));
   }
-  platform::FileRead input = platform::ReadInput(r.input.value_or(QString()), kMaxTextBytes);
+  os::FileRead input = os::ReadInput(r.input.value_or(QString()), kMaxTextBytes);
   const QString what =
       r.input ? QStringLiteral("The text file %1").arg(*r.input) : QStringLiteral("Standard input");
   if (!input.error.isEmpty()) {
@@ -294,17 +293,17 @@ int Encode(const Request& r) {
   const QString text = ToProgramLineBreaks(input.bytes);
   if (input.too_large) {
     return Refuse(kExitRefused, r.input,
-                  platform::TooLongRefusal(text.size() + (cut ? 1 : 0), true));
+                  picture::TooLongRefusal(text.size() + (cut ? 1 : 0), true));
   }
-  const EncodeResult strip = EncodeStrip(platform::U16View(text), r.keys, *r.page);
+  const EncodeResult strip = EncodeStrip(os::U16View(text), r.keys, *r.page);
   if (!strip.ok()) {
-    return Refuse(kExitRefused, r.input, platform::EncodeRefusal(*strip.failure, text, *r.page));
+    return Refuse(kExitRefused, r.input, picture::EncodeRefusal(*strip.failure, text, *r.page));
   }
 
-  const QImage picture = platform::StripImage(strip.columns, r.height);
+  const QImage picture = picture::StripImage(strip.columns, r.height);
   if (r.standard) {
     // A BMP, the strip format; every byte of it written, or a failure.
-    const QByteArray bytes = platform::EncodeBmp24(picture);
+    const QByteArray bytes = picture::EncodeBmp24(picture);
     const auto size = static_cast<std::size_t>(bytes.size());
     const bool written = std::fwrite(bytes.constData(), 1, size, stdout) == size;
     if (std::fflush(stdout) != 0 || !written) {
@@ -314,56 +313,56 @@ int Encode(const Request& r) {
     }
     return kExitOk;
   }
-  if (platform::HostPath(r.picture) == platform::HostPath(platform::PicturePath())) {
-    const QString error = platform::MakePictureFolder();
+  if (os::HostPath(r.picture) == os::HostPath(picture::PicturePath())) {
+    const QString error = picture::MakePictureFolder();
     if (!error.isEmpty()) return Fail(kExitFile, error + nothing_saved);
   }
-  const platform::SaveResult saved = platform::SavePicture(picture, r.picture);
+  const picture::SaveResult saved = picture::SavePicture(picture, r.picture);
   if (!saved.ok) return Fail(kExitFile, saved.error);
   return saved.note.isEmpty() ? kExitOk : Fail(kExitOk, saved.note);
 }
 
 // The picture that decode reads, from its file or standard input.
-platform::PictureResult ReadPicture(const Request& r) {
-  if (!r.standard) return platform::LoadPicture(r.picture);
-  const platform::FileRead input = platform::ReadInput(QString(), platform::kMaxPictureFileBytes);
+picture::PictureResult ReadPicture(const Request& r) {
+  if (!r.standard) return picture::LoadPicture(r.picture);
+  const os::FileRead input = os::ReadInput(QString(), picture::kMaxPictureFileBytes);
   if (!input.error.isEmpty()) {
     return {QImage(), QStringLiteral("Standard input could not be read: %1.").arg(input.error),
-            platform::PictureFailure::kFile};
+            picture::PictureFailure::kFile};
   }
   if (input.too_large) {
     return {QImage(),
             QStringLiteral("Standard input holds more than %1 bytes, too many for a strip picture.")
-                .arg(QString::number(platform::kMaxPictureFileBytes)),
-            platform::PictureFailure::kContent};
+                .arg(QString::number(picture::kMaxPictureFileBytes)),
+            picture::PictureFailure::kContent};
   }
-  return platform::LoadPictureData(input.bytes, QStringLiteral("Standard input"));
+  return picture::LoadPictureData(input.bytes, QStringLiteral("Standard input"));
 }
 
 int Decode(const Request& r) {
-  const platform::PictureResult picture = ReadPicture(r);
+  const picture::PictureResult picture = ReadPicture(r);
   if (!picture.ok()) {
-    return Fail(picture.failure == platform::PictureFailure::kFile ? kExitFile : kExitRefused,
+    return Fail(picture.failure == picture::PictureFailure::kFile ? kExitFile : kExitRefused,
                 picture.error);
   }
-  platform::PersistentImage image;
+  picture::PersistentImage image;
   image.SetPicture(picture.image);
   const int width = image.Size().width();
   const DecodeResult text =
-      platform::DecodePicture(r.keys, static_cast<float>(width), image, *r.page);
+      picture::DecodePicture(r.keys, static_cast<float>(width), image, *r.page);
   if (!text.ok()) {
-    return Fail(kExitRefused,
-                platform::DecodeRefusal(*text.failure,
-                                        r.standard ? QStringLiteral("on standard input")
-                                                   : platform::HostPath(r.picture),
-                                        width));
+    return Fail(
+        kExitRefused,
+        picture::DecodeRefusal(
+            *text.failure,
+            r.standard ? QStringLiteral("on standard input") : os::HostPath(r.picture), width));
   }
-  QString shown = ToHostLineBreaks(platform::FromU16(text.text));
+  QString shown = ToHostLineBreaks(os::FromU16(text.text));
   if (!r.raw && IsTerminal(stdout)) {
     // Seen, not obeyed: a terminal would act on the controls that a wrong
     // key or a crafted strip gives, and the prompt would follow a last line
     // that has no end.
-    shown = platform::EscapeControls(shown, platform::Escaping::kText);
+    shown = os::EscapeControls(shown, os::Escaping::kText);
     if (!shown.endsWith(u'\n')) shown += u'\n';
   }
   if (!WriteText(stdout, shown)) {

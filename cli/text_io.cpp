@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/paths.h"
+#include "os/utf8.h"
 
 namespace quorvel::cli {
 
@@ -22,7 +22,7 @@ std::optional<qsizetype> FirstInvalidUtf8(const QByteArray& bytes) {
       ++i;
       continue;
     }
-    const int length = platform::Utf8SequenceLength(bytes.constData() + i, bytes.size() - i);
+    const int length = os::Utf8SequenceLength(bytes.constData() + i, bytes.size() - i);
     if (length == 0) return i;
     i += length;
   }
@@ -34,7 +34,7 @@ bool DropCutCharacter(QByteArray& bytes) {
   if (!bad || *bad + 4 <= bytes.size()) return false;
   // A sequence cut short is valid up to the end; anything else stays.
   const QByteArray rest = bytes.mid(*bad) + QByteArray(4, '\x80');
-  if (platform::Utf8SequenceLength(rest.constData(), rest.size()) == 0) return false;
+  if (os::Utf8SequenceLength(rest.constData(), rest.size()) == 0) return false;
   bytes.truncate(*bad);
   return true;
 }

@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QWidget>
 
-#include "platform/commandbutton.h"
+#include "widgets/commandbutton.h"
 
 namespace quorvel {
 
@@ -20,8 +20,8 @@ class Form2 : public QWidget {
   void Command1_Click();
 
   // Controls, in focus order, and the picture.
-  platform::CommandButton* Command2;
-  platform::CommandButton* Command1;
+  widgets::CommandButton* Command2;
+  widgets::CommandButton* Command1;
   QLabel* Image1;
 
  private:

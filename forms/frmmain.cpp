@@ -4,20 +4,20 @@
 #include "cipher/strip.h"
 #include "forms/app_icon.h"
 #include "forms/form2.h"
-#include "platform/accessibility.h"
-#include "platform/codepage_host.h"
-#include "platform/msgbox.h"
-#include "platform/paths.h"
-#include "platform/pictures.h"
-#include "platform/strip_picture.h"
-#include "platform/twips.h"
-#include "platform/windows.h"
+#include "os/codepage_host.h"
+#include "os/paths.h"
+#include "picture/picture_files.h"
+#include "picture/strip_picture.h"
+#include "widgets/accessibility.h"
+#include "widgets/msgbox.h"
+#include "widgets/top_level.h"
+#include "widgets/twips.h"
 
 namespace quorvel {
 
 namespace {
 
-using platform::MsgBox;
+using widgets::MsgBox;
 
 QFont Arial(double points, bool bold = false) {
   QFont font(QStringLiteral("Arial"));
@@ -29,7 +29,7 @@ QFont Arial(double points, bool bold = false) {
 // Places a control at its position and size in twips.
 template <typename W>
 W* Place(W* w, double left, double top, double width, double height, const QFont& font) {
-  w->setGeometry(platform::TwipsRect(left, top, width, height));
+  w->setGeometry(widgets::TwipsRect(left, top, width, height));
   w->setFont(font);
   return w;
 }
@@ -42,15 +42,15 @@ QLabel* MakeLabel(QWidget* parent, const QString& caption, double left, double t
   return label;
 }
 
-platform::CommandButton* MakeButton(QWidget* parent, const QString& caption, double left,
-                                    double top, double width, double height, const QFont& font) {
-  return Place(new platform::CommandButton(caption, parent), left, top, width, height, font);
+widgets::CommandButton* MakeButton(QWidget* parent, const QString& caption, double left, double top,
+                                   double width, double height, const QFont& font) {
+  return Place(new widgets::CommandButton(caption, parent), left, top, width, height, font);
 }
 
-platform::PictureBox* MakePictureBox(QWidget* parent, double left, double top, double width,
-                                     double height) {
-  auto* box = new platform::PictureBox(parent);
-  box->setGeometry(platform::TwipsRect(left, top, width, height));
+widgets::PictureBox* MakePictureBox(QWidget* parent, double left, double top, double width,
+                                    double height) {
+  auto* box = new widgets::PictureBox(parent);
+  box->setGeometry(widgets::TwipsRect(left, top, width, height));
   box->SetBackColor(0xFFFFFF);
   box->Cls();
   return box;
@@ -60,26 +60,26 @@ platform::PictureBox* MakePictureBox(QWidget* parent, double left, double top, d
 
 frmmain::frmmain(QWidget* parent) : QWidget(parent, Qt::Window) {
   // Announced as a window with its title, before anything asks about it.
-  platform::AnnounceAs(this, QAccessible::Window);
+  widgets::AnnounceAs(this, QAccessible::Window);
   // A fixed-size dialog-style window: title bar and close box only.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   setWindowTitle(QStringLiteral("Quorvel Encryption"));
   setWindowIcon(AppIcon());
-  setPalette(platform::LightPalette());
-  setFixedSize(platform::TwipsToPixels(8160), platform::TwipsToPixels(5652));
+  setPalette(widgets::LightPalette());
+  setFixedSize(widgets::TwipsToPixels(8160), widgets::TwipsToPixels(5652));
 
   const QFont f90 = Arial(9), f96 = Arial(9.6), f84 = Arial(8.4), f84b = Arial(8.4, true);
 
-  txtSrc = Place(new platform::TextBox(this), 135, 2325, 3885, 2535, f96);
+  txtSrc = Place(new widgets::TextBox(this), 135, 2325, 3885, 2535, f96);
   pEncrypt = MakePictureBox(this, 9105, 1605, 1380, 120);
   pEncrypt->setVisible(false);
   pEncrypt->setFocusPolicy(Qt::NoFocus);
   CmdEncrypt = MakeButton(this, QStringLiteral("Encrypt"), 105, 4980, 1215, 345, f90);
-  txtDecrypt = Place(new platform::TextBox(this), 4125, 2325, 3885, 2535, f96);
+  txtDecrypt = Place(new widgets::TextBox(this), 4125, 2325, 3885, 2535, f96);
   cmdDecrypt = MakeButton(this, QStringLiteral("Decrypt"), 4125, 4980, 1215, 345, f90);
 
-  FraKeys = Place(new platform::Frame(QStringLiteral("Encryption/Decryption keys"), this), 135, 240,
+  FraKeys = Place(new widgets::Frame(QStringLiteral("Encryption/Decryption keys"), this), 135, 240,
                   2580, 1260, f96);
   const double key_left[3] = {315, 1000, 1695};
   const double key_height[3] = {285, 315, 285};
@@ -95,24 +95,24 @@ frmmain::frmmain(QWidget* parent) : QWidget(parent, Qt::Window) {
     palette.setColor(QPalette::WindowText, label_colour[i]);
     lblKeys[u]->setPalette(palette);
     txtKeys[u] =
-        Place(new platform::LineTextBox(FraKeys), key_left[i], 750, 510, key_height[i], f84);
+        Place(new widgets::LineTextBox(FraKeys), key_left[i], 750, 510, key_height[i], f84);
     txtKeys[u]->setAlignment(Qt::AlignCenter);
-    txtKeys[u]->SetText(platform::DefaultKey());
+    txtKeys[u]->SetText(picture::DefaultKey());
     lblKeys[u]->setBuddy(txtKeys[u]);
   }
 
-  FraBitmap = Place(new platform::Frame(QStringLiteral("Load Encrypted Bitmap"), this), 2940, 240,
+  FraBitmap = Place(new widgets::Frame(QStringLiteral("Load Encrypted Bitmap"), this), 2940, 240,
                     5040, 1245, f96);
   lblFilename = MakeLabel(FraBitmap, QStringLiteral("File name:"), 180, 285, 740, 210, f84, true);
-  txtFilename = Place(new platform::LineTextBox(FraBitmap), 195, 540, 3705, 330, f90);
-  txtFilename->SetText(platform::PicturePath());
+  txtFilename = Place(new widgets::LineTextBox(FraBitmap), 195, 540, 3705, 330, f90);
+  txtFilename->SetText(picture::PicturePath());
   txtFilename->setEnabled(false);
-  txtFilename->setToolTip(platform::HostPath(txtFilename->Text()));
+  txtFilename->setToolTip(os::HostPath(txtFilename->Text()));
   lblFilename->setBuddy(txtFilename);
   cmdLoad = MakeButton(FraBitmap, QStringLiteral("Load"), 4050, 510, 780, 345, f84);
   pDecrypt = MakePictureBox(FraBitmap, 195, 930, 1380, 120);
   pDecrypt->setFocusPolicy(Qt::StrongFocus);
-  platform::AnnounceAs(pDecrypt, QAccessible::Graphic);
+  widgets::AnnounceAs(pDecrypt, QAccessible::Graphic);
   pDecrypt->SetTag(QStringLiteral("0"));
 
   Command1 = MakeButton(this, QStringLiteral("Clear"), 1440, 4980, 1215, 345, f90);
@@ -171,8 +171,8 @@ bool frmmain::Form_Load() {
   ShowNoticeIfDue();
 
   // Without its folder the program cannot save or load its picture.
-  if (const QString error = platform::MakePictureFolder(); !error.isEmpty()) {
-    platform::StartUpFailure(error + QStringLiteral(" Quorvel cannot start without it."));
+  if (const QString error = picture::MakePictureFolder(); !error.isEmpty()) {
+    widgets::StartUpFailure(error + QStringLiteral(" Quorvel cannot start without it."));
     return false;
   }
   pDecrypt->ClearPicture();
@@ -180,10 +180,9 @@ bool frmmain::Form_Load() {
 }
 
 std::optional<KeyTriple> frmmain::ReadKeys() {
-  const KeyConversion keys =
-      ConvertKeys(platform::ToU16(txtKeys[0]->Text()), platform::ToU16(txtKeys[1]->Text()),
-                  platform::ToU16(txtKeys[2]->Text()));
-  if (!keys.keys) MsgBox(QStringLiteral("Error"), platform::vbOKOnly, this);
+  const KeyConversion keys = ConvertKeys(
+      os::ToU16(txtKeys[0]->Text()), os::ToU16(txtKeys[1]->Text()), os::ToU16(txtKeys[2]->Text()));
+  if (!keys.keys) MsgBox(QStringLiteral("Error"), widgets::vbOKOnly, this);
   return keys.keys;
 }
 
@@ -196,23 +195,23 @@ void frmmain::CmdEncrypt_Click() {
   const std::optional<KeyTriple> keys = ReadKeys();
   if (!keys) return;
 
-  const CodePage& page = platform::ActiveCodePage();
-  const EncodeResult strip = EncodeStrip(platform::ToU16(source), *keys, page);
+  const CodePage& page = os::ActiveCodePage();
+  const EncodeResult strip = EncodeStrip(os::ToU16(source), *keys, page);
   if (!strip.ok()) {
-    MsgBox(platform::EncodeRefusal(*strip.failure, source, page), platform::vbExclamation, this);
+    MsgBox(picture::EncodeRefusal(*strip.failure, source, page), widgets::vbExclamation, this);
     return;
   }
 
   pEncrypt->SetWidth(static_cast<int>(strip.columns.size()));
-  platform::DrawStrip(*pEncrypt, strip.columns, 8);
+  picture::DrawStrip(*pEncrypt, strip.columns, 8);
 
-  const platform::SaveResult saved = platform::SavePicture(pEncrypt->Image(), txtFilename->Text());
+  const picture::SaveResult saved = picture::SavePicture(pEncrypt->Image(), txtFilename->Text());
   if (!saved.ok) {
-    MsgBox(saved.error, platform::vbCritical, this);
+    MsgBox(saved.error, widgets::vbCritical, this);
     return;
   }
-  MsgBox(QStringLiteral("Done."), platform::vbOKOnly, this);
-  if (!saved.note.isEmpty()) MsgBox(saved.note, platform::vbInformation, this);
+  MsgBox(QStringLiteral("Done."), widgets::vbOKOnly, this);
+  if (!saved.note.isEmpty()) MsgBox(saved.note, widgets::vbInformation, this);
 }
 
 void frmmain::cmdDecrypt_Click() {
@@ -220,30 +219,30 @@ void frmmain::cmdDecrypt_Click() {
   const std::optional<KeyTriple> keys = ReadKeys();
   if (!keys) return;
 
-  const std::optional<double> loaded = ConvertNumber(platform::ToU16(pDecrypt->Tag()));
+  const std::optional<double> loaded = ConvertNumber(os::ToU16(pDecrypt->Tag()));
   if (!loaded) {
-    MsgBox(QStringLiteral("Error"), platform::vbOKOnly, this);
+    MsgBox(QStringLiteral("Error"), widgets::vbOKOnly, this);
     return;
   }
   if (*loaded == 0) {
-    MsgBox(QStringLiteral("Load the picture first"), platform::vbInformation, this);
+    MsgBox(QStringLiteral("Load the picture first"), widgets::vbInformation, this);
     return;
   }
 
   const DecodeResult text =
-      platform::DecodePicture(*keys, pDecrypt->ScaleWidth(), *pDecrypt, platform::ActiveCodePage());
+      picture::DecodePicture(*keys, pDecrypt->ScaleWidth(), *pDecrypt, os::ActiveCodePage());
   if (!text.ok()) {
-    MsgBox(QStringLiteral("Error"), platform::vbOKOnly, this);
+    MsgBox(QStringLiteral("Error"), widgets::vbOKOnly, this);
     return;
   }
-  txtDecrypt->SetText(platform::FromU16(text.text));
+  txtDecrypt->SetText(os::FromU16(text.text));
 }
 
 void frmmain::cmdLoad_Click() {
-  const platform::PictureResult picture = platform::LoadPicture(txtFilename->Text());
+  const picture::PictureResult picture = picture::LoadPicture(txtFilename->Text());
   if (!picture.ok()) {
     // The previous picture and the loaded flag stay as they were.
-    MsgBox(QStringLiteral("Error"), platform::vbOKOnly, this);
+    MsgBox(QStringLiteral("Error"), widgets::vbOKOnly, this);
     return;
   }
   pDecrypt->SetPicture(picture.image);

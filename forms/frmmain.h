@@ -9,10 +9,10 @@
 #include <optional>
 
 #include "cipher/keys.h"
-#include "platform/commandbutton.h"
-#include "platform/frame.h"
-#include "platform/picturebox.h"
-#include "platform/textbox.h"
+#include "widgets/commandbutton.h"
+#include "widgets/frame.h"
+#include "widgets/picturebox.h"
+#include "widgets/textbox.h"
 
 namespace quorvel {
 
@@ -34,21 +34,21 @@ class frmmain : public QWidget {
   void txtSrc_Click() {}
 
   // Controls, in focus order.
-  platform::TextBox* txtSrc;
-  platform::PictureBox* pEncrypt;
-  platform::CommandButton* CmdEncrypt;
-  platform::TextBox* txtDecrypt;
-  platform::CommandButton* cmdDecrypt;
-  platform::Frame* FraKeys;
+  widgets::TextBox* txtSrc;
+  widgets::PictureBox* pEncrypt;
+  widgets::CommandButton* CmdEncrypt;
+  widgets::TextBox* txtDecrypt;
+  widgets::CommandButton* cmdDecrypt;
+  widgets::Frame* FraKeys;
   std::array<QLabel*, 3> lblKeys;
-  std::array<platform::LineTextBox*, 3> txtKeys;
-  platform::Frame* FraBitmap;
+  std::array<widgets::LineTextBox*, 3> txtKeys;
+  widgets::Frame* FraBitmap;
   QLabel* lblFilename;
-  platform::LineTextBox* txtFilename;
-  platform::CommandButton* cmdLoad;
-  platform::PictureBox* pDecrypt;
-  platform::CommandButton* Command1;
-  platform::CommandButton* Command2;
+  widgets::LineTextBox* txtFilename;
+  widgets::CommandButton* cmdLoad;
+  widgets::PictureBox* pDecrypt;
+  widgets::CommandButton* Command1;
+  widgets::CommandButton* Command2;
   QLabel* Label1;
 
  private:

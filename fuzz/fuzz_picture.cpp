@@ -7,16 +7,16 @@
 #include <cstdlib>
 
 #include "cipher/strip.h"
-#include "platform/persistent_image.h"
-#include "platform/pictures.h"
+#include "picture/persistent_image.h"
+#include "picture/picture_files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 3) return 0;
   const quorvel::KeyTriple keys{{data[0], data[1], data[2]}};
   const QByteArray bytes(reinterpret_cast<const char*>(data + 3), static_cast<qsizetype>(size - 3));
-  const auto picture = quorvel::platform::LoadPictureData(bytes);
+  const auto picture = quorvel::picture::LoadPictureData(bytes);
   if (!picture.ok()) return 0;
-  quorvel::platform::PersistentImage image;
+  quorvel::picture::PersistentImage image;
   image.SetPicture(picture.image);
   const quorvel::CodePage& page = *quorvel::FindCodePage(1252);
   const auto decoded = quorvel::DecodeStrip(

@@ -11,7 +11,7 @@
 
 #include "cipher/codepage.h"
 #include "cli/text_io.h"
-#include "platform/pictures.h"
+#include "picture/picture_files.h"
 #include "tests/test_support.h"
 
 namespace quorvel {
@@ -170,8 +170,8 @@ TEST_F(CliTest, PictureNamesMeanOneFileBothWays) {
     for (const QByteArray& err : {encoded.err, decoded.err})
       EXPECT_EQ(err.contains("\", which names a folder, not a picture file."), !works);
     const QString window = name.contains(u':') ? name : Local(name);
-    EXPECT_EQ(platform::SavePicture(testing::Sample(3, 8), window).ok, works);
-    EXPECT_EQ(platform::LoadPicture(window).ok(), works);
+    EXPECT_EQ(picture::SavePicture(testing::Sample(3, 8), window).ok, works);
+    EXPECT_EQ(picture::LoadPicture(window).ok(), works);
   }
   // Nothing but the deep folders.
   EXPECT_FALSE(QFile::exists(PicPath()));

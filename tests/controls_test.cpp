@@ -6,16 +6,16 @@
 #include <QScrollBar>
 #include <QTimer>
 
-#include "platform/accessibility.h"
-#include "platform/twips.h"
-#include "platform/windows.h"
 #include "tests/test_support.h"
+#include "widgets/accessibility.h"
+#include "widgets/top_level.h"
+#include "widgets/twips.h"
 
 namespace quorvel {
 namespace {
 
 TEST(Controls, TextBoxesGiveLineBreaksAsCrLfAndWrapLongRunsAnywhere) {
-  platform::TextBox box;  // typed into, never set: over 500 characters wrap anywhere
+  widgets::TextBox box;  // typed into, never set: over 500 characters wrap anywhere
   box.resize(259, 169);
   box.show();
   box.insertPlainText(QString(501, u'x'));
@@ -23,8 +23,8 @@ TEST(Controls, TextBoxesGiveLineBreaksAsCrLfAndWrapLongRunsAnywhere) {
   QTest::keyClick(&box, Qt::Key_Backspace);
   EXPECT_EQ(box.wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
   // Spaces break a run only between letters or digits.
-  EXPECT_FALSE(platform::TextBox::HasLongRun(QString("word ").repeated(200)));
-  EXPECT_TRUE(platform::TextBox::HasLongRun(QString(300, u'!') + " " + QString(300, u'a')));
+  EXPECT_FALSE(widgets::TextBox::HasLongRun(QString("word ").repeated(200)));
+  EXPECT_TRUE(widgets::TextBox::HasLongRun(QString(300, u'!') + " " + QString(300, u'a')));
   // A text taller than the box gets a vertical scroll bar, never a
   // horizontal one.
   for (const int lines : {1, 40}) {
@@ -46,7 +46,7 @@ TEST(Controls, TextBoxesGiveLineBreaksAsCrLfAndWrapLongRunsAnywhere) {
   // Its edge, a line of the shadow colour, shows inside the box.
   EXPECT_EQ(box.grab().toImage().pixel(0, 80), box.palette().color(QPalette::Shadow).rgb());
   // Single-line boxes: no length limit, and a set text replaces the old one.
-  platform::LineTextBox line;
+  widgets::LineTextBox line;
   line.SetText("042");
   line.SetText(QString(40000, u'7'));
   EXPECT_EQ(line.Text(), QString(40000, u'7'));
@@ -55,7 +55,7 @@ TEST(Controls, TextBoxesGiveLineBreaksAsCrLfAndWrapLongRunsAnywhere) {
 // Enter presses the focused button, once, on the keypad too; not with
 // another modifier, nor when the key repeats. No caption by default.
 TEST(Controls, ButtonsArePressedByEnterAlone) {
-  platform::CommandButton button;
+  widgets::CommandButton button;
   int clicks = 0;
   QObject::connect(&button, &QPushButton::clicked, [&] { ++clicks; });
   for (const auto& [key, modifiers, repeat] :
@@ -73,7 +73,7 @@ TEST(Controls, ButtonsArePressedByEnterAlone) {
 // keeps what fits and shows the white background elsewhere.
 TEST(Controls, PictureBoxesKeepWhatIsDrawnOnThem) {
   QWidget window;
-  auto& box = *new platform::PictureBox(&window);
+  auto& box = *new widgets::PictureBox(&window);
   EXPECT_EQ(box.BackColor(), 0xFFFFFFu);
   box.resize(2, 4);
   box.Lines({0x0000FF, 0x00FF00}, 0, 2);
@@ -114,7 +114,7 @@ TEST(Controls, MessageBoxesShowTheirIconUnderTheApplicationTitle) {
            << QString::number(box->icon() + 10 * box->textFormat());
       box->accept();
     });
-    buttons ? platform::MsgBox("<b>x</b>", buttons) : platform::MsgBox("<b>x</b>");
+    buttons ? widgets::MsgBox("<b>x</b>", buttons) : widgets::MsgBox("<b>x</b>");
     EXPECT_EQ(seen,
               QStringList({"Quorvel", "<b>x</b>", QString::number(icon + 10 * Qt::PlainText)}));
   }
@@ -125,9 +125,9 @@ TEST(Controls, MessageBoxesShowTheirIconUnderTheApplicationTitle) {
 // screen reader asked about before, says nothing and is neither visible nor
 // on the screen. An inch is as many pixels as the logical resolution says.
 TEST(Controls, FramesAndWhatScreenReadersAreTold) {
-  platform::Frame frame("Keys");
+  widgets::Frame frame("Keys");
   frame.setTitle("Load Encrypted Bitmap");
-  frame.setPalette(platform::LightPalette());
+  frame.setPalette(widgets::LightPalette());
   frame.resize(200, 60);
   const QImage image = frame.grab().toImage();
   const int middle = frame.fontMetrics().height() / 2;
@@ -137,11 +137,11 @@ TEST(Controls, FramesAndWhatScreenReadersAreTold) {
   QPushButton hidden("unused");
   hidden.setAccessibleDescription("does nothing");
   QAccessible::queryAccessibleInterface(&hidden);  // asked before it is hidden
-  platform::HideFromAssistiveTechnology(&hidden, QAccessible::PushButton);
+  widgets::HideFromAssistiveTechnology(&hidden, QAccessible::PushButton);
   const QAccessibleInterface* a = QAccessible::queryAccessibleInterface(&hidden);
   EXPECT_EQ(a->text(QAccessible::Name) + a->text(QAccessible::Description), QString());
   EXPECT_TRUE(a->state().invisible && a->state().offscreen);
-  EXPECT_EQ(platform::TwipsToPixels(1440.0),
+  EXPECT_EQ(widgets::TwipsToPixels(1440.0),
             qRound(QGuiApplication::primaryScreen()->logicalDotsPerInchX()));
 }
 

@@ -9,11 +9,11 @@
 
 #include "cipher/codepage.h"
 #include "forms/form2.h"
-#include "platform/clock.h"
-#include "platform/files.h"
-#include "platform/pictures.h"
-#include "platform/twips.h"
+#include "os/clock.h"
+#include "os/files.h"
+#include "picture/picture_files.h"
 #include "tests/test_support.h"
+#include "widgets/twips.h"
 
 namespace quorvel {
 namespace {
@@ -37,7 +37,7 @@ TEST_F(FrmMainTest, TheWindowsAsAUserMeetsThem) {
       {"image", QAccessible::Graphic},     {"label", QAccessible::StaticText},
       {"panel", QAccessible::Grouping}};
   for (const int tpp : {12, 15}) {
-    platform::SetTwipsPerPixelForTesting(tpp);
+    widgets::SetTwipsPerPixelForTesting(tpp);
     const QPalette before = QApplication::palette();
     QApplication::setPalette(QPalette(Qt::white, QColor(0x35, 0x35, 0x35), QColor(0x50, 0x50, 0x50),
                                       QColor(0x20, 0x20, 0x20), QColor(0x30, 0x30, 0x30), Qt::white,
@@ -46,7 +46,7 @@ TEST_F(FrmMainTest, TheWindowsAsAUserMeetsThem) {
     frmmain f;
     Form2 n;
     QApplication::setPalette(before);
-    EXPECT_EQ(n.size(), platform::TwipsRect(0, 0, 8652, 3480).size());  // before its sizing
+    EXPECT_EQ(n.size(), widgets::TwipsRect(0, 0, 8652, 3480).size());  // before its sizing
     n.Form_Load();
     f.show();
     n.show();
@@ -122,7 +122,7 @@ TEST_F(FrmMainTest, EncryptSaysDoneAndKeepsItsDrawingHidden) {
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_EQ(std::tuple(Messages()[0].prompt, Messages()[0].title, Messages()[0].buttons),
             std::tuple(QString("Done."), QString("Quorvel"), 0));
-  EXPECT_EQ(platform::LoadPicture("C:\\dpics\\pic.bmp").image.size(), QSize(2, 8));
+  EXPECT_EQ(picture::LoadPicture("C:\\dpics\\pic.bmp").image.size(), QSize(2, 8));
   EXPECT_FALSE(form_->pEncrypt->isVisibleTo(form_.get()));
 }
 
@@ -154,13 +154,13 @@ TEST_F(FrmMainTest, RefusedEncryptsSayWhyAndKeepThePicture) {
   // A failing disk is named with its reason, never "Done.".
   const QByteArray kept = ReadFile(PicPath());
   ClearMessages();
-  platform::SetFileFaultForTesting(platform::FileFault{platform::FileStep::kSync, EIO});
+  os::SetFileFaultForTesting(os::FileFault{os::FileStep::kSync, EIO});
   Encrypt("sync");
-  const QString reason = platform::SavePicture(testing::Sample(3, 8), PicPath()).error;
-  platform::SetFileFaultForTesting(std::nullopt);
+  const QString reason = picture::SavePicture(testing::Sample(3, 8), PicPath()).error;
+  os::SetFileFaultForTesting(std::nullopt);
   EXPECT_TRUE(LastPrompt() == reason && reason.contains(": ")) << reason.toStdString();
   ASSERT_EQ(Messages().size(), 1u);
-  EXPECT_EQ(Messages()[0].buttons, platform::vbCritical);
+  EXPECT_EQ(Messages()[0].buttons, widgets::vbCritical);
   EXPECT_EQ(ReadFile(PicPath()), kept);
 }
 
@@ -215,7 +215,7 @@ TEST_F(FrmMainTest, DecryptAndLoadRefuseInTheirOrderAndKeepThePicture) {
   EXPECT_EQ(form_->txtDecrypt->Text(), "keep me");
   // One column more than a decode can count: "Error", and the text stays.
   QDir(PicPath()).removeRecursively();
-  ASSERT_TRUE(platform::SavePicture(testing::Sample(32768, 1), "C:\\dpics\\pic.bmp").ok);
+  ASSERT_TRUE(picture::SavePicture(testing::Sample(32768, 1), "C:\\dpics\\pic.bmp").ok);
   Load();
   ASSERT_EQ(form_->pDecrypt->ScaleWidth(), 32768);
   Decrypt();
@@ -237,7 +237,7 @@ TEST_F(FrmMainTest, TheNoticeShowsOnEveryFifthDay) {
                                   {QDate(2026, 12, 6), false},
                                   {QDate(2026, 12, 10), true},
                                   {QDate(2027, 1, 4), false}}) {
-    platform::SetTodayForTesting(date);
+    os::SetTodayForTesting(date);
     QDir(Drive("dpics")).removeRecursively();
     frmmain form;
     bool seen = false, main_hidden = false, folder_missing = false, ignored = false;

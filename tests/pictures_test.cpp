@@ -3,10 +3,11 @@
 
 #include <QtEndian>
 
-#include "platform/files.h"
-#include "platform/files_common.h"
-#include "platform/paths.h"
-#include "platform/pictures.h"
+#include "os/files.h"
+#include "os/files_common.h"
+#include "os/paths.h"
+#include "os/shown_name.h"
+#include "picture/picture_files.h"
 #include "tests/test_support.h"
 
 namespace quorvel {
@@ -20,7 +21,7 @@ using testing::WriteFile;
 
 TEST_F(PlatformTest, WritesA24BitBottomUpBmpByteByByte) {
   const QImage image = Sample(2, 2);  // red 7 in column 1, green 31 in row 1, blue x ^ y
-  ASSERT_TRUE(platform::SavePicture(image, pic_).ok);
+  ASSERT_TRUE(picture::SavePicture(image, pic_).ok);
   const QByteArray b = ReadFile(PicPath());
   ASSERT_EQ(b.size(), 54 + 2 * 8);  // rows of 6 bytes padded to 8
   auto u32 = [&](int at) { return qFromLittleEndian<quint32>(b.constData() + at); };
@@ -32,19 +33,19 @@ TEST_F(PlatformTest, WritesA24BitBottomUpBmpByteByByte) {
   // The bottom row first, each pixel as blue, green, red.
   EXPECT_EQ(b.mid(54), QByteArray::fromHex("011f00001f070000"
                                            "0000000100070000"));
-  const auto loaded = platform::LoadPicture(pic_);
+  const auto loaded = picture::LoadPicture(pic_);
   ASSERT_TRUE(loaded.ok());
   EXPECT_EQ(loaded.image.convertToFormat(QImage::Format_RGB32), image);
 }
 
 TEST_F(PlatformTest, ASaveRemovesWhatKilledSavesLeft) {
-  using platform::detail::NewFileName;
+  using os::detail::NewFileName;
   // Not leftovers: another picture's, a name of another shape, the user's.
   const QString ours = NewFileName("pic.bmp");
   QStringList kept = {NewFileName("other.bmp"), ours.chopped(1), ours + "5", "pic.bmp.backup"};
   for (const QString& name : kept + QStringList{ours, NewFileName("pic.bmp")})
     ASSERT_TRUE(WriteFile(Drive("dpics/" + name), "x"));
-  ASSERT_TRUE(platform::SavePicture(Sample(5, 8), pic_).ok);
+  ASSERT_TRUE(picture::SavePicture(Sample(5, 8), pic_).ok);
   kept << "pic.bmp";
   kept.sort();
   EXPECT_EQ(Folder(), kept);
@@ -68,17 +69,17 @@ TEST_F(PlatformTest, BadPictureFilesAreRefusedWithAReason) {
                                       {past, "colour 2 of"},
                                       {far, "colour 200 of"}}) {
     ASSERT_TRUE(WriteFile(PicPath(), bytes));
-    const auto r = platform::LoadPicture(pic_);
-    EXPECT_EQ(r.failure, platform::PictureFailure::kContent) << reason;
+    const auto r = picture::LoadPicture(pic_);
+    EXPECT_EQ(r.failure, picture::PictureFailure::kContent) << reason;
     EXPECT_TRUE(r.error.contains(PicPath()) && r.error.contains(QLatin1StringView(reason)))
         << r.error.toStdString();
   }
   // A file one byte over the limit is refused without being read.
-  ASSERT_TRUE(QFile(PicPath()).resize(platform::kMaxPictureFileBytes + 1));
-  EXPECT_TRUE(platform::LoadPicture(pic_).error.contains("too large"));
-  EXPECT_TRUE(platform::ReadRegularFile(PicPath(), platform::kMaxPictureFileBytes).bytes.isEmpty());
+  ASSERT_TRUE(QFile(PicPath()).resize(picture::kMaxPictureFileBytes + 1));
+  EXPECT_TRUE(picture::LoadPicture(pic_).error.contains("too large"));
+  EXPECT_TRUE(os::ReadRegularFile(PicPath(), picture::kMaxPictureFileBytes).bytes.isEmpty());
   EXPECT_TRUE(
-      platform::LoadPicture("C:\\dpics\\no\nne.bmp").error.contains("no\\nne.bmp could not"));
+      picture::LoadPicture("C:\\dpics\\no\nne.bmp").error.contains("no\\nne.bmp could not"));
 }
 
 QByteArray Be32(quint32 v) {
@@ -107,7 +108,7 @@ TEST_F(PlatformTest, PngDataPastItsPictureIsRefused) {
   for (const auto& [width, height, depth, colour, interlace, bytes] : cases) {
     for (const int more : {-1, 0, 1}) {  // a byte less is the decoder's to refuse
       const QByteArray data = qCompress(QByteArray(bytes + more, '\0')).mid(4);
-      const auto r = platform::LoadPictureData(Png(width, height, depth, colour, interlace, data));
+      const auto r = picture::LoadPictureData(Png(width, height, depth, colour, interlace, data));
       EXPECT_EQ(r.ok() ? 0 : r.error.contains("holds more than the") ? 1 : -1, more) << width;
     }
   }
@@ -125,13 +126,13 @@ TEST_F(PlatformTest, PngDataPastItsPictureIsRefused) {
   const QByteArray png = Png(4, 4, 8, 2, 0, "\x78\xDA" + out.chopped(z.avail_out).repeated(10240));
   const QByteArray idat = QByteArray::fromHex("000000004944415435AF061E");
   for (const QByteArray& file : {png, png.chopped(20), png.left(33) + idat + png.mid(33)}) {
-    const auto r = platform::LoadPictureData(file);
-    EXPECT_EQ(r.failure, platform::PictureFailure::kContent);
+    const auto r = picture::LoadPictureData(file);
+    EXPECT_EQ(r.failure, picture::PictureFailure::kContent);
     EXPECT_TRUE(r.error.endsWith("compressed data holds more than the 4 x 4 picture it declares."));
   }
   // A compressed comment (which may inflate to gigabytes) is not even read.
   const QByteArray comment = "zTXtComment" + QByteArray(2, '\0') + qCompress("hi").mid(4);
-  const auto r = platform::LoadPictureData(
+  const auto r = picture::LoadPictureData(
       Png(4, 1, 8, 2, 0, qCompress('\0' + QByteArray(12, '\x40')).mid(4), comment));
   EXPECT_TRUE(r.image.pixel(3, 0) == qRgb(64, 64, 64) && r.image.textKeys().isEmpty());
 }
@@ -147,14 +148,14 @@ TEST_F(PlatformTest, NamesShowControlCharactersAsEscapes) {
       {u"\u200e\u200f\u061c\u202e\u2066\u2069\xdc9b\xdc9f\xdca0\U0001F480",
        u"\\u200E\\u200F\\u061C\\u202E\\u2066\\u2069\\x9B\\x9F\xdca0\U0001F480"}};
   for (const auto& [name, shown] : cases)
-    EXPECT_EQ(platform::ShownName(QStringView(name).toString()), QStringView(shown).toString());
+    EXPECT_EQ(os::ShownName(QStringView(name).toString()), QStringView(shown).toString());
   // A text keeps its lines and tabs, and its direction marks, and shows the controls that
   // reorder it.
   const QStringView text = u"a\n\tb\r\x1b\x7f\x85\u2029\u202e\u2066\u2069\u200f\xdc9b";
-  EXPECT_EQ(platform::EscapeControls(text.toString(), platform::Escaping::kText),
+  EXPECT_EQ(os::EscapeControls(text.toString(), os::Escaping::kText),
             QStringView(u"a\n\tb\\r\\x1B\\x7F\\x85\\u2029\\u202E\\u2066\\u2069\u200f\\x9B"));
   QString error;
-  EXPECT_TRUE(!platform::MkDir("/dev/null/a\nb", &error) && error.contains("a\\nb"));
+  EXPECT_TRUE(!os::MkDir("/dev/null/a\nb", &error) && error.contains("a\\nb"));
 }
 
 // A bitmap cut anywhere fails, whatever its layout, and a PNG under a .bmp
@@ -176,15 +177,15 @@ TEST_F(PlatformTest, CutBitmapsFailAtEveryLength) {
   for (const QByteArray& whole :
        {MakeBmp(5, 3, 24, false, pixels), MakeBmp(5, 3, 24, true, pixels),
         MakeBmp(5, 3, 32, true, pixels), MakeBmp(5, 3, 8, false, indexes, {0, 0x102030}), rle}) {
-    const QImage image = platform::LoadPictureData(whole).image;
+    const QImage image = picture::LoadPictureData(whole).image;
     ASSERT_FALSE(image.isNull());
     EXPECT_TRUE(whole == rle || image.pixel(0, 0) == qRgb(0x10, 0x20, 0x30));
     for (qsizetype n = 0; n < whole.size(); ++n) {
-      EXPECT_FALSE(platform::LoadPictureData(whole.left(n)).ok()) << n << " of " << whole.size();
+      EXPECT_FALSE(picture::LoadPictureData(whole.left(n)).ok()) << n << " of " << whole.size();
     }
   }
   ASSERT_TRUE(Sample(4, 2).save(PicPath(), "PNG"));
-  EXPECT_EQ(platform::LoadPicture(pic_).image.convertToFormat(QImage::Format_RGB32), Sample(4, 2));
+  EXPECT_EQ(picture::LoadPicture(pic_).image.convertToFormat(QImage::Format_RGB32), Sample(4, 2));
 }
 
 }  // namespace

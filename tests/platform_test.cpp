@@ -13,11 +13,13 @@
 #include <ctime>
 #include <thread>
 
-#include "platform/clock.h"
-#include "platform/files.h"
-#include "platform/files_testing.h"
-#include "platform/paths.h"
-#include "platform/pictures.h"
+#include "os/clock.h"
+#include "os/files.h"
+#include "os/files_testing.h"
+#include "os/paths.h"
+#include "os/shown_name.h"
+#include "os/utf8.h"
+#include "picture/picture_files.h"
 #include "tests/test_support.h"
 
 // Counts the regular files synced to the disk; the save code calls this.
@@ -46,7 +48,7 @@ TEST_F(PlatformTest, ProgramPathsMapUnderTheDataFolder) {
   // clang-format on
   for (std::size_t i = 0; i < std::size(cases); i += 2) {
     const QString host = QString(cases[i + 1]).replace("~", data_home_ + "/quorvel/drive_");
-    EXPECT_EQ(platform::HostPath(cases[i]), host) << cases[i];
+    EXPECT_EQ(os::HostPath(cases[i]), host) << cases[i];
   }
   // Without a usable XDG_DATA_HOME: ~/.local/share, HOME from the account
   // database when unset or empty, and a HOME that is not UTF-8 kept as bytes.
@@ -60,7 +62,7 @@ TEST_F(PlatformTest, ProgramPathsMapUnderTheDataFolder) {
         {nullptr, "/home/caf\xe9", "/home/caf\xe9"}}) {
     data_home ? qputenv("XDG_DATA_HOME", data_home) : qunsetenv("XDG_DATA_HOME");
     home ? qputenv("HOME", home) : qunsetenv("HOME");
-    EXPECT_EQ(platform::FileNameBytes(platform::HostPath("C:\\dpics")),
+    EXPECT_EQ(os::FileNameBytes(os::HostPath("C:\\dpics")),
               expected + "/.local/share/quorvel/drive_c/dpics");
   }
   qputenv("HOME", saved_home);
@@ -69,7 +71,7 @@ TEST_F(PlatformTest, ProgramPathsMapUnderTheDataFolder) {
 // Today's date is the local one: where the clock is 14 hours ahead of UTC
 // or 11 behind, at least one of the two dates differs from UTC's.
 TEST_F(PlatformTest, TodayIsTheLocalDate) {
-  platform::SetTodayForTesting(std::nullopt);
+  os::SetTodayForTesting(std::nullopt);
   const QByteArray saved = qgetenv("TZ");
   for (const char* zone : {"Pacific/Kiritimati", "Pacific/Pago_Pago"}) {
     qputenv("TZ", zone);
@@ -77,7 +79,7 @@ TEST_F(PlatformTest, TodayIsTheLocalDate) {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    const QDate today = platform::Today();
+    const QDate today = os::Today();
     if (std::time(nullptr) != now) continue;  // the second turned over
     EXPECT_EQ(today, QDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday)) << zone;
   }
@@ -86,13 +88,13 @@ TEST_F(PlatformTest, TodayIsTheLocalDate) {
 }
 
 TEST_F(PlatformTest, SavesReplaceTheOldFileOnlyWhenTheNewOneIsOnTheDisk) {
-  ASSERT_TRUE(platform::SavePicture(Sample(5, 8), pic_).ok);
+  ASSERT_TRUE(picture::SavePicture(Sample(5, 8), pic_).ok);
   const int synced = regular_files_synced;
-  ASSERT_TRUE(platform::SavePicture(Sample(50, 8), pic_).ok);
+  ASSERT_TRUE(picture::SavePicture(Sample(50, 8), pic_).ok);
   EXPECT_GT(regular_files_synced, synced);
   const QByteArray before = ReadFile(PicPath());
-  using platform::FileFault;
-  using platform::FileStep;
+  using os::FileFault;
+  using os::FileStep;
   const std::tuple<std::optional<FileFault>, QString, const char*> cases[] = {
       {{}, "C:\\no\nwhere\\pic.bmp", "No such file or directory"},
       {FileFault{FileStep::kOpen, EACCES}, pic_, "Permission denied"},
@@ -102,16 +104,16 @@ TEST_F(PlatformTest, SavesReplaceTheOldFileOnlyWhenTheNewOneIsOnTheDisk) {
       {FileFault{FileStep::kRename, EXDEV}, pic_, "cross-device"},
       {{}, pic_, "no picture to save"}};
   for (const auto& [fault, path, reason] : cases) {
-    platform::SetFileFaultForTesting(fault);
+    os::SetFileFaultForTesting(fault);
     // Small pictures sit in buffers where there are any; large ones do not.
     const bool empty = !fault && path == pic_;
     for (const QImage& image : empty ? QList{QImage()} : QList{Sample(9, 8), Sample(3000, 200)}) {
-      const auto r = platform::SavePicture(image, path);
+      const auto r = picture::SavePicture(image, path);
       EXPECT_FALSE(r.ok);
-      EXPECT_TRUE(r.error.contains(platform::ShownName(platform::HostPath(path)) + ": ")) << reason;
+      EXPECT_TRUE(r.error.contains(os::ShownName(os::HostPath(path)) + ": ")) << reason;
       EXPECT_TRUE(r.error.contains(QLatin1StringView(reason))) << r.error.toStdString();
     }
-    platform::SetFileFaultForTesting(std::nullopt);
+    os::SetFileFaultForTesting(std::nullopt);
     EXPECT_EQ(ReadFile(PicPath()), before);
     EXPECT_EQ(Folder(), QStringList{"pic.bmp"});
   }
@@ -121,16 +123,16 @@ TEST_F(PlatformTest, SavesReplaceTheOldFileOnlyWhenTheNewOneIsOnTheDisk) {
 // it is locked: concurrent saves, each pausing there, never take one
 // another's new file for a leftover.
 TEST_F(PlatformTest, NamedNewFilesAreLockedBeforeAnotherSaveSeesThem) {
-  platform::detail::SetNamedNewFilesForTesting(std::chrono::milliseconds(3));
+  os::detail::SetNamedNewFilesForTesting(std::chrono::milliseconds(3));
   std::atomic<int> failed = 0;
   std::vector<std::thread> savers;
   for (int i = 0; i < 6; ++i) {
     savers.emplace_back([&] {
-      for (int j = 0; j < 20; ++j) failed += !platform::ReplaceFileWith(PicPath(), "a").isEmpty();
+      for (int j = 0; j < 20; ++j) failed += !os::ReplaceFileWith(PicPath(), "a").isEmpty();
     });
   }
   for (std::thread& saver : savers) saver.join();
-  platform::detail::SetNamedNewFilesForTesting({});
+  os::detail::SetNamedNewFilesForTesting({});
   EXPECT_EQ(failed, 0);
   EXPECT_EQ(Folder(), QStringList{"pic.bmp"});
 }
@@ -142,18 +144,18 @@ TEST_F(PlatformTest, OnlyRegularFilesAreReplacedOrRead) {
   ASSERT_TRUE(QFile::link(dir + "/fifo", dir + "/link"));
   for (const char* name : {"fifo", "folder", "link"}) {
     const QString path = "C:\\dpics\\" + QLatin1StringView(name);
-    const auto saved = platform::SavePicture(Sample(5, 8), path);
+    const auto saved = picture::SavePicture(Sample(5, 8), path);
     EXPECT_TRUE(saved.error.contains("not a regular file")) << name;
     // Refused at once, without waiting for a writer.
-    const auto loaded = platform::LoadPicture(path);
-    EXPECT_EQ(loaded.failure, platform::PictureFailure::kFile) << name;
+    const auto loaded = picture::LoadPicture(path);
+    EXPECT_EQ(loaded.failure, picture::PictureFailure::kFile) << name;
     EXPECT_TRUE(loaded.error.contains("not a regular file")) << name;
   }
   EXPECT_TRUE(QFileInfo(dir + "/link").isSymLink());
-  EXPECT_EQ(platform::LoadPicture("/dev/zero").failure, platform::PictureFailure::kFile);
+  EXPECT_EQ(picture::LoadPicture("/dev/zero").failure, picture::PictureFailure::kFile);
   // A FIFO swapped with the picture again and again, between any two steps of a read, is never
   // opened: a read takes the picture or refuses the FIFO.
-  ASSERT_TRUE(platform::SavePicture(Sample(5, 8), pic_).ok);
+  ASSERT_TRUE(picture::SavePicture(Sample(5, 8), pic_).ok);
   const QByteArray fifo = QFile::encodeName(dir + "/fifo"), pic = QFile::encodeName(PicPath());
   const int watch = ::inotify_init1(IN_NONBLOCK);
   ASSERT_GE(::inotify_add_watch(watch, fifo.constData(), IN_OPEN), 0);
@@ -164,7 +166,7 @@ TEST_F(PlatformTest, OnlyRegularFilesAreReplacedOrRead) {
   });
   int refused = 0;  // and so swapped
   for (int i = 0; i < 50000; ++i) {
-    const auto r = platform::ReadRegularFile(PicPath(), 1 << 20);
+    const auto r = os::ReadRegularFile(PicPath(), 1 << 20);
     refused += !r.ok();
     EXPECT_TRUE(r.ok() || r.error == "it is a FIFO, not a regular file") << r.error.toStdString();
   }
@@ -179,15 +181,15 @@ TEST_F(PlatformTest, OnlyRegularFilesAreReplacedOrRead) {
 // Nor is a link read that another user made in a shared sticky folder; the user's own is.
 TEST_F(PlatformTest, ReadsFollowNoLinkOfAnotherUserInASharedFolder) {
   if (::geteuid() != 0) GTEST_SKIP() << "links of other users can only be made by root";
-  ASSERT_TRUE(platform::SavePicture(Sample(5, 8), pic_).ok);
+  ASSERT_TRUE(picture::SavePicture(Sample(5, 8), pic_).ok);
   ASSERT_EQ(::chmod(QFile::encodeName(Drive("dpics")).constData(), 01777), 0);
   for (const uid_t owner : {65534u, 0u}) {
     const QString link = Drive("dpics/link") + QString::number(owner);
     ASSERT_TRUE(QFile::link(PicPath(), link));
     ASSERT_EQ(::lchown(QFile::encodeName(link).constData(), owner, owner), 0);
     const QString refused = "it is a link that another user (uid 65534) made in a shared folder";
-    EXPECT_EQ(platform::LoadPicture(link).error.contains(refused), owner != 0);
-    EXPECT_EQ(platform::ReadInput(link, 1 << 20).error.startsWith(refused), owner != 0);
+    EXPECT_EQ(picture::LoadPicture(link).error.contains(refused), owner != 0);
+    EXPECT_EQ(os::ReadInput(link, 1 << 20).error.startsWith(refused), owner != 0);
   }
 }
 
@@ -211,7 +213,7 @@ TEST_F(FrmMainTest, StartUpMakesThePictureFolderOrEndsWithAReason) {
   close(saved);
   EXPECT_FALSE(started);
   ASSERT_EQ(Messages().size(), 1u);
-  EXPECT_EQ(Messages()[0].buttons, platform::vbCritical);
+  EXPECT_EQ(Messages()[0].buttons, widgets::vbCritical);
   EXPECT_TRUE(LastPrompt().contains(Drive("dpics"))) << LastPrompt().toStdString();
   EXPECT_EQ(ReadFile(captured.fileName()), "quorvel: " + LastPrompt().toUtf8() + '\n');
 }

@@ -15,7 +15,7 @@
 #include <functional>
 #include <thread>
 
-#include "platform/pictures.h"
+#include "picture/picture_files.h"
 #include "tests/test_support.h"
 
 namespace quorvel {
@@ -241,7 +241,7 @@ TEST_F(SavingTest, NewFilesAreNeverReadableByOthers) {
     }
   });
   for (int i = 0; i < 20; ++i)
-    EXPECT_TRUE(platform::SavePicture(testing::Sample(3000, 200), path).ok);
+    EXPECT_TRUE(picture::SavePicture(testing::Sample(3000, 200), path).ok);
   done = true;
   watcher.join();
   ::close(watch);

@@ -3,10 +3,10 @@
 #include <QFile>
 #include <QtEndian>
 
-#include "platform/clock.h"
-#include "platform/paths.h"
-#include "platform/pictures.h"
-#include "platform/twips.h"
+#include "os/clock.h"
+#include "os/paths.h"
+#include "picture/picture_files.h"
+#include "widgets/twips.h"
 
 namespace quorvel::testing {
 
@@ -18,28 +18,28 @@ void QtFixture::SetUp() {
   qputenv("LANG", "en_US.UTF-8");
   qunsetenv("LC_ALL");
   qunsetenv("LC_CTYPE");
-  platform::SetMessageHandler(
-      [this](const platform::MessageRecord& record) { messages_.push_back(record); });
+  widgets::SetMessageHandler(
+      [this](const widgets::MessageRecord& record) { messages_.push_back(record); });
   // Day 7, day 341 of the year: no notice by the day of the month or the year.
-  platform::SetTodayForTesting(QDate(2026, 12, 7));
+  os::SetTodayForTesting(QDate(2026, 12, 7));
   QFile::remove(Drive("dpics"));  // a file in the folder's place
   ASSERT_TRUE(QDir(Drive("dpics")).removeRecursively());
 }
 
 void QtFixture::TearDown() {
-  platform::SetMessageHandler({});
-  platform::SetTodayForTesting(std::nullopt);
-  platform::SetTwipsPerPixelForTesting(std::nullopt);
+  widgets::SetMessageHandler({});
+  os::SetTodayForTesting(std::nullopt);
+  widgets::SetTwipsPerPixelForTesting(std::nullopt);
 }
 
 QString QtFixture::Drive(const QString& relative) const {
-  const QString root = platform::HostPath("C:");
+  const QString root = os::HostPath("C:");
   return QDir::toNativeSeparators(relative.isEmpty() ? root : root + u'/' + relative);
 }
 
 void FrmMainTest::SetUp() {
   QtFixture::SetUp();
-  platform::SetTwipsPerPixelForTesting(15);
+  widgets::SetTwipsPerPixelForTesting(15);
   ASSERT_TRUE(QDir().mkpath(Drive("dpics")));
   form_ = std::make_unique<frmmain>();
 }

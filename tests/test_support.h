@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "forms/frmmain.h"
-#include "platform/msgbox.h"
+#include "widgets/msgbox.h"
 
 namespace quorvel::testing {
 
@@ -26,7 +26,7 @@ class QtFixture : public ::testing::Test {
   QString Drive(const QString& relative = QString()) const;
   QString PicPath() const { return Drive("dpics/pic.bmp"); }
 
-  const std::vector<platform::MessageRecord>& Messages() const { return messages_; }
+  const std::vector<widgets::MessageRecord>& Messages() const { return messages_; }
   QString LastPrompt() const { return messages_.empty() ? QString() : messages_.back().prompt; }
   void ClearMessages() { messages_.clear(); }
 
@@ -34,7 +34,7 @@ class QtFixture : public ::testing::Test {
 
  private:
   std::unique_ptr<QTemporaryDir> dir_;
-  std::vector<platform::MessageRecord> messages_;
+  std::vector<widgets::MessageRecord> messages_;
 };
 
 class PlatformTest : public QtFixture {

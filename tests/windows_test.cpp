@@ -6,10 +6,10 @@
 #include <QProcess>
 #include <QScopeGuard>
 
-#include "platform/codepage_host.h"
-#include "platform/files_common.h"
-#include "platform/paths.h"
-#include "platform/pictures.h"
+#include "os/codepage_host.h"
+#include "os/files_common.h"
+#include "os/paths.h"
+#include "picture/picture_files.h"
 #include "tests/test_support.h"
 
 namespace quorvel {
@@ -44,22 +44,22 @@ QByteArray AccessList(const QString& path, const wchar_t* sddl = nullptr) {
 
 TEST_F(PlatformTest, PathsAreUsedAsWrittenAndFailuresInWindowsWords) {
   QString error;
-  ASSERT_TRUE(platform::MkDir("c:\\dpics\\a\\b", &error)) << error.toStdString();
-  EXPECT_EQ(platform::Dir("C:\\dpics\\A\\b", platform::vbDirectory), "b");
+  ASSERT_TRUE(os::MkDir("c:\\dpics\\a\\b", &error)) << error.toStdString();
+  EXPECT_EQ(os::Dir("C:\\dpics\\A\\b", os::vbDirectory), "b");
   // A save keeps the old file's hidden mark and who may do what with it.
-  ASSERT_TRUE(platform::SavePicture(Sample(5, 8), pic_).ok);
+  ASSERT_TRUE(picture::SavePicture(Sample(5, 8), pic_).ok);
   ASSERT_TRUE(SetFileAttributesW(Wide(PicPath()), FILE_ATTRIBUTE_HIDDEN));
   const QByteArray access = AccessList(PicPath(), L"D:P(A;;FA;;;WD)");
-  ASSERT_TRUE(platform::SavePicture(Sample(6, 8), pic_).ok);
+  ASSERT_TRUE(picture::SavePicture(Sample(6, 8), pic_).ok);
   EXPECT_TRUE(GetFileAttributesW(Wide(PicPath())) & FILE_ATTRIBUTE_HIDDEN);
   EXPECT_EQ(AccessList(PicPath()), access);
   // Faults of the seam, and real ones (read-only, held open): old files stay.
   const QByteArray before = testing::ReadFile(PicPath());
   ASSERT_TRUE(testing::WriteFile(Drive("dpics\\ro.bmp"), before));
   ASSERT_TRUE(SetFileAttributesW(Wide(Drive("dpics\\ro.bmp")), FILE_ATTRIBUTE_READONLY));
-  EXPECT_FALSE(platform::MkDir("C:\\dpics\\ro.bmp\\g", &error));  // a file in the way
+  EXPECT_FALSE(os::MkDir("C:\\dpics\\ro.bmp\\g", &error));  // a file in the way
   EXPECT_TRUE(error.endsWith("g could not be created: " + WindowsText(ERROR_ALREADY_EXISTS) + "."));
-  using platform::FileFault, platform::FileStep;
+  using os::FileFault, os::FileStep;
   const std::tuple<std::optional<FileFault>, QString, QString> cases[] = {
       {{}, "C:\\nowhere\\pic.bmp", WindowsText(ERROR_PATH_NOT_FOUND)},
       {FileFault{FileStep::kOpen, EACCES}, pic_, WindowsText(ERROR_ACCESS_DENIED)},
@@ -70,12 +70,12 @@ TEST_F(PlatformTest, PathsAreUsedAsWrittenAndFailuresInWindowsWords) {
       {{}, "C:\\dpics\\ro.bmp", "it is read-only"},
       {{}, "held", WindowsText(ERROR_SHARING_VIOLATION)}};
   for (const auto& [fault, path, reason] : cases) {
-    platform::SetFileFaultForTesting(fault);
+    os::SetFileFaultForTesting(fault);
     const HANDLE held = CreateFileW(Wide(path == "held" ? PicPath() : "none"), GENERIC_READ, 0,
                                     nullptr, OPEN_EXISTING, 0, nullptr);  // shared with no one
-    const auto saved = platform::SavePicture(Sample(9, 8), path == "held" ? pic_ : path);
+    const auto saved = picture::SavePicture(Sample(9, 8), path == "held" ? pic_ : path);
     CloseHandle(held);
-    platform::SetFileFaultForTesting(std::nullopt);
+    os::SetFileFaultForTesting(std::nullopt);
     EXPECT_TRUE(saved.error.endsWith(": " + reason + ".")) << saved.error.toStdString();
     EXPECT_EQ(testing::ReadFile(PicPath()) + testing::ReadFile(Drive("dpics\\ro.bmp")),
               before + before);
@@ -92,22 +92,22 @@ TEST_F(PlatformTest, DevicesFoldersLeftoversAndLinks) {
                              "sub\\prn.bmp", "\\\\.\\C:", "folder.bmp"}) {
     const QString refusal = QStringLiteral("it is a %1, not a regular file.")
                                 .arg(name == "folder.bmp" ? "folder" : "device");
-    EXPECT_TRUE(platform::SavePicture(Sample(5, 8), path(name)).error.endsWith(refusal));
-    EXPECT_TRUE(platform::LoadPicture(path(name)).error.endsWith(refusal)) << name.toStdString();
+    EXPECT_TRUE(picture::SavePicture(Sample(5, 8), path(name)).error.endsWith(refusal));
+    EXPECT_TRUE(picture::LoadPicture(path(name)).error.endsWith(refusal)) << name.toStdString();
   }
   for (const QString name : {"nul2.bmp", "com10.bmp", "xprn.bmp", "\\\\.\\C:\\dpics\\pic.bmp"}) {
-    EXPECT_TRUE(platform::SavePicture(Sample(5, 8), path(name)).ok) << name.toStdString();
+    EXPECT_TRUE(picture::SavePicture(Sample(5, 8), path(name)).ok) << name.toStdString();
   }
   // What killed saves left goes, whatever the name's case, but not the new
   // file of a save still running, which holds it open.
-  const QString left = Drive("dpics\\" + platform::detail::NewFileName("pic.bmp"));
-  const QString running = Drive("dpics\\" + platform::detail::NewFileName("pic.bmp"));
+  const QString left = Drive("dpics\\" + os::detail::NewFileName("pic.bmp"));
+  const QString running = Drive("dpics\\" + os::detail::NewFileName("pic.bmp"));
   ASSERT_TRUE(testing::WriteFile(left, "x") && QFile::remove(PicPath()));
   const HANDLE held = CreateFileW(Wide(running), GENERIC_READ, 0, nullptr, CREATE_NEW, 0, nullptr);
-  ASSERT_TRUE(platform::SavePicture(Sample(5, 8), "C:\\dpics\\PIC.BMP").ok);
+  ASSERT_TRUE(picture::SavePicture(Sample(5, 8), "C:\\dpics\\PIC.BMP").ok);
   EXPECT_TRUE(!QFileInfo::exists(left) && QFileInfo::exists(running));
   CloseHandle(held);
-  ASSERT_TRUE(platform::SavePicture(Sample(5, 8), pic_).ok);
+  ASSERT_TRUE(picture::SavePicture(Sample(5, 8), pic_).ok);
   EXPECT_FALSE(QFileInfo::exists(running));
   // A link stays, its file is replaced. Wine makes no links: a Unix one.
   const QString link = Drive("dpics\\named.bmp");
@@ -120,8 +120,8 @@ TEST_F(PlatformTest, DevicesFoldersLeftoversAndLinks) {
     return QTest::qWaitFor([&] { return !linked(); });
   });
   if (!QTest::qWaitFor(linked, 3000)) GTEST_SKIP() << "no links can be made here";
-  ASSERT_TRUE(platform::SavePicture(Sample(7, 8), "C:\\dpics\\named.bmp").ok);
-  EXPECT_EQ(platform::LoadPicture(pic_).image.width(), 7);
+  ASSERT_TRUE(picture::SavePicture(Sample(7, 8), "C:\\dpics\\named.bmp").ok);
+  EXPECT_EQ(picture::LoadPicture(pic_).image.width(), 7);
 }
 
 // Run again (tests/CMakeLists.txt) with Wine's ANSI code pages 1251 and 932.
@@ -129,7 +129,7 @@ TEST(WindowsCodePageTest, TheCodePageIsTheSystemsAnsiCodePage) {
   const int ansi = static_cast<int>(GetACP());
   const int page = qEnvironmentVariableIntValue("QUORVEL_ANSI_PAGE");  // 0 when unset
   ASSERT_TRUE(page == 0 || page == ansi) << ansi;
-  EXPECT_EQ(platform::ActiveCodePage().Number(), ansi == 932 ? 1252 : ansi);  // 932: unknown
+  EXPECT_EQ(os::ActiveCodePage().Number(), ansi == 932 ? 1252 : ansi);  // 932: unknown
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 # tree, rebuilds, runs the test suite and says whether it caught it.
 #
 #   tools/mutate.sh [--faults FILE]... [--full] [--build DIR] [--csv FILE] [--list] [ID...]
+#   tools/mutate.sh --check [--faults FILE]...
 #
 #   --faults F   a fault list to read (default tools/mutants.txt, the
 #                project's own; tools/mutants-blind.txt is the blind one);
@@ -15,6 +16,8 @@
 #                with the tests on
 #   --csv FILE   where to write id,verdict,tests (default DIR/mutants.csv)
 #   --list       print the ids and descriptions and stop
+#   --check      build nothing: check that every entry applies (each "-" text
+#                occurs exactly once in its file), print those that do not
 #   --baseline   run the suite on the unchanged tree first; a fault is only
 #                counted as caught by tests that pass there
 #
@@ -23,7 +26,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-build=build-mutate full=0 csv="" list=0 baseline=0 ids=() faults=()
+build=build-mutate full=0 csv="" list=0 check=0 baseline=0 ids=() faults=()
 while (($#)); do
   case "$1" in
     --faults) faults+=("$2"); shift ;;
@@ -31,8 +34,9 @@ while (($#)); do
     --build) build="$2"; shift ;;
     --csv) csv="$2"; shift ;;
     --list) list=1 ;;
+    --check) check=1 ;;
     --baseline) baseline=1 ;;
-    -h | --help) sed -n '2,24p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,27p' "$0"; exit 0 ;;
     -*) echo "mutate.sh: unknown option $1" >&2; exit 2 ;;
     *) ids+=("$1") ;;
   esac
@@ -78,6 +82,20 @@ elif cmd == "equivalent":
     for e in entries():
         if e["equivalent"]:
             print(f"{e['id']}\t{e['file']}\t{e['equivalent']}")
+elif cmd == "check":
+    bad = 0
+    for e in entries():
+        try:
+            text = open(e["file"], encoding="utf-8").read()
+        except OSError as err:
+            print(f"{e['id']}: {e['file']}: {err.strerror}"); bad += 1; continue
+        for old, new in e["edits"]:
+            if text.count(old) != 1:
+                print(f"{e['id']}: {old!r} occurs {text.count(old)} times in {e['file']}"); bad += 1
+            else:
+                text = text.replace(old, new)
+    print(f"{len(entries()) - bad if bad <= len(entries()) else 0} of {len(entries())} entries apply")
+    sys.exit(1 if bad else 0)
 elif cmd == "apply":
     e = next((e for e in entries() if e["id"] == sys.argv[2]), None)
     if e is None:
@@ -92,6 +110,7 @@ EOF
 }
 
 if ((list)); then helper list; exit 0; fi
+if ((check)); then helper check; exit; fi
 if ((${#ids[@]} == 0)); then mapfile -t ids < <(helper list | cut -f1); fi
 equivalent=$(helper equivalent | wc -l)
 

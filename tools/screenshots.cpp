@@ -11,8 +11,8 @@
 #include "cipher/strip.h"
 #include "forms/form2.h"
 #include "forms/frmmain.h"
-#include "platform/codepage_host.h"
-#include "platform/msgbox.h"
+#include "os/codepage_host.h"
+#include "widgets/msgbox.h"
 
 namespace {
 
@@ -21,10 +21,9 @@ using quorvel::Rgb;
 // The strip of a text, each column drawn wide, with its three characters
 // under it and its colour's red, green and blue values.
 QImage ExplainedStrip(const QString& text, const quorvel::KeyTriple& keys) {
-  const quorvel::CodePage& page = quorvel::platform::ActiveCodePage();
-  const auto strip = quorvel::EncodeStrip(quorvel::platform::ToU16(text), keys, page);
-  const QString padded =
-      quorvel::platform::FromU16(quorvel::PadText(quorvel::platform::ToU16(text)));
+  const quorvel::CodePage& page = quorvel::os::ActiveCodePage();
+  const auto strip = quorvel::EncodeStrip(quorvel::os::ToU16(text), keys, page);
+  const QString padded = quorvel::os::FromU16(quorvel::PadText(quorvel::os::ToU16(text)));
   const int column = 64, strip_height = 48, margin = 12;
   const int n = static_cast<int>(strip.columns.size());
   QImage image(2 * margin + n * column, 2 * margin + strip_height + 70, QImage::Format_RGB32);
@@ -71,7 +70,7 @@ int main(int argc, char* argv[]) {
   const QDir out(QString::fromLocal8Bit(argv[1]));
   QTemporaryDir data;
   qputenv("XDG_DATA_HOME", data.path().toUtf8());
-  quorvel::platform::SetMessageHandler([](const quorvel::platform::MessageRecord&) {});
+  quorvel::widgets::SetMessageHandler([](const quorvel::widgets::MessageRecord&) {});
 
   quorvel::frmmain window;
   // The folder step only; the notice is drawn on its own below.

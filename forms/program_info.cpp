@@ -1,0 +1,70 @@
+#include "forms/program_info.h"
+
+#include <QByteArray>
+#include <QGuiApplication>
+#include <QString>
+#include <cerrno>
+#include <cstring>
+
+#include "os/paths.h"
+#include "os/process.h"
+#include "os/shown_name.h"
+#include "os/utf8.h"
+#include "picture/strip_picture.h"
+
+namespace quorvel {
+
+namespace {
+
+QString HelpText() {
+  return QStringLiteral(
+             "Usage: quorvel [Qt options]\n"
+             "       quorvel --help | --version\n"
+             "\n"
+             "Opens the Quorvel window, which hides a short text in a strip picture and\n"
+             "reads it back: type a text, set the three keys (0 to 255) and press\n"
+             "Encrypt; press Load and Decrypt to read the strip back.\n"
+             "\n"
+             "Options:\n"
+             "  -h, --help  Shows this help.\n"
+             "  --version   Shows the version.\n"
+             "Qt's own options, such as -platform NAME, are taken too; other arguments\n"
+             "are ignored.\n"
+             "\n"
+             "The picture: %1\n"
+             "quorvel-strip makes and reads the same strips on the command line.\n")
+      .arg(os::ShownName(os::HostPath(picture::PicturePath())));
+}
+
+}  // namespace
+
+void SetProgramIdentity() {
+  QGuiApplication::setApplicationName(QStringLiteral("Quorvel"));
+  QGuiApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
+  QGuiApplication::setDesktopFileName(QStringLiteral(QUORVEL_APP_ID));
+}
+
+std::optional<int> AnswerInformationRequest(int argc, const char* const argv[], std::FILE* out,
+                                            std::FILE* errors) {
+  QString answer;
+  for (int i = 1; i < argc && answer.isEmpty(); ++i) {
+    const QByteArray arg(argv[i]);
+    if (arg == "--") break;  // what follows is not an option
+    if (arg == "--help" || arg == "-h") answer = HelpText();
+    if (arg == "--version") answer = QStringLiteral("quorvel " QUORVEL_VERSION "\n");
+  }
+  if (answer.isEmpty()) return std::nullopt;
+  os::ReachStartingConsole();
+  const QByteArray bytes = os::FileNameBytes(answer);  // the picture's path as the system has it
+  const auto size = static_cast<std::size_t>(bytes.size());
+  const bool written = std::fwrite(bytes.constData(), 1, size, out) == size;
+  if (std::fflush(out) == 0 && written) return 0;
+  const int error = errno;
+  const QByteArray reason = QStringLiteral("quorvel: standard output could not be written: %1.\n")
+                                .arg(QString::fromLocal8Bit(std::strerror(error)))
+                                .toLocal8Bit();
+  std::fwrite(reason.constData(), 1, static_cast<std::size_t>(reason.size()), errors);
+  return 1;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,10 @@
+#include "os/codepage_host.h"
+
+namespace quorvel::os {
+
+const CodePage& ActiveCodePage() {
+  const CodePage* page = FindCodePage(detail::SystemCodePageNumber());
+  return page ? *page : *FindCodePage(1252);
+}
+
+}  // namespace quorvel::os

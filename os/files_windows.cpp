@@ -1,0 +1,383 @@
+// Reading and replacing files through the Windows API itself, so that every
+// failure is told in Windows' own words.
+#include <windows.h>
+// After windows.h, which it needs.
+#include <aclapi.h>
+
+#include <QDir>
+#include <QRegularExpression>
+#include <algorithm>
+#include <cerrno>
+#include <string>
+
+#include "os/files.h"
+#include "os/files_common.h"
+#include "os/win32_error.h"
+
+namespace quorvel::os {
+
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+const wchar_t* Wide(const QString& s) { return reinterpret_cast<const wchar_t*>(s.utf16()); }
+
+QString LastErrorText() { return WindowsErrorText(GetLastError()); }
+
+// The Windows error that the errno value a test makes `step` fail with
+// stands for; 0 when the step is not to fail.
+DWORD InjectedFault(FileStep step) {
+  switch (detail::InjectedError(step)) {
+    case 0:
+      return ERROR_SUCCESS;
+    case EACCES:
+    case EPERM:
+      return ERROR_ACCESS_DENIED;
+    case ENOSPC:
+      return ERROR_DISK_FULL;
+    case EXDEV:
+      return ERROR_NOT_SAME_DEVICE;
+    case ENOENT:
+      return ERROR_FILE_NOT_FOUND;
+    case EEXIST:
+      return ERROR_FILE_EXISTS;
+    case EROFS:
+      return ERROR_WRITE_PROTECT;
+    case EFBIG:
+      return ERROR_FILE_TOO_LARGE;
+    default:  // EIO, and any other failure of the disk
+      return ERROR_IO_DEVICE;
+  }
+}
+
+// A handle that is closed when it goes out of scope.
+class Handle {
+ public:
+  explicit Handle(HANDLE handle) : handle_(handle) {}
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  ~Handle() { Close(); }
+
+  HANDLE get() const { return handle_; }
+  bool ok() const { return handle_ != INVALID_HANDLE_VALUE; }
+  // False, with the reason for GetLastError(), when closing fails.
+  bool Close() {
+    const bool closed = !ok() || CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+    return closed;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+QString NotRegular(const char* kind) {
+  return QStringLiteral("it is %1, not a regular file").arg(QLatin1StringView(kind));
+}
+
+// Whether Windows takes the path for a device rather than a file: a path in
+// the device namespace (\\.\) other than a drive's file path (\\.\C:\...),
+// or a last name that is a device's (NUL, CON, PRN, AUX, COM0 to COM9, LPT0
+// to LPT9, CONIN$, CONOUT$) in any case and any folder, with or without an
+// extension or trailing spaces.
+bool NamesADevice(const QString& native) {
+  static const QRegularExpression kDriveFile(QStringLiteral("^\\\\\\\\\\.\\\\[A-Za-z]:\\\\"));
+  if (native.startsWith(QStringLiteral("\\\\.\\")) && !kDriveFile.match(native).hasMatch()) {
+    return true;
+  }
+  QStringView name = QStringView(native).mid(native.lastIndexOf(u'\\') + 1);
+  if (name.size() >= 2 && name[1] == u':') name = name.mid(2);  // "C:NUL"
+  for (const char16_t end : {u'.', u':'}) {
+    if (const qsizetype at = name.indexOf(end); at >= 0) name = name.left(at);
+  }
+  while (name.endsWith(u' ')) name.chop(1);
+  const QString upper = name.toString().toUpper();
+  static const QStringList kDevices = {QStringLiteral("CON"),    QStringLiteral("PRN"),
+                                       QStringLiteral("AUX"),    QStringLiteral("NUL"),
+                                       QStringLiteral("CONIN$"), QStringLiteral("CONOUT$")};
+  if (kDevices.contains(upper)) return true;
+  // COM and LPT with a digit, or with a superscript one, two or three.
+  return upper.size() == 4 && (upper.startsWith(u"COM") || upper.startsWith(u"LPT")) &&
+         ((upper[3] >= u'0' && upper[3] <= u'9') ||
+          QStringView(u"\u00B9\u00B2\u00B3").contains(upper[3]));
+}
+
+// Why the open file is not a regular file, or an empty string; `info` gets
+// what Windows knows of it.
+QString CheckRegular(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
+  const DWORD type = GetFileType(file);
+  if (type == FILE_TYPE_PIPE) return NotRegular("a pipe");
+  if (type != FILE_TYPE_DISK) return NotRegular("a device");
+  if (!GetFileInformationByHandle(file, info)) return LastErrorText();
+  if (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return NotRegular("a folder");
+  return QString();
+}
+
+// Reads from `input` to its end, but no more than one byte past `limit`.
+FileRead ReadAtMost(HANDLE input, qint64 limit, qint64 expected) {
+  return detail::ReadAtMost(limit, expected, [input](char* into, qint64 size, QString* error) {
+    DWORD read = 0;
+    if (!ReadFile(input, into, static_cast<DWORD>(std::min<qint64>(size, 1 << 30)), &read,
+                  nullptr)) {
+      // A pipe whose writer has closed it has ended.
+      if (const DWORD failure = GetLastError(); failure != ERROR_BROKEN_PIPE) {
+        *error = WindowsErrorText(failure);
+        return qint64{-1};
+      }
+      return qint64{0};
+    }
+    return static_cast<qint64>(read);
+  });
+}
+
+// Text typed at a console, read as its characters and given as UTF-8, up to
+// a Ctrl+Z or one unit past `limit`.
+FileRead ReadConsoleText(HANDLE console, qint64 limit) {
+  FileRead result;
+  QString typed;
+  wchar_t buffer[4096];
+  for (DWORD read = 1; read > 0 && typed.size() <= limit;) {
+    if (!ReadConsoleW(console, buffer, 4096, &read, nullptr)) return {{}, LastErrorText()};
+    const QStringView line(buffer, read);
+    const qsizetype end = line.indexOf(u'\x1A');
+    typed += line.left(end);
+    if (end >= 0) break;
+  }
+  result.bytes = typed.toUtf8();
+  result.too_large = result.bytes.size() > limit;
+  if (result.too_large) result.bytes.truncate(limit + 1);
+  return result;
+}
+
+// The full path Windows makes of `native` in the current folder.
+QString FullPath(const QString& native, QString* error) {
+  std::wstring full(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        GetFullPathNameW(Wide(native), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length == 0) {
+      *error = LastErrorText();
+      return QString();
+    }
+    if (length < full.size()) return QString::fromWCharArray(full.data(), length);
+    full.resize(length);
+  }
+}
+
+// The file a replacement writes and what it keeps of the old one.
+struct Target {
+  QString path;                             // full, where any link leads
+  DWORD attributes = 0;                     // the old file's hidden, system and archive marks
+  PSECURITY_DESCRIPTOR security = nullptr;  // the old file's, with its access list
+  PACL access = nullptr;                    // inside `security`
+  bool access_protected = false;            // not inherited from the folder
+  DWORD names = 0;                          // the old file's names (hard links)
+  Target() = default;
+  Target(const Target&) = delete;
+  Target& operator=(const Target&) = delete;
+  ~Target() { LocalFree(security); }
+};
+
+// Finds the file that replacing `native` writes; the reason it cannot be
+// replaced, or an empty string.
+QString FindTarget(const QString& native, Target* target) {
+  // Judged by its name before anything opens it: opening a device can act
+  // on it.
+  if (NamesADevice(native)) return NotRegular("a device");
+  // Through any link, asking for nothing that a program which has the file
+  // open can refuse.
+  Handle file(CreateFileW(Wide(native), READ_CONTROL | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file.ok()) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+      return WindowsErrorText(error);
+    }
+    const DWORD attributes = GetFileAttributesW(Wide(native));
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      return QStringLiteral("it is a link to a file that does not exist");
+    }
+    if (error != ERROR_FILE_NOT_FOUND) return WindowsErrorText(error);
+    QString reason;
+    target->path = FullPath(native, &reason);  // a new file
+    return reason;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (const QString reason = CheckRegular(file.get(), &info); !reason.isEmpty()) return reason;
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) return QStringLiteral("it is read-only");
+  target->names = info.nNumberOfLinks;
+  target->attributes =
+      info.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                               FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+  // The file itself: a link stays a link, and what it leads to is replaced.
+  std::wstring final_path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetFinalPathNameByHandleW(
+        file.get(), final_path.data(), static_cast<DWORD>(final_path.size()), FILE_NAME_NORMALIZED);
+    if (length == 0) return LastErrorText();
+    if (length < final_path.size()) {
+      target->path = QString::fromWCharArray(final_path.data(), length);
+      break;
+    }
+    final_path.resize(length);
+  }
+  if (const DWORD error =
+          GetSecurityInfo(file.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                          &target->access, nullptr, &target->security)) {
+    return WindowsErrorText(error);
+  }
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  if (!GetSecurityDescriptorControl(target->security, &control, &revision)) return LastErrorText();
+  target->access_protected = control & SE_DACL_PROTECTED;
+  return QString();
+}
+
+// Why the rename over `target` failed. Where another program has the file
+// open, Windows only says that access is denied; that is told as the
+// sharing violation it is.
+DWORD RenameError(const QString& target) {
+  const DWORD error = GetLastError();
+  if (error != ERROR_ACCESS_DENIED) return error;
+  const Handle probe(CreateFileW(Wide(target), DELETE, kShareAll, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return !probe.ok() && GetLastError() == ERROR_SHARING_VIOLATION ? ERROR_SHARING_VIOLATION : error;
+}
+
+// Removes the new files of earlier replacements of the file keyed `key`
+// that were killed before their rename. A replacement still running holds
+// its new file open until after the rename, so the sole handle a removal
+// asks for is refused, and the file is left alone.
+void RemoveLeftovers(const QString& folder, const QByteArray& key) {
+  WIN32_FIND_DATAW entry;
+  const HANDLE search = FindFirstFileW(Wide(folder + QStringLiteral("\\*")), &entry);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const QString name = QString::fromWCharArray(entry.cFileName);
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        detail::IsNewFileOf(name.toUtf8(), key)) {
+      CloseHandle(CreateFileW(Wide(folder + u'\\' + name), DELETE, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    }
+  } while (FindNextFileW(search, &entry));
+  FindClose(search);
+}
+
+}  // namespace
+
+FileRead ReadRegularFile(const QString& path, qint64 limit) {
+  const QString native = QDir::toNativeSeparators(path);
+  // Judged by its name before it is opened: opening a device can act on it.
+  if (NamesADevice(native)) return {{}, NotRegular("a device")};
+  // Folders open too, to be told apart from files.
+  Handle file(CreateFileW(Wide(native), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                          FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!file.ok()) return {{}, LastErrorText()};
+  BY_HANDLE_FILE_INFORMATION info;
+  if (const QString reason = CheckRegular(file.get(), &info); !reason.isEmpty()) {
+    return {{}, reason};
+  }
+  const qint64 size = static_cast<qint64>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
+  if (size > limit) {  // too large by its size, and not read
+    FileRead result;
+    result.too_large = true;
+    return result;
+  }
+  return ReadAtMost(file.get(), limit, size);
+}
+
+FileRead ReadInput(const QString& path, qint64 limit) {
+  if (path.isEmpty()) {
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    return GetConsoleMode(input, &mode) ? ReadConsoleText(input, limit)
+                                        : ReadAtMost(input, limit, 0);
+  }
+  const QString native = QDir::toNativeSeparators(path);
+  const Handle input(CreateFileW(Wide(native), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!input.ok()) {
+    const DWORD error = GetLastError();
+    // A folder is refused as access denied, which is not why.
+    const DWORD attributes = GetFileAttributesW(Wide(native));
+    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      return {{}, QStringLiteral("it is a folder")};
+    }
+    return {{}, WindowsErrorText(error)};
+  }
+  return ReadAtMost(input.get(), limit, 0);
+}
+
+// Drive paths are the system's own here, so options.private_root is always
+// empty.
+QString ReplaceFileWith(const QString& path, const QByteArray& bytes,
+                        const ReplaceOptions& options) {
+  Target target;
+  if (const QString reason = FindTarget(QDir::toNativeSeparators(path), &target);
+      !reason.isEmpty()) {
+    return reason;
+  }
+  const qsizetype slash = target.path.lastIndexOf(u'\\');
+  const QString folder = target.path.left(slash);
+  // New files are named from the name in lower case: Windows takes a name
+  // in any case for the same file.
+  const QByteArray key = target.path.mid(slash + 1).toLower().toUtf8();
+
+  // A new file of its own, with the old file's marks, held open until after
+  // it is renamed (which is all it is shared for): a removal of leftovers
+  // cannot have it alone, and leaves it.
+  QString temp;
+  HANDLE created = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; created == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
+    temp = folder + u'\\' + QString::fromLatin1(detail::NewFileName(key));
+    if (const DWORD error = InjectedFault(FileStep::kOpen)) return WindowsErrorText(error);
+    created = CreateFileW(Wide(temp), GENERIC_WRITE | READ_CONTROL | WRITE_DAC, FILE_SHARE_DELETE,
+                          nullptr, CREATE_NEW,
+                          target.attributes ? target.attributes : FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (created == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
+      return LastErrorText();
+    }
+  }
+  if (created == INVALID_HANDLE_VALUE) return WindowsErrorText(ERROR_FILE_EXISTS);
+  Handle file(created);
+  auto fail = [&](DWORD error) {
+    file.Close();
+    DeleteFileW(Wide(temp));
+    return WindowsErrorText(error);
+  };
+  // Who may do what with the old file carries over to its replacement.
+  if (target.security) {
+    const DWORD error =
+        SetSecurityInfo(file.get(), SE_FILE_OBJECT,
+                        DACL_SECURITY_INFORMATION |
+                            (target.access_protected ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                     : UNPROTECTED_DACL_SECURITY_INFORMATION),
+                        nullptr, nullptr, target.access, nullptr);
+    if (error) return fail(error);
+  }
+  for (qsizetype done = 0; done < bytes.size();) {
+    const auto chunk = static_cast<DWORD>(std::min<qsizetype>(bytes.size() - done, 1 << 20));
+    if (const DWORD error = InjectedFault(FileStep::kWrite)) return fail(error);
+    DWORD written = 0;
+    if (!WriteFile(file.get(), bytes.constData() + done, chunk, &written, nullptr)) {
+      return fail(GetLastError());
+    }
+    if (written == 0) return fail(ERROR_WRITE_FAULT);
+    done += written;
+  }
+  if (const DWORD error = InjectedFault(FileStep::kSync)) return fail(error);
+  if (!FlushFileBuffers(file.get())) return fail(GetLastError());
+  if (const DWORD error = InjectedFault(FileStep::kClose)) return fail(error);
+  if (const DWORD error = InjectedFault(FileStep::kRename)) return fail(error);
+  if (!MoveFileExW(Wide(temp), Wide(target.path),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return fail(RenameError(target.path));
+  }
+  if (!file.Close()) return LastErrorText();  // written and flushed, and in place
+  RemoveLeftovers(folder, key);
+  if (target.names > 1 && options.note) *options.note = detail::OtherNamesNote(target.names);
+  return QString();
+}
+
+}  // namespace quorvel::os

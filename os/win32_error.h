@@ -1,0 +1,15 @@
+// Windows' own words for its error codes, for the Windows halves of the
+// platform services and the command line.
+#pragma once
+
+#include <QString>
+
+namespace quorvel::os {
+
+// The system's message for a Windows error code (as GetLastError() gives
+// it), in the user's language, without the full stop and line break it ends
+// with: "The system cannot find the path specified". A code the system has
+// no message for is named by its number.
+QString WindowsErrorText(unsigned long code);
+
+}  // namespace quorvel::os

@@ -1,0 +1,69 @@
+// The strip picture as the window and quorvel-strip both make and read it:
+// where it lives, how it is drawn and read back, and the words every
+// refusal is told in. Each program only frames these.
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <algorithm>
+#include <vector>
+
+#include "cipher/codepage.h"
+#include "cipher/keys.h"
+#include "cipher/strip.h"
+#include "picture/persistent_image.h"
+
+namespace quorvel::picture {
+
+// The picture's fixed program path and its folder (mapped as HostPath
+// does), and the text every key field starts with.
+QString PicturePath();
+QString PictureFolder();
+QString DefaultKey();
+
+// Makes the picture folder when it is missing; an existing file or folder
+// of that name counts as found. Returns the sentence that says why it could
+// not be made, or an empty string.
+QString MakePictureFolder();
+
+// Draws a strip on a surface as wide as the strip has columns (a picture
+// box or a bare image): the background, then each column as a line in its
+// colour from the top edge down to `bottom`, which is left out.
+template <typename Surface>
+void DrawStrip(Surface& surface, const std::vector<Rgb>& columns, int bottom) {
+  std::vector<std::uint32_t> packed(columns.size());
+  std::transform(columns.begin(), columns.end(), packed.begin(), Packed);
+  surface.Cls();
+  surface.Lines(packed, 0, bottom);
+}
+
+// The strip drawn on a white image `height` pixels high.
+QImage StripImage(const std::vector<Rgb>& columns, int height);
+
+// Reads the strip in a picture (a picture box or a bare image) with the
+// given inner width: the colour of row 0 of each column, -1 for a column
+// outside the picture.
+template <typename Picture>
+DecodeResult DecodePicture(const KeyTriple& keys, float width, const Picture& picture,
+                           const CodePage& page) {
+  const QImage& image = picture.Image();  // in QImage::Format_RGB32
+  const int columns = image.height() > 0 ? image.width() : 0;
+  const auto* row = reinterpret_cast<const QRgb*>(columns > 0 ? image.constScanLine(0) : nullptr);
+  return DecodeStrip(
+      keys, width,
+      [row, columns](std::int32_t x) { return x >= 0 && x < columns ? PackedColour(row[x]) : -1; },
+      page);
+}
+
+// What the user is told when a text cannot be hidden; `text` is the text as
+// encoded, a line break as CR LF. Ends with "Nothing was saved."
+QString EncodeRefusal(const EncodeFailure& failure, const QString& text, const CodePage& page);
+// The same for a text too long to read whole: it has at least `length`
+// characters.
+QString TooLongRefusal(qsizetype length, bool at_least);
+// A key text, 1 to 3, that is not a key.
+QString KeyRefusal(int index, const QString& text);
+// A picture whose strip cannot be read.
+QString DecodeRefusal(const DecodeFailure& failure, const QString& picture, int width);
+
+}  // namespace quorvel::picture

@@ -1,9 +1,0 @@
-#include "platform/native_name.h"
-
-namespace quorvel::platform {
-
-// Only an X11 window has a native name of its own to clear; elsewhere the
-// title stays as Qt sets it.
-void ClearNativeName(QWidget*) {}
-
-}  // namespace quorvel::platform

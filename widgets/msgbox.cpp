@@ -1,0 +1,58 @@
+#include "widgets/msgbox.h"
+
+#include <QMessageBox>
+#include <QWidget>
+#include <cstdio>
+#include <utility>
+
+#include "os/utf8.h"
+
+namespace quorvel::widgets {
+
+namespace {
+
+MessageHandler& Handler() {
+  static MessageHandler handler;
+  return handler;
+}
+
+QMessageBox::Icon IconFor(int buttons) {
+  switch (buttons & 0x70) {
+    case vbCritical:
+      return QMessageBox::Critical;
+    case 32:
+      return QMessageBox::Question;
+    case vbExclamation:
+      return QMessageBox::Warning;
+    case vbInformation:
+      return QMessageBox::Information;
+    default:
+      return QMessageBox::NoIcon;
+  }
+}
+
+}  // namespace
+
+void MsgBox(const QString& prompt, int buttons, QWidget* parent) {
+  const MessageRecord record{QString::fromLatin1(kAppTitle), prompt, buttons};
+  if (Handler()) {
+    Handler()(record);
+    return;
+  }
+  QMessageBox box(IconFor(buttons), record.title, prompt, QMessageBox::Ok, parent);
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
+}
+
+void StartUpFailure(const QString& prompt) {
+  const QByteArray line = os::FileNameBytes(QStringLiteral("quorvel: ") + prompt + u'\n');
+  std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stderr);
+  std::fflush(stderr);
+  MsgBox(prompt, vbCritical);
+}
+
+MessageHandler SetMessageHandler(MessageHandler handler) {
+  return std::exchange(Handler(), std::move(handler));
+}
+
+}  // namespace quorvel::widgets

@@ -1,0 +1,58 @@
+#include "widgets/picturebox.h"
+
+#include <QPainter>
+
+namespace quorvel::widgets {
+
+PictureBox::PictureBox(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
+
+void PictureBox::SetBackColor(std::uint32_t packed) {
+  image_.SetBackColor(packed);
+  update();
+}
+
+void PictureBox::SetWidth(int pixels) { resize(std::max(0, pixels), height()); }
+
+const picture::PersistentImage& PictureBox::Synced() const {
+  image_.Resize(size());
+  return image_;
+}
+
+picture::PersistentImage& PictureBox::Synced() {
+  image_.Resize(size());
+  return image_;
+}
+
+void PictureBox::Cls() {
+  Synced().Cls();
+  update();
+}
+
+void PictureBox::Lines(const std::vector<std::uint32_t>& packed, int top, int bottom) {
+  Synced().Lines(packed, top, bottom);
+  update();
+}
+
+void PictureBox::SetPicture(const QImage& picture) {
+  image_.SetPicture(picture);
+  resize(image_.Size());
+  update();
+}
+
+void PictureBox::ClearPicture() { Cls(); }
+
+void PictureBox::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.fillRect(rect(), QColor(picture::PixelColour(BackColor())));
+  painter.drawImage(0, 0, Synced().Image());
+  if (hasFocus()) {
+    // The focus mark: a dotted rectangle over the box's edge, drawn over the
+    // picture on the screen only; the persistent image keeps every pixel.
+    painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
+    painter.setBackgroundMode(Qt::OpaqueMode);
+    painter.setBackground(Qt::white);
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+  }
+}
+
+}  // namespace quorvel::widgets
