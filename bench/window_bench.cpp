@@ -260,8 +260,8 @@ void BM_PartDecodeFromPictureBox(benchmark::State& state) {
   form->pDecrypt->SetPicture(picture::LoadPicture(kPicture).image);
   const KeyTriple keys{{42, 42, 42}};
   for (auto _ : state) {
-    DecodeResult text = picture::DecodePicture(keys, form->pDecrypt->ScaleWidth(), *form->pDecrypt,
-                                               os::ActiveCodePage());
+    DecodeResult text = picture::DecodePicture(keys, form->pDecrypt->ScaleWidth(),
+                                               form->pDecrypt->Image(), os::ActiveCodePage());
     benchmark::DoNotOptimize(text.text.data());
   }
   SetBytes(state);

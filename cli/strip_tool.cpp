@@ -1,6 +1,7 @@
 #include "cli/strip_tool.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <algorithm>
 #include <cstdio>
 #include <optional>
@@ -13,6 +14,7 @@
 #include "os/codepage_host.h"
 #include "os/files.h"
 #include "os/paths.h"
+#include "os/process.h"
 #include "os/shown_name.h"
 #include "picture/persistent_image.h"
 #include "picture/picture_files.h"
@@ -349,7 +351,7 @@ int Decode(const Request& r) {
   image.SetPicture(picture.image);
   const int width = image.Size().width();
   const DecodeResult text =
-      picture::DecodePicture(r.keys, static_cast<float>(width), image, *r.page);
+      picture::DecodePicture(r.keys, static_cast<float>(width), image.Image(), *r.page);
   if (!text.ok()) {
     return Fail(
         kExitRefused,
@@ -423,6 +425,20 @@ int RunStripTool(const QStringList& args, std::FILE* errors) {
   const std::optional<Request> request = Check(parser, o, &problem);
   if (!request) return Fail(problem.status, problem.text);
   return request->encode ? Encode(*request) : Decode(*request);
+}
+
+int StripToolMain(int argc, char* argv[]) {
+  os::IgnoreFileSizeLimitSignal();
+  // Each problem is one line of this program's own on standard error; Qt's
+  // warnings (from the image decoders, for one) stay out of it.
+  qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+  QCoreApplication app(argc, argv);
+  // Strips are BMP or PNG files, both read by Qt itself: no plugin is needed,
+  // and none is looked for.
+  QCoreApplication::setLibraryPaths({});
+  QCoreApplication::setApplicationName(QStringLiteral("quorvel-strip"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION));
+  return RunStripTool(Arguments(argc, argv), SetUpStreams());
 }
 
 }  // namespace quorvel::cli

@@ -18,4 +18,9 @@ inline constexpr int kExitFile = 3;     // a file that cannot be read or written
 // problem to `errors` (standard error). Returns the exit status.
 int RunStripTool(const QStringList& args, std::FILE* errors = stderr);
 
+// The program: sets up the process, a core application (pictures are drawn
+// and read in memory, with no window and no display) and the standard
+// streams, and runs its command line. Returns the exit status.
+int StripToolMain(int argc, char* argv[]);
+
 }  // namespace quorvel::cli

@@ -229,8 +229,8 @@ void frmmain::cmdDecrypt_Click() {
     return;
   }
 
-  const DecodeResult text =
-      picture::DecodePicture(*keys, pDecrypt->ScaleWidth(), *pDecrypt, os::ActiveCodePage());
+  const DecodeResult text = picture::DecodePicture(*keys, pDecrypt->ScaleWidth(), pDecrypt->Image(),
+                                                   os::ActiveCodePage());
   if (!text.ok()) {
     MsgBox(QStringLiteral("Error"), widgets::vbOKOnly, this);
     return;

@@ -75,6 +75,16 @@ QImage StripImage(const std::vector<Rgb>& columns, int height) {
   return image.Image();
 }
 
+DecodeResult DecodePicture(const KeyTriple& keys, float width, const QImage& image,
+                           const CodePage& page) {
+  const int columns = image.height() > 0 ? image.width() : 0;
+  const auto* row = reinterpret_cast<const QRgb*>(columns > 0 ? image.constScanLine(0) : nullptr);
+  return DecodeStrip(
+      keys, width,
+      [row, columns](std::int32_t x) { return x >= 0 && x < columns ? PackedColour(row[x]) : -1; },
+      page);
+}
+
 QString EncodeRefusal(const EncodeFailure& failure, const QString& text, const CodePage& page) {
   switch (failure.error) {
     case EncodeError::kEmpty:

@@ -40,20 +40,11 @@ void DrawStrip(Surface& surface, const std::vector<Rgb>& columns, int bottom) {
 // The strip drawn on a white image `height` pixels high.
 QImage StripImage(const std::vector<Rgb>& columns, int height);
 
-// Reads the strip in a picture (a picture box or a bare image) with the
-// given inner width: the colour of row 0 of each column, -1 for a column
-// outside the picture.
-template <typename Picture>
-DecodeResult DecodePicture(const KeyTriple& keys, float width, const Picture& picture,
-                           const CodePage& page) {
-  const QImage& image = picture.Image();  // in QImage::Format_RGB32
-  const int columns = image.height() > 0 ? image.width() : 0;
-  const auto* row = reinterpret_cast<const QRgb*>(columns > 0 ? image.constScanLine(0) : nullptr);
-  return DecodeStrip(
-      keys, width,
-      [row, columns](std::int32_t x) { return x >= 0 && x < columns ? PackedColour(row[x]) : -1; },
-      page);
-}
+// Reads the strip in a picture (in QImage::Format_RGB32, as a picture box
+// or a bare image holds it) with the given inner width: the colour of row 0
+// of each column, -1 for a column outside the picture.
+DecodeResult DecodePicture(const KeyTriple& keys, float width, const QImage& image,
+                           const CodePage& page);
 
 // What the user is told when a text cannot be hidden; `text` is the text as
 // encoded, a line break as CR LF. Ends with "Nothing was saved."
