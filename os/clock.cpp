@@ -1,5 +1,9 @@
 #include "os/clock.h"
 
+#include <optional>
+
+#include "os/clock_testing.h"
+
 namespace quorvel::os {
 
 namespace {

@@ -2,14 +2,10 @@
 #pragma once
 
 #include <QDate>
-#include <optional>
 
 namespace quorvel::os {
 
-// Today's local date, or the date set for a test.
+// Today's local date, or the date a test set (clock_testing.h).
 QDate Today();
-
-// Fixes the date that Today() gives; nullopt returns to the real clock.
-void SetTodayForTesting(std::optional<QDate> date);
 
 }  // namespace quorvel::os

@@ -1,4 +1,5 @@
 #include "os/codepage_host.h"
+#include "os/codepage_host_system.h"
 
 namespace quorvel::os {
 

@@ -21,12 +21,6 @@ const CodePage& ActiveCodePage();
 // LANG=ru_RU.UTF-8".
 QString CodePageAdvice(QLatin1StringView language, QLatin1StringView locale);
 
-namespace detail {
-// The number of the page the system asks for, known or not: the ANSI code
-// page on Windows, the locale's language's elsewhere.
-int SystemCodePageNumber();
-}  // namespace detail
-
 // Program text and the cipher's UTF-16 text.
 inline std::u16string ToU16(const QString& s) { return s.toStdU16String(); }
 // The same text without a copy, valid while `s` lives unchanged.

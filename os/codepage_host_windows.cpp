@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "os/codepage_host.h"
+#include "os/codepage_host_system.h"
 
 namespace quorvel::os {
 

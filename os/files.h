@@ -6,7 +6,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <optional>
 
 namespace quorvel::os {
 
@@ -71,15 +70,5 @@ struct ReplaceOptions {
 // string.
 QString ReplaceFileWith(const QString& path, const QByteArray& bytes,
                         const ReplaceOptions& options = {});
-
-// The steps of a replacement, for tests that make one of them fail.
-enum class FileStep { kOpen, kWrite, kSync, kClose, kRename };
-struct FileFault {
-  FileStep step;
-  // The errno value the step fails with; on Windows, the Windows error
-  // nearest to it (ENOSPC a full disk, EIO a failing device).
-  int error;
-};
-void SetFileFaultForTesting(std::optional<FileFault> fault);
 
 }  // namespace quorvel::os

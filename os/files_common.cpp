@@ -8,11 +8,6 @@ namespace quorvel::os {
 
 namespace {
 
-std::optional<FileFault>& Fault() {
-  static std::optional<FileFault> fault;
-  return fault;
-}
-
 constexpr int kRandomLength = 8;
 
 // ".quorvel-" and the FNV-1a hash of the name in 16 hex digits, then "-".
@@ -25,11 +20,7 @@ QByteArray NewFilePrefix(const QByteArray& name) {
 
 }  // namespace
 
-void SetFileFaultForTesting(std::optional<FileFault> fault) { Fault() = fault; }
-
-namespace detail {
-
-int InjectedError(FileStep step) { return Fault() && Fault()->step == step ? Fault()->error : 0; }
+void SetFileFaultForTesting(std::optional<FileFault> fault) { detail::injected_fault = fault; }
 
 QByteArray NewFileName(const QByteArray& name) {
   static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
@@ -37,6 +28,10 @@ QByteArray NewFileName(const QByteArray& name) {
   for (char& c : random) c = kLetters[QRandomGenerator::global()->bounded(62)];
   return NewFilePrefix(name) + random;
 }
+
+namespace detail {
+
+std::optional<FileFault> injected_fault;
 
 bool IsNewFileOf(const QByteArray& entry, const QByteArray& name) {
   const QByteArray prefix = NewFilePrefix(name);

@@ -1,5 +1,6 @@
 // What the replacement code of every system shares: the step a test makes
-// fail, and the names of the new files a replacement writes.
+// fail, and the names of the new files a replacement writes (NewFileName,
+// declared with the test hooks).
 #pragma once
 
 #include <QByteArray>
@@ -7,16 +8,18 @@
 #include <functional>
 
 #include "os/files.h"
+#include "os/files_testing.h"
 
 namespace quorvel::os::detail {
 
-// The error a test makes `step` fail with (an errno value), or 0.
-int InjectedError(FileStep step);
+// The fault a test has set (SetFileFaultForTesting); none in a real run.
+extern std::optional<FileFault> injected_fault;
 
-// The name of a new file that replaces `name` in the same folder: a dot,
-// "quorvel-", a hash of `name`, and random letters. Its length is the same
-// whatever `name` is, so a name the system takes never makes it too long.
-QByteArray NewFileName(const QByteArray& name);
+// The error a test makes `step` fail with (an errno value), or 0: in a real
+// run, one test of a flag.
+inline int InjectedError(FileStep step) {
+  return injected_fault && injected_fault->step == step ? injected_fault->error : 0;
+}
 
 // Whether `entry` is a name NewFileName gives for `name`: a new file of an
 // earlier replacement of the same file.

@@ -25,7 +25,6 @@
 
 #include "os/files.h"
 #include "os/files_common.h"
-#include "os/files_testing.h"
 #include "os/paths.h"
 #include "os/shown_name.h"
 #include "os/utf8.h"
@@ -478,7 +477,7 @@ Fd CreateNewFile(int folder, const QByteArray& target_name, QByteArray* name, in
   Fd fd(named ? -1 : ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
   const bool folder_locked = fd.get() < 0 && LockFolderShared(folder);
   for (int attempt = 0; fd.get() < 0 && attempt < 100; ++attempt) {
-    *name = detail::NewFileName(target_name);
+    *name = NewFileName(target_name);
     fd = Fd(::openat(folder, name->constData(),
                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (fd.get() < 0 && errno != EEXIST) break;
@@ -496,7 +495,7 @@ Fd CreateNewFile(int folder, const QByteArray& target_name, QByteArray* name, in
 int NameNewFile(int fd, int folder, const QByteArray& target_name, QByteArray* name) {
   const QByteArray self = Self(fd);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    *name = detail::NewFileName(target_name);
+    *name = NewFileName(target_name);
     if (::linkat(AT_FDCWD, self.constData(), folder, name->constData(), AT_SYMLINK_FOLLOW) == 0 ||
         (errno == ENOENT && ::linkat(fd, "", folder, name->constData(), AT_EMPTY_PATH) == 0)) {
       return 0;
@@ -727,10 +726,6 @@ bool MkDir(const QString& program_path, QString* error) {
   return !host.isEmpty() && reason.isEmpty();
 }
 
-namespace detail {
-
 void SetNamedNewFilesForTesting(std::chrono::microseconds pause) { named_new_files_pause = pause; }
-
-}  // namespace detail
 
 }  // namespace quorvel::os

@@ -330,7 +330,7 @@ QString ReplaceFileWith(const QString& path, const QByteArray& bytes,
   QString temp;
   HANDLE created = INVALID_HANDLE_VALUE;
   for (int attempt = 0; created == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
-    temp = folder + u'\\' + QString::fromLatin1(detail::NewFileName(key));
+    temp = folder + u'\\' + QString::fromLatin1(NewFileName(key));
     if (const DWORD error = InjectedFault(FileStep::kOpen)) return WindowsErrorText(error);
     created = CreateFileW(Wide(temp), GENERIC_WRITE | READ_CONTROL | WRITE_DAC, FILE_SHARE_DELETE,
                           nullptr, CREATE_NEW,

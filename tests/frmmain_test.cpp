@@ -9,11 +9,12 @@
 
 #include "cipher/codepage.h"
 #include "forms/form2.h"
-#include "os/clock.h"
-#include "os/files.h"
+#include "os/clock_testing.h"
+#include "os/files_testing.h"
 #include "picture/picture_files.h"
 #include "tests/test_support.h"
 #include "widgets/twips.h"
+#include "widgets/twips_testing.h"
 
 namespace quorvel {
 namespace {

@@ -4,7 +4,7 @@
 #include <QtEndian>
 
 #include "os/files.h"
-#include "os/files_common.h"
+#include "os/files_testing.h"
 #include "os/paths.h"
 #include "os/shown_name.h"
 #include "picture/picture_files.h"
@@ -39,7 +39,7 @@ TEST_F(PlatformTest, WritesA24BitBottomUpBmpByteByByte) {
 }
 
 TEST_F(PlatformTest, ASaveRemovesWhatKilledSavesLeft) {
-  using os::detail::NewFileName;
+  using os::NewFileName;
   // Not leftovers: another picture's, a name of another shape, the user's.
   const QString ours = NewFileName("pic.bmp");
   QStringList kept = {NewFileName("other.bmp"), ours.chopped(1), ours + "5", "pic.bmp.backup"};

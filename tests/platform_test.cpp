@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "os/clock.h"
+#include "os/clock_testing.h"
 #include "os/files.h"
 #include "os/files_testing.h"
 #include "os/paths.h"
@@ -123,7 +124,7 @@ TEST_F(PlatformTest, SavesReplaceTheOldFileOnlyWhenTheNewOneIsOnTheDisk) {
 // it is locked: concurrent saves, each pausing there, never take one
 // another's new file for a leftover.
 TEST_F(PlatformTest, NamedNewFilesAreLockedBeforeAnotherSaveSeesThem) {
-  os::detail::SetNamedNewFilesForTesting(std::chrono::milliseconds(3));
+  os::SetNamedNewFilesForTesting(std::chrono::milliseconds(3));
   std::atomic<int> failed = 0;
   std::vector<std::thread> savers;
   for (int i = 0; i < 6; ++i) {
@@ -132,7 +133,7 @@ TEST_F(PlatformTest, NamedNewFilesAreLockedBeforeAnotherSaveSeesThem) {
     });
   }
   for (std::thread& saver : savers) saver.join();
-  os::detail::SetNamedNewFilesForTesting({});
+  os::SetNamedNewFilesForTesting({});
   EXPECT_EQ(failed, 0);
   EXPECT_EQ(Folder(), QStringList{"pic.bmp"});
 }

@@ -3,10 +3,10 @@
 #include <QFile>
 #include <QtEndian>
 
-#include "os/clock.h"
+#include "os/clock_testing.h"
 #include "os/paths.h"
 #include "picture/picture_files.h"
-#include "widgets/twips.h"
+#include "widgets/twips_testing.h"
 
 namespace quorvel::testing {
 

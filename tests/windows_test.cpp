@@ -7,7 +7,7 @@
 #include <QScopeGuard>
 
 #include "os/codepage_host.h"
-#include "os/files_common.h"
+#include "os/files_testing.h"
 #include "os/paths.h"
 #include "picture/picture_files.h"
 #include "tests/test_support.h"
@@ -100,8 +100,8 @@ TEST_F(PlatformTest, DevicesFoldersLeftoversAndLinks) {
   }
   // What killed saves left goes, whatever the name's case, but not the new
   // file of a save still running, which holds it open.
-  const QString left = Drive("dpics\\" + os::detail::NewFileName("pic.bmp"));
-  const QString running = Drive("dpics\\" + os::detail::NewFileName("pic.bmp"));
+  const QString left = Drive("dpics\\" + os::NewFileName("pic.bmp"));
+  const QString running = Drive("dpics\\" + os::NewFileName("pic.bmp"));
   ASSERT_TRUE(testing::WriteFile(left, "x") && QFile::remove(PicPath()));
   const HANDLE held = CreateFileW(Wide(running), GENERIC_READ, 0, nullptr, CREATE_NEW, 0, nullptr);
   ASSERT_TRUE(picture::SavePicture(Sample(5, 8), "C:\\dpics\\PIC.BMP").ok);

@@ -3,6 +3,9 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <cmath>
+#include <optional>
+
+#include "widgets/twips_testing.h"
 
 namespace quorvel::widgets {
 

@@ -3,11 +3,11 @@
 #pragma once
 
 #include <QRect>
-#include <optional>
 
 namespace quorvel::widgets {
 
-// Twips per pixel at the primary screen's logical resolution.
+// Twips per pixel at the primary screen's logical resolution, or the value a
+// test set (twips_testing.h).
 double TwipsPerPixel();
 
 // A length in twips as whole pixels, rounded to the nearest.
@@ -15,8 +15,5 @@ int TwipsToPixels(double twips);
 
 // A rectangle given in twips (left, top, width, height) in pixels.
 QRect TwipsRect(double left, double top, double width, double height);
-
-// Fixes the twips per pixel for a test; nullopt returns to the screen's.
-void SetTwipsPerPixelForTesting(std::optional<double> twips_per_pixel);
 
 }  // namespace quorvel::widgets
