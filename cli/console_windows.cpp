@@ -13,6 +13,11 @@
 
 namespace quorvel::cli {
 
+namespace {
+// The most characters handed to the console in one write.
+constexpr qsizetype kConsoleChunk = 8192;
+}  // namespace
+
 // Windows hands the command line over as UTF-16, which Qt reads.
 QStringList Arguments(int, char*[]) { return QCoreApplication::arguments().mid(1); }
 
@@ -61,7 +66,7 @@ bool WriteText(std::FILE* stream, const QString& text) {
   }
   std::fflush(stream);
   for (qsizetype done = 0; done < text.size();) {
-    const auto chunk = static_cast<DWORD>(std::min<qsizetype>(text.size() - done, 8192));
+    const auto chunk = static_cast<DWORD>(std::min<qsizetype>(text.size() - done, kConsoleChunk));
     DWORD written = 0;
     if (!WriteConsoleW(console, text.utf16() + done, chunk, &written, nullptr) || written == 0) {
       _doserrno = GetLastError();  // for WriteErrorText

@@ -175,7 +175,7 @@ bool frmmain::Form_Load() {
     widgets::StartUpFailure(error + QStringLiteral(" Quorvel cannot start without it."));
     return false;
   }
-  pDecrypt->ClearPicture();
+  pDecrypt->Cls();
   return true;
 }
 

@@ -30,8 +30,6 @@ class frmmain : public QWidget {
   void cmdLoad_Click();
   void Command1_Click();
   void Command2_Click();
-  // Clicking the text to hide does nothing.
-  void txtSrc_Click() {}
 
   // Controls, in focus order.
   widgets::TextBox* txtSrc;

@@ -1,5 +1,5 @@
 // Windows' own words for its error codes, for the Windows halves of the
-// platform services and the command line.
+// OS services and the command line.
 #pragma once
 
 #include <QString>

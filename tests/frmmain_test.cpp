@@ -223,7 +223,7 @@ TEST_F(FrmMainTest, DecryptAndLoadRefuseInTheirOrderAndKeepThePicture) {
   EXPECT_EQ(LastPrompt(), "Error");
   EXPECT_EQ(form_->txtDecrypt->Text(), "keep me");
   // Each "Clear" empties its own text; clicking the text to hide does nothing.
-  form_->txtSrc_Click();
+  QTest::mouseClick(form_->txtSrc, Qt::LeftButton);
   QTest::mouseClick(form_->Command2, Qt::LeftButton);
   EXPECT_EQ(form_->txtSrc->Text() + u'|' + form_->txtDecrypt->Text(), "keep me|");
   QTest::mouseClick(form_->Command1, Qt::LeftButton);

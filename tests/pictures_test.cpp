@@ -14,12 +14,12 @@ namespace quorvel {
 namespace {
 
 using testing::MakeBmp;
-using testing::PlatformTest;
+using testing::DriveTest;
 using testing::ReadFile;
 using testing::Sample;
 using testing::WriteFile;
 
-TEST_F(PlatformTest, WritesA24BitBottomUpBmpByteByByte) {
+TEST_F(DriveTest, WritesA24BitBottomUpBmpByteByByte) {
   const QImage image = Sample(2, 2);  // red 7 in column 1, green 31 in row 1, blue x ^ y
   ASSERT_TRUE(picture::SavePicture(image, pic_).ok);
   const QByteArray b = ReadFile(PicPath());
@@ -38,7 +38,7 @@ TEST_F(PlatformTest, WritesA24BitBottomUpBmpByteByByte) {
   EXPECT_EQ(loaded.image.convertToFormat(QImage::Format_RGB32), image);
 }
 
-TEST_F(PlatformTest, ASaveRemovesWhatKilledSavesLeft) {
+TEST_F(DriveTest, ASaveRemovesWhatKilledSavesLeft) {
   using os::NewFileName;
   // Not leftovers: another picture's, a name of another shape, the user's.
   const QString ours = NewFileName("pic.bmp");
@@ -51,7 +51,7 @@ TEST_F(PlatformTest, ASaveRemovesWhatKilledSavesLeft) {
   EXPECT_EQ(Folder(), kept);
 }
 
-TEST_F(PlatformTest, BadPictureFilesAreRefusedWithAReason) {
+TEST_F(DriveTest, BadPictureFilesAreRefusedWithAReason) {
   const QByteArray good = MakeBmp(4, 2, 24, false, std::vector<std::uint32_t>(8, 0x123456));
   QByteArray huge = good, offset = good;
   qToLittleEndian<qint32>(40000, huge.data() + 18);  // 40,000 x 40,000 claimed
@@ -101,7 +101,7 @@ QByteArray Png(quint32 width, quint32 height, char depth, char colour, char inte
 
 // Image data is a filter byte and the packed pixels of each row of each pass; up to the largest
 // picture, which compresses to a thousandth of it.
-TEST_F(PlatformTest, PngDataPastItsPictureIsRefused) {
+TEST_F(DriveTest, PngDataPastItsPictureIsRefused) {
   const std::tuple<quint32, quint32, char, char, char, int> cases[] = {
       {19, 25, 8, 2, 1, 1474}, {22, 22, 8, 4, 1, 1010}, {1, 12, 1, 0, 1, 24},
       {5, 3, 1, 0, 1, 14},     {3, 5, 16, 6, 1, 130},   {8192, 4096, 8, 0, 0, 8193 * 4096}};
@@ -140,7 +140,7 @@ TEST_F(PlatformTest, PngDataPastItsPictureIsRefused) {
 // Names keep their characters, backslashes too, and show as escapes what a terminal would act
 // on: control characters, as code points and as the bytes of a name that is not UTF-8 (U+DC80
 // to U+DC9F, but not the half of a pair), and the bidirectional and invisible direction marks.
-TEST_F(PlatformTest, NamesShowControlCharactersAsEscapes) {
+TEST_F(DriveTest, NamesShowControlCharactersAsEscapes) {
   const std::pair<std::u16string_view, std::u16string_view> cases[] = {
       {u"C:\\d\\caf\u00e9\nb\r\t", u"C:\\d\\caf\u00e9\\nb\\r\\t"},
       {{u"\0\x1f \x7f~\x80\x9f\u00a0", 8}, u"\\x00\\x1F \\x7F~\\x80\\x9F\u00a0"},
@@ -160,7 +160,7 @@ TEST_F(PlatformTest, NamesShowControlCharactersAsEscapes) {
 
 // A bitmap cut anywhere fails, whatever its layout, and a PNG under a .bmp
 // name loads.
-TEST_F(PlatformTest, CutBitmapsFailAtEveryLength) {
+TEST_F(DriveTest, CutBitmapsFailAtEveryLength) {
   QByteArray rle = MakeBmp(100, 1, 8, false, std::vector<std::uint32_t>(100, 0),
                            std::vector<std::uint32_t>(16, 0x123456));
   rle.truncate(54 + 64);

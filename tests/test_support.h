@@ -1,4 +1,4 @@
-// Fixtures for the platform services and the windows: a private data folder
+// Fixtures for the OS services, pictures and windows: a private data folder
 // for the path mapping, message boxes recorded instead of shown, a fixed
 // date (on which the notice is not due) and a main window on the offscreen
 // platform.
@@ -37,7 +37,8 @@ class QtFixture : public ::testing::Test {
   std::vector<widgets::MessageRecord> messages_;
 };
 
-class PlatformTest : public QtFixture {
+// Drive C: mapped, with its dpics folder made.
+class DriveTest : public QtFixture {
  protected:
   void SetUp() override {
     QtFixture::SetUp();

@@ -22,12 +22,6 @@ Frame::Frame(const QString& title, QWidget* parent) : QWidget(parent), title_(ti
   setAccessibleName(title);
 }
 
-void Frame::setTitle(const QString& title) {
-  title_ = title;
-  setAccessibleName(title);
-  update();
-}
-
 int Frame::LineTop() const { return fontMetrics().height() / 2; }
 
 void Frame::paintEvent(QPaintEvent*) {

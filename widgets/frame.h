@@ -13,9 +13,6 @@ class Frame : public QWidget {
  public:
   Frame(const QString& title, QWidget* parent = nullptr);
 
-  const QString& title() const { return title_; }
-  void setTitle(const QString& title);
-
   // The row of the frame's top line (its dark half), in the frame's pixels.
   int LineTop() const;
 

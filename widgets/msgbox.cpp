@@ -16,11 +16,14 @@ MessageHandler& Handler() {
   return handler;
 }
 
+// The bits of a buttons value that choose the icon.
+constexpr int kIconBits = 0x70;
+
 QMessageBox::Icon IconFor(int buttons) {
-  switch (buttons & 0x70) {
+  switch (buttons & kIconBits) {
     case vbCritical:
       return QMessageBox::Critical;
-    case 32:
+    case vbQuestion:
       return QMessageBox::Question;
     case vbExclamation:
       return QMessageBox::Warning;

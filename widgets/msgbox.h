@@ -8,9 +8,11 @@ class QWidget;
 
 namespace quorvel::widgets {
 
-// Buttons values: an OK button only, with the icon each one names.
+// Buttons values: an OK button only, with the icon each one names. The
+// icon is chosen by the bits 0x70 of the value.
 inline constexpr int vbOKOnly = 0;
 inline constexpr int vbCritical = 16;
+inline constexpr int vbQuestion = 32;
 inline constexpr int vbExclamation = 48;
 inline constexpr int vbInformation = 64;
 

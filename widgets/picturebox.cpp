@@ -39,8 +39,6 @@ void PictureBox::SetPicture(const QImage& picture) {
   update();
 }
 
-void PictureBox::ClearPicture() { Cls(); }
-
 void PictureBox::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), QColor(picture::PixelColour(BackColor())));

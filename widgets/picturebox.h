@@ -40,9 +40,6 @@ class PictureBox : public QWidget {
   // their picture).
   void SetPicture(const QImage& picture);
 
-  // Sets the picture to none: the image shows the background colour.
-  void ClearPicture();
-
   // The packed colour 0x00BBGGRR of a point of the persistent image, or -1
   // for a point outside it.
   std::int32_t Point(int x, int y) const { return Synced().Point(x, y); }

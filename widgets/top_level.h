@@ -20,7 +20,7 @@ void Unload(QWidget* window);
 // whole frame ends up centred.
 void CenterOnScreen(QWidget* window);
 
-// Keeps a window's caption empty, also where the platform would put the
+// Keeps a window's caption empty, also where the window system would put the
 // application's name in place of an empty title (task bars show it).
 void KeepCaptionEmpty(QWidget* window);
 

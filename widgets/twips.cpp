@@ -10,6 +10,10 @@
 namespace quorvel::widgets {
 
 namespace {
+
+constexpr double kTwipsPerInch = 1440.0;
+// The resolution taken when there is no screen to ask.
+constexpr double kStandardDotsPerInch = 96.0;
 std::optional<double>& Override() {
   static std::optional<double> value;
   return value;
@@ -19,8 +23,8 @@ std::optional<double>& Override() {
 double TwipsPerPixel() {
   if (Override()) return *Override();
   const QScreen* screen = QGuiApplication::primaryScreen();
-  const double dpi = screen ? screen->logicalDotsPerInchX() : 96.0;
-  return dpi > 0 ? 1440.0 / dpi : 15.0;
+  const double dpi = screen ? screen->logicalDotsPerInchX() : kStandardDotsPerInch;
+  return kTwipsPerInch / (dpi > 0 ? dpi : kStandardDotsPerInch);
 }
 
 int TwipsToPixels(double twips) { return static_cast<int>(std::lround(twips / TwipsPerPixel())); }

@@ -1,4 +1,4 @@
-// The platform services on POSIX systems alone, from the path mapping on.
+// The OS services on POSIX systems alone, from the path mapping on.
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/inotify.h>
@@ -35,11 +35,11 @@ namespace quorvel {
 namespace {
 
 using testing::FrmMainTest;
-using testing::PlatformTest;
+using testing::DriveTest;
 using testing::ReadFile;
 using testing::Sample;
 
-TEST_F(PlatformTest, ProgramPathsMapUnderTheDataFolder) {
+TEST_F(DriveTest, ProgramPathsMapUnderTheDataFolder) {
   // Program paths and their host paths, "~" for the data folder's quorvel/drive_.
   // clang-format off
   const char* cases[] = {
@@ -71,7 +71,7 @@ TEST_F(PlatformTest, ProgramPathsMapUnderTheDataFolder) {
 
 // Today's date is the local one: where the clock is 14 hours ahead of UTC
 // or 11 behind, at least one of the two dates differs from UTC's.
-TEST_F(PlatformTest, TodayIsTheLocalDate) {
+TEST_F(DriveTest, TodayIsTheLocalDate) {
   os::SetTodayForTesting(std::nullopt);
   const QByteArray saved = qgetenv("TZ");
   for (const char* zone : {"Pacific/Kiritimati", "Pacific/Pago_Pago"}) {
@@ -88,7 +88,7 @@ TEST_F(PlatformTest, TodayIsTheLocalDate) {
   tzset();
 }
 
-TEST_F(PlatformTest, SavesReplaceTheOldFileOnlyWhenTheNewOneIsOnTheDisk) {
+TEST_F(DriveTest, SavesReplaceTheOldFileOnlyWhenTheNewOneIsOnTheDisk) {
   ASSERT_TRUE(picture::SavePicture(Sample(5, 8), pic_).ok);
   const int synced = regular_files_synced;
   ASSERT_TRUE(picture::SavePicture(Sample(50, 8), pic_).ok);
@@ -123,7 +123,7 @@ TEST_F(PlatformTest, SavesReplaceTheOldFileOnlyWhenTheNewOneIsOnTheDisk) {
 // Where the file system has no unnamed files, a new file has a name before
 // it is locked: concurrent saves, each pausing there, never take one
 // another's new file for a leftover.
-TEST_F(PlatformTest, NamedNewFilesAreLockedBeforeAnotherSaveSeesThem) {
+TEST_F(DriveTest, NamedNewFilesAreLockedBeforeAnotherSaveSeesThem) {
   os::SetNamedNewFilesForTesting(std::chrono::milliseconds(3));
   std::atomic<int> failed = 0;
   std::vector<std::thread> savers;
@@ -138,7 +138,7 @@ TEST_F(PlatformTest, NamedNewFilesAreLockedBeforeAnotherSaveSeesThem) {
   EXPECT_EQ(Folder(), QStringList{"pic.bmp"});
 }
 
-TEST_F(PlatformTest, OnlyRegularFilesAreReplacedOrRead) {
+TEST_F(DriveTest, OnlyRegularFilesAreReplacedOrRead) {
   const QString dir = Drive("dpics");
   ASSERT_EQ(::mkfifo(QFile::encodeName(dir + "/fifo").constData(), 0644), 0);
   ASSERT_TRUE(QDir().mkpath(dir + "/folder"));
@@ -180,7 +180,7 @@ TEST_F(PlatformTest, OnlyRegularFilesAreReplacedOrRead) {
 }
 
 // Nor is a link read that another user made in a shared sticky folder; the user's own is.
-TEST_F(PlatformTest, ReadsFollowNoLinkOfAnotherUserInASharedFolder) {
+TEST_F(DriveTest, ReadsFollowNoLinkOfAnotherUserInASharedFolder) {
   if (::geteuid() != 0) GTEST_SKIP() << "links of other users can only be made by root";
   ASSERT_TRUE(picture::SavePicture(Sample(5, 8), pic_).ok);
   ASSERT_EQ(::chmod(QFile::encodeName(Drive("dpics")).constData(), 01777), 0);

@@ -1,4 +1,4 @@
-// The platform services on Windows alone.
+// The OS services on Windows alone.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <sddl.h>
@@ -15,7 +15,7 @@
 namespace quorvel {
 namespace {
 
-using testing::PlatformTest;
+using testing::DriveTest;
 using testing::Sample;
 
 const wchar_t* Wide(const QString& s) { return reinterpret_cast<const wchar_t*>(s.utf16()); }
@@ -42,7 +42,7 @@ QByteArray AccessList(const QString& path, const wchar_t* sddl = nullptr) {
   return list.left(static_cast<qsizetype>(GetSecurityDescriptorLength(list.data())));
 }
 
-TEST_F(PlatformTest, PathsAreUsedAsWrittenAndFailuresInWindowsWords) {
+TEST_F(DriveTest, PathsAreUsedAsWrittenAndFailuresInWindowsWords) {
   QString error;
   ASSERT_TRUE(os::MkDir("c:\\dpics\\a\\b", &error)) << error.toStdString();
   EXPECT_EQ(os::Dir("C:\\dpics\\A\\b", os::vbDirectory), "b");
@@ -83,7 +83,7 @@ TEST_F(PlatformTest, PathsAreUsedAsWrittenAndFailuresInWindowsWords) {
   }
 }
 
-TEST_F(PlatformTest, DevicesFoldersLeftoversAndLinks) {
+TEST_F(DriveTest, DevicesFoldersLeftoversAndLinks) {
   const auto path = [](const QString& name) {  // from \\ on as it is, else in C:\dpics
     return name[0] == '\\' ? name : "C:\\dpics\\" + name;
   };
