@@ -34,8 +34,8 @@ extern "C" int fsync(int fd) {
 namespace quorvel {
 namespace {
 
-using testing::FrmMainTest;
 using testing::DriveTest;
+using testing::FrmMainTest;
 using testing::ReadFile;
 using testing::Sample;
 

@@ -13,8 +13,8 @@
 namespace quorvel {
 namespace {
 
-using testing::MakeBmp;
 using testing::DriveTest;
+using testing::MakeBmp;
 using testing::ReadFile;
 using testing::Sample;
 using testing::WriteFile;
