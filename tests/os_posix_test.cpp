@@ -13,6 +13,7 @@
 #include <ctime>
 #include <thread>
 
+#include "forms/program_info.h"
 #include "os/clock.h"
 #include "os/clock_testing.h"
 #include "os/files.h"
@@ -89,7 +90,12 @@ TEST_F(DriveTest, TodayIsTheLocalDate) {
 }
 
 TEST_F(DriveTest, SavesReplaceTheOldFileOnlyWhenTheNewOneIsOnTheDisk) {
+  const mode_t mask = ::umask(027);  // a new picture's mode is 0666 less the umask
   ASSERT_TRUE(picture::SavePicture(Sample(5, 8), pic_).ok);
+  ::umask(mask);
+  struct stat st {};
+  EXPECT_EQ(::stat(QFile::encodeName(PicPath()).constData(), &st) == 0 ? st.st_mode & 0777 : 0,
+            0640u);
   const int synced = regular_files_synced;
   ASSERT_TRUE(picture::SavePicture(Sample(50, 8), pic_).ok);
   EXPECT_GT(regular_files_synced, synced);
@@ -153,7 +159,9 @@ TEST_F(DriveTest, OnlyRegularFilesAreReplacedOrRead) {
     EXPECT_TRUE(loaded.error.contains("not a regular file")) << name;
   }
   EXPECT_TRUE(QFileInfo(dir + "/link").isSymLink());
-  EXPECT_EQ(picture::LoadPicture("/dev/zero").failure, picture::PictureFailure::kFile);
+  const auto device = picture::LoadPicture("/dev/null");
+  EXPECT_EQ(std::pair(device.failure, device.error.contains("it is a character device, not a")),
+            std::pair(picture::PictureFailure::kFile, true));
   // A FIFO swapped with the picture again and again, between any two steps of a read, is never
   // opened: a read takes the picture or refuses the FIFO.
   ASSERT_TRUE(picture::SavePicture(Sample(5, 8), pic_).ok);
@@ -191,6 +199,32 @@ TEST_F(DriveTest, ReadsFollowNoLinkOfAnotherUserInASharedFolder) {
     const QString refused = "it is a link that another user (uid 65534) made in a shared folder";
     EXPECT_EQ(picture::LoadPicture(link).error.contains(refused), owner != 0);
     EXPECT_EQ(os::ReadInput(link, 1 << 20).error.startsWith(refused), owner != 0);
+  }
+}
+
+// The window program answers --help, -h and --version, before "--" only, on its output, and
+// says so when that cannot be written.
+TEST_F(DriveTest, TheWindowProgramAnswersHelpAndVersionBeforeAnyWindow) {
+  const QByteArray help = "\nThe picture: " + PicPath().toUtf8() + '\n';
+  const std::tuple<std::vector<const char*>, bool, std::optional<int>, QByteArray> cases[] = {
+      {{"--version"}, false, 0, "quorvel " QUORVEL_VERSION "\n"},
+      {{"-platform", "offscreen", "-h"}, false, 0, help},
+      {{"--help", "--version"}, false, 0, help},
+      {{"--", "--help"}, false, std::nullopt, ""},
+      {{"--help"},
+       true,
+       1,
+       "quorvel: standard output could not be written: No space left on device.\n"}};
+  for (const auto& [args, full, status, said] : cases) {
+    std::vector<const char*> argv = {"quorvel"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::FILE *out = full ? std::fopen("/dev/full", "w") : std::tmpfile(), *errors = std::tmpfile();
+    EXPECT_EQ(AnswerInformationRequest(int(argv.size()), argv.data(), out, errors), status);
+    char shown[4096] = {};
+    std::rewind(full ? errors : out);
+    std::fread(shown, 1, sizeof shown - 1, full ? errors : out);
+    EXPECT_TRUE(said.isEmpty() ? !*shown : QByteArray(shown).contains(said)) << shown;
+    std::fclose(out), std::fclose(errors);
   }
 }
 

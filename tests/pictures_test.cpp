@@ -74,10 +74,15 @@ TEST_F(DriveTest, BadPictureFilesAreRefusedWithAReason) {
     EXPECT_TRUE(r.error.contains(PicPath()) && r.error.contains(QLatin1StringView(reason)))
         << r.error.toStdString();
   }
-  // A file one byte over the limit is refused without being read.
+  // A file one byte over the limit is refused without being read; one of the limit is read.
   ASSERT_TRUE(QFile(PicPath()).resize(picture::kMaxPictureFileBytes + 1));
   EXPECT_TRUE(picture::LoadPicture(pic_).error.contains("too large"));
-  EXPECT_TRUE(os::ReadRegularFile(PicPath(), picture::kMaxPictureFileBytes).bytes.isEmpty());
+  for (const qint64 limit : {picture::kMaxPictureFileBytes, picture::kMaxPictureFileBytes + 1}) {
+    const auto read = os::ReadRegularFile(PicPath(), limit);
+    const bool over = limit == picture::kMaxPictureFileBytes;
+    EXPECT_EQ(std::tuple(read.ok(), read.too_large, read.bytes.size()),
+              std::tuple(!over, over, over ? 0 : limit));
+  }
   EXPECT_TRUE(
       picture::LoadPicture("C:\\dpics\\no\nne.bmp").error.contains("no\\nne.bmp could not"));
 }
@@ -169,17 +174,19 @@ TEST_F(DriveTest, CutBitmapsFailAtEveryLength) {
   qToLittleEndian<quint32>(1, rle.data() + 30);  // BI_RLE8
   qToLittleEndian<quint32>(static_cast<quint32>(rle.size() - 118), rle.data() + 34);
   qToLittleEndian<quint32>(static_cast<quint32>(rle.size()), rle.data() + 2);
+  QByteArray eol = rle;  // its last row's end of line ends it as well as the end mark
+  eol.back() = '\0';
   // The top left pixel is 0x102030 or palette entry 1, the others 0x000001.
   std::vector<std::uint32_t> pixels(15, 1);
   pixels[0] = 0x102030;
   std::vector<std::uint32_t> indexes(15, 0);
   indexes[0] = 1;
-  for (const QByteArray& whole :
-       {MakeBmp(5, 3, 24, false, pixels), MakeBmp(5, 3, 24, true, pixels),
-        MakeBmp(5, 3, 32, true, pixels), MakeBmp(5, 3, 8, false, indexes, {0, 0x102030}), rle}) {
+  for (const QByteArray& whole : {MakeBmp(5, 3, 24, false, pixels), MakeBmp(5, 3, 24, true, pixels),
+                                  MakeBmp(5, 3, 32, true, pixels),
+                                  MakeBmp(5, 3, 8, false, indexes, {0, 0x102030}), rle, eol}) {
     const QImage image = picture::LoadPictureData(whole).image;
     ASSERT_FALSE(image.isNull());
-    EXPECT_TRUE(whole == rle || image.pixel(0, 0) == qRgb(0x10, 0x20, 0x30));
+    EXPECT_TRUE(whole.size() == rle.size() || image.pixel(0, 0) == qRgb(0x10, 0x20, 0x30));
     for (qsizetype n = 0; n < whole.size(); ++n) {
       EXPECT_FALSE(picture::LoadPictureData(whole.left(n)).ok()) << n << " of " << whole.size();
     }

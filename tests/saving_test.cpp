@@ -51,9 +51,8 @@ class SavingTest : public testing::QtFixture {
       ASSERT_TRUE(account);
       user->uid = account->pw_uid, user->gid = account->pw_gid;
     }
-    shared_ = data_home_ + "/shared";  // sticky, as /tmp
-    open_ = data_home_ + "/open";      // anyone may write, not sticky
-    home_ = data_home_ + "/home";
+    // A sticky folder as /tmp, one anyone may write to, the victim's home.
+    shared_ = data_home_ + "/shared", open_ = data_home_ + "/open", home_ = data_home_ + "/home";
     ASSERT_TRUE(QDir().mkpath(shared_) && QDir().mkpath(open_) && QDir().mkpath(home_));
     ASSERT_EQ(::chmod(Bytes(data_home_), 0755) | ::chmod(Bytes(shared_), 01777) |
                   ::chmod(Bytes(open_), 0777) | ::chown(Bytes(home_), victim_.uid, victim_.gid),
@@ -199,22 +198,21 @@ TEST_F(SavingTest, AccessListsAndAttributesCarryOver) {
   ASSERT_EQ(As(kRoot, "setfacl -m " + entry + ' ' + path).first, 0);
   ASSERT_EQ(::setxattr(Bytes(path), "user.note", "kept", 4, 0), 0);
   ASSERT_EQ(Encode(victim_, path).first, 0);
-  EXPECT_EQ(As(kRoot, "getfacl -cp " + path + " | grep -x " + entry).first, 0);
   char note[8] = {};
-  EXPECT_EQ(::getxattr(Bytes(path), "user.note", note, sizeof note), 4);
-  EXPECT_STREQ(note, "kept");
-  EXPECT_EQ(As(victim_, "test -r " + path).first, 0);
-  EXPECT_NE(As(mallory_, "test -r " + path).first, 0);
+  EXPECT_EQ(std::tuple(As(kRoot, "getfacl -cp " + path + " | grep -x " + entry).first,
+                       ::getxattr(Bytes(path), "user.note", note, sizeof note), QByteArray(note),
+                       As(victim_, "test -r " + path).first, As(mallory_, "test -r " + path).first),
+            std::tuple(0, 4, QByteArray("kept"), 0, 1));
   // A security attribute that only root may set.
   ASSERT_EQ(::setxattr(Bytes(path), "security.quorvel", "x", 1, 0), 0);
   const QByteArray before = testing::ReadFile(path);
   const auto [status, said] = Encode(victim_, path);
-  EXPECT_EQ(status, 3);
-  EXPECT_TRUE(said.contains("its extended attribute security.quorvel could not be kept: "))
+  EXPECT_TRUE(status == 3 && testing::ReadFile(path) == before &&
+              said.contains("its extended attribute security.quorvel could not be kept: "))
       << said.toStdString();
-  EXPECT_EQ(testing::ReadFile(path), before);
-  EXPECT_EQ(Encode(kRoot, path).first, 0);
-  EXPECT_EQ(::getxattr(Bytes(path), "security.quorvel", note, sizeof note), 1);
+  EXPECT_EQ(std::pair(Encode(kRoot, path).first,
+                      ::getxattr(Bytes(path), "security.quorvel", note, sizeof note)),
+            std::pair(0, ssize_t{1}));
 }
 
 // Another user who watches the folder for new files never reads one of a

@@ -78,31 +78,22 @@ bool WriteFile(const QString& path, const QByteArray& bytes) {
 QByteArray MakeBmp(int width, int height, int bits, bool top_down,
                    const std::vector<std::uint32_t>& pixels,
                    const std::vector<std::uint32_t>& palette) {
-  const int row = ((width * bits + 31) / 32) * 4;
-  const int offset = 54 + (bits == 8 ? 4 * static_cast<int>(palette.size()) : 0);
+  const int row = ((width * bits + 31) / 32) * 4, colours = bits == 8 ? int(palette.size()) : 0;
+  const int offset = 54 + 4 * colours;
   QByteArray b(offset + row * height, '\0');
-  char* h = b.data();
   b.replace(0, 2, "BM");
-  qToLittleEndian<quint32>(static_cast<quint32>(b.size()), h + 2);
-  qToLittleEndian<quint32>(static_cast<quint32>(offset), h + 10);
-  qToLittleEndian<quint32>(40, h + 14);
-  qToLittleEndian<qint32>(width, h + 18);
-  qToLittleEndian<qint32>(top_down ? -height : height, h + 22);
-  qToLittleEndian<quint16>(1, h + 26);
-  qToLittleEndian<quint16>(static_cast<quint16>(bits), h + 28);
-  qToLittleEndian<quint32>(static_cast<quint32>(row * height), h + 34);
-  qToLittleEndian<quint32>(static_cast<quint32>(palette.size()), h + 46);
-  for (std::size_t i = 0; i < palette.size() && bits == 8; ++i) {
-    qToLittleEndian<quint32>(palette[i], h + 54 + 4 * i);
-  }
+  // File size, pixels' offset, header size, width, height, one plane and the bits, pixels' size,
+  // colours.
+  const int at[] = {2, 10, 14, 18, 22, 26, 34, 46};
+  const qint64 value[] = {b.size(),       offset,       40,     width, top_down ? -height : height,
+                          1 | bits << 16, row * height, colours};
+  for (int i = 0; i < 8; ++i) qToLittleEndian(quint32(value[i]), b.data() + at[i]);
+  for (int i = 0; i < colours; ++i) qToLittleEndian(palette[std::size_t(i)], b.data() + 54 + 4 * i);
   for (int y = 0; y < height; ++y) {
-    auto* out =
-        reinterpret_cast<unsigned char*>(h + offset + row * (top_down ? y : height - 1 - y));
     for (int x = 0; x < width; ++x) {
-      const std::uint32_t p = pixels[static_cast<std::size_t>(y * width + x)];
-      const int n = bits / 8;
-      for (int i = 0; i < n; ++i) out[x * n + i] = static_cast<unsigned char>(p >> (8 * i));
-      if (n == 4) out[x * n + 3] = 0;
+      const std::uint32_t p = pixels[std::size_t(y * width + x)];
+      for (int i = 0; i < bits / 8 && i < 3; ++i)  // of 32 bits, the fourth byte stays 0
+        b[offset + row * (top_down ? y : height - 1 - y) + x * bits / 8 + i] = char(p >> (8 * i));
     }
   }
   return b;

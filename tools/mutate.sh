@@ -20,13 +20,15 @@
 #                occurs exactly once in its file), print those that do not
 #   --baseline   run the suite on the unchanged tree first; a fault is only
 #                counted as caught by tests that pass there
+#   --without RE leave out the tests whose names match RE: what the rest of
+#                the suite catches without them (before deleting them)
 #
 # Each fault's file is copied aside first and put back afterwards, also on
 # Ctrl+C or an error, so the tree is always left as it was found.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-build=build-mutate full=0 csv="" list=0 check=0 baseline=0 ids=() faults=()
+build=build-mutate full=0 csv="" list=0 check=0 baseline=0 without="" ids=() faults=()
 while (($#)); do
   case "$1" in
     --faults) faults+=("$2"); shift ;;
@@ -36,6 +38,7 @@ while (($#)); do
     --list) list=1 ;;
     --check) check=1 ;;
     --baseline) baseline=1 ;;
+    --without) without="$2"; shift ;;
     -h | --help) sed -n '2,27p' "$0"; exit 0 ;;
     -*) echo "mutate.sh: unknown option $1" >&2; exit 2 ;;
     *) ids+=("$1") ;;
@@ -160,6 +163,9 @@ run_tests() {
   local stop=(--stop-on-failure) out failed="$build/Testing/Temporary/LastTestsFailed.log" sel=()
   ((full)) && stop=()
   [[ -n "$1" ]] && sel=("$1" "$2")
+  if [[ -n "$without" ]]; then
+    if [[ "$1" == -E ]]; then sel=(-E "$2|$without"); else sel+=(-E "$without"); fi
+  fi
   rm -f "$failed"
   out=$(QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" -j2 --timeout 120 "${stop[@]}" "${sel[@]}" 2>&1) || true
   [[ -f "$failed" ]] || return 0
