@@ -11,7 +11,6 @@
 #include "cipher/codepage.h"
 #include "cipher/keys.h"
 #include "cipher/strip.h"
-#include "picture/persistent_image.h"
 
 namespace quorvel::picture {
 
