@@ -10,6 +10,7 @@
 #include "cipher/codepage.h"
 #include "forms/form2.h"
 #include "platform/clock.h"
+#include "platform/codepage_host.h"
 #include "platform/files.h"
 #include "platform/pictures.h"
 #include "platform/twips.h"
@@ -131,8 +132,10 @@ TEST_F(FrmMainTest, RefusedEncryptsSayWhyAndKeepThePicture) {
       {0, "42", "caf\u00e9\r\n \u0416x",
        "\"\u0416\" U+0416 at line 2, column 2 has no code in code page 1252, so it cannot be "
        "hidden in "
-       "the picture. Code page 1251 (Cyrillic) has it: start Quorvel under a matching locale, such "
-       "as LANG=ru_RU.UTF-8, or use quorvel-strip --codepage 1251. Nothing was saved.",
+       "the picture. Code page 1251 (Cyrillic) has it: " +
+           platform::CodePageAdvice(QLatin1StringView("Russian"),
+                                    QLatin1StringView("ru_RU.UTF-8")) +
+           ", or use quorvel-strip --codepage 1251. Nothing was saved.",
        48},
       {0, "42", "\u20ac\u0e01", "Code page 874 (Thai) has it", 48},
       {0, "42", "sync", PicPath() + ": ", platform::vbCritical}};
@@ -143,10 +146,14 @@ TEST_F(FrmMainTest, RefusedEncryptsSayWhyAndKeepThePicture) {
     if (icon == platform::vbCritical)
       platform::SetFileFaultForTesting(platform::FileFault{platform::FileStep::kSync, EIO});
     Encrypt(text);
+    // The failing disk in the system's own words.
+    const QString failed = icon == platform::vbCritical
+                               ? platform::SavePicture(testing::Sample(3, 8), PicPath()).error
+                               : QString();
     platform::SetFileFaultForTesting(std::nullopt);
     ASSERT_EQ(Messages().size(), 1u) << message.toStdString();
     EXPECT_TRUE(LastPrompt().contains(message) &&
-                (icon != platform::vbCritical || LastPrompt().contains("Input/output error")))
+                (icon != platform::vbCritical || LastPrompt() == failed))
         << LastPrompt().toStdString();
     EXPECT_EQ(Messages()[0].buttons, icon);
     EXPECT_EQ(ReadFile(PicPath()), before);
