@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <QProcess>
+#include <QScopeGuard>
 #include <atomic>
 #include <functional>
 #include <thread>
@@ -223,13 +224,13 @@ TEST_F(SavingTest, PermissionsCarryOverWhereNoAccessListsAre) {
   const QString folder = home_ + "/ramfs", path = folder + "/p.bmp";
   ASSERT_TRUE(QDir().mkpath(folder));
   if (::mount("ramfs", Bytes(folder), "ramfs", 0, nullptr) != 0) GTEST_SKIP() << "no ramfs here";
+  const auto unmount = qScopeGuard([&] { ::umount(Bytes(folder)); });
   ASSERT_EQ(::chown(Bytes(folder), victim_.uid, victim_.gid), 0);
   Make(path, victim_);
   ASSERT_EQ(::chmod(Bytes(path), 0600), 0);
   const int status = Encode(victim_, path, "umask 022;").first;
   struct stat st {};
   ::stat(Bytes(path), &st);
-  ::umount(Bytes(folder));
   EXPECT_EQ(std::pair(status, st.st_mode & 07777), std::pair(0, 0600u));
 }
 
