@@ -249,7 +249,7 @@ TEST_F(FrmMainTest, TheNoticeShowsOnEveryFifthDay) {
       for (QWidget* window : QApplication::topLevelWidgets())
         if (auto* left = dynamic_cast<Form2*>(window)) stuck = true, left->deleteLater();
     });
-    watchdog.start(3000);
+    watchdog.start(10000);
     ASSERT_TRUE(form.Form_Load());
     QApplication::processEvents();  // the timer, on days without a notice
     EXPECT_FALSE(stuck);
