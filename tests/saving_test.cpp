@@ -5,12 +5,14 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/inotify.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <QProcess>
+#include <QScopeGuard>
 #include <atomic>
 #include <functional>
 #include <thread>
@@ -214,6 +216,22 @@ TEST_F(SavingTest, AccessListsAndAttributesCarryOver) {
       << said.toStdString();
   EXPECT_EQ(Encode(kRoot, path).first, 0);
   EXPECT_EQ(::getxattr(Bytes(path), "security.quorvel", note, sizeof note), 1);
+}
+
+// Where a file system keeps no access lists (ramfs, some network ones), the
+// permission bits alone carry over.
+TEST_F(SavingTest, PermissionsCarryOverWhereNoAccessListsAre) {
+  const QString folder = home_ + "/ramfs", path = folder + "/p.bmp";
+  ASSERT_TRUE(QDir().mkpath(folder));
+  if (::mount("ramfs", Bytes(folder), "ramfs", 0, nullptr) != 0) GTEST_SKIP() << "no ramfs here";
+  const auto unmount = qScopeGuard([&] { ::umount(Bytes(folder)); });
+  ASSERT_EQ(::chown(Bytes(folder), victim_.uid, victim_.gid), 0);
+  Make(path, victim_);
+  ASSERT_EQ(::chmod(Bytes(path), 0600), 0);
+  const int status = Encode(victim_, path, "umask 022;").first;
+  struct stat st {};
+  ::stat(Bytes(path), &st);
+  EXPECT_EQ(std::pair(status, st.st_mode & 07777), std::pair(0, 0600u));
 }
 
 // Another user who watches the folder for new files never reads one of a
