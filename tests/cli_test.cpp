@@ -1,7 +1,8 @@
-// quorvel-strip run as the built program, with the test's private data
-// folder and no display. Its strips hold fixed colours and are the window's.
+// quorvel-strip run as the built program, with the test's private data folder and no display. Its
+// strips hold fixed colours and are the window's.
 #ifndef _WIN32
 #include <sys/resource.h>
+const rlimit kOneGiB{1 << 30, 1 << 30};
 #endif
 
 #include <QImage>
@@ -27,16 +28,13 @@ struct Outcome {
 
 class CliTest : public testing::FrmMainTest {
  protected:
-  // Runs `program` (quorvel-strip) in the data folder, without a display,
-  // with `input` on its standard input and `out` as its standard output.
+  // Runs `program` (quorvel-strip) in the data folder, without a display, with `input` on its
+  // standard input and `out` as its standard output.
   Outcome Strip(const QStringList& args, const QByteArray& input = {}, const QString& out = {},
                 const QString& program = QStringLiteral(QUORVEL_STRIP)) const {
     QProcess process;
 #if !defined(QUORVEL_UNDER_ASAN) && !defined(_WIN32)  // ASan's shadow memory takes terabytes
-    process.setChildProcessModifier([] {
-      const rlimit limit{1 << 30, 1 << 30};
-      setrlimit(RLIMIT_DATA, &limit);
-    });
+    process.setChildProcessModifier([] { setrlimit(RLIMIT_DATA, &kOneGiB); });
 #endif
     if (!out.isEmpty()) process.setStandardOutputFile(out);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -54,13 +52,17 @@ class CliTest : public testing::FrmMainTest {
             process.readAllStandardError()};
   }
 
+  // A shell command, with quorvel-strip as $0.
+  Outcome Sh(const QString& command) const {
+    return Strip({"-c", command, QStringLiteral(QUORVEL_STRIP)}, {}, {}, "/bin/sh");
+  }
   QString Local(const QString& name) const { return data_home_ + u'/' + name; }
 };
 
-// Each column holds three characters' codes XOR the keys (red, green, blue),
-// in every row, a line feed read as CR LF; at the height of 8 the file is the
-// window's for the same text and key texts. Decoded, the text comes back less
-// its trailing spaces, CR LF as LF (as CR LF in the window, which says "Done.").
+// Each column holds three characters' codes XOR the keys (red, green, blue), in every row, a line
+// feed read as CR LF; at the height of 8 the file is the window's for the same text and key texts.
+// Decoded, the text comes back less its trailing spaces, CR LF as LF (as CR LF in the window, which
+// says "Done.").
 TEST_F(CliTest, StripsHoldTheCodesXorTheKeysAsTheWindowsDo) {
   QString codes;  // every character with a code in page 1252, in code order
   for (int c = 0; c < 256; ++c) codes.append(QChar(FindCodePage(1252)->Char(std::uint8_t(c))));
@@ -111,9 +113,8 @@ TEST_F(CliTest, StripsHoldTheCodesXorTheKeysAsTheWindowsDo) {
   }
 }
 
-// The window's folder is made when missing, and decode reads its picture by
-// default; a program path in lower case names the same file. A save over a
-// file that has other names says so.
+// The window's folder is made when missing, and decode reads its picture by default; a program path
+// in lower case names the same file. A save over a file that has other names says so.
 TEST_F(CliTest, TheWindowsPictureAndCodePages) {
   ASSERT_TRUE(QDir(Drive("dpics")).removeRecursively());
   EXPECT_EQ(Strip({"encode"}, "abc").status, 0);
@@ -138,9 +139,9 @@ TEST_F(CliTest, TheWindowsPictureAndCodePages) {
 #endif
 }
 
-// Heights and code pages are plain decimal numbers, keys three numbers typed
-// as in the window: a bad value is bad usage, a bad key refused input. A
-// picture name's extension is its last part's, in any case; none is a BMP.
+// Heights and code pages are plain decimal numbers, keys three numbers typed as in the window: a
+// bad value is bad usage, a bad key refused input. A picture name's extension is its last part's,
+// in any case; none is a BMP.
 TEST_F(CliTest, OptionValuesFollowTheirGrammar) {
   ASSERT_TRUE(QDir().mkpath(Local("d.v2")));
   const std::pair<QStringList, int> cases[] = {
@@ -168,7 +169,7 @@ TEST_F(CliTest, PictureNamesMeanOneFileBothWays) {
                        "c:/dpics/", "\u20ac.bmp"};
 #ifndef _WIN32
   const QString deep = "d" + QString("/" + QString(200, u'd')).repeated(25);
-  ASSERT_EQ(Strip({"-c", "mkdir -p \"$0\"", deep}, {}, {}, "/bin/sh").status, 0);
+  ASSERT_EQ(Sh("mkdir -p " + deep).status, 0);
   names << deep + "/x.bmp";
 #endif
   ASSERT_TRUE(QDir().mkpath(Local("d")));
@@ -190,7 +191,7 @@ TEST_F(CliTest, PictureNamesMeanOneFileBothWays) {
   EXPECT_EQ(QDir(Local("d")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(),
             names.size() - 8);
 #ifndef _WIN32
-  Strip({"-c", "rm -rf d"}, {}, {}, "/bin/sh");  // too deep for the temporary folder's removal
+  Sh("rm -rf d");  // too deep for the temporary folder's removal
 #endif
 }
 
@@ -209,8 +210,8 @@ TEST(CliText, Utf8CheckFindsTheFirstBadByte) {
 }
 
 #ifndef _WIN32
-// At a terminal, decode shows a text's control characters as escapes and
-// ends its last line, unless --raw; no picture is written to or read from it.
+// At a terminal, decode shows a text's control characters as escapes and ends its last line, unless
+// --raw; no picture is written to or read from it.
 TEST_F(CliTest, ATerminalSeesControlsAsEscapes) {
   const QByteArray text =
       "a\x1b]0;T\x07"
@@ -226,8 +227,8 @@ TEST_F(CliTest, ATerminalSeesControlsAsEscapes) {
 }
 #endif
 
-// Refused command lines leave the window's picture as it was and say what
-// is wrong on one line: 1 refused input, 2 bad usage, 3 a file problem.
+// Refused command lines leave the window's picture as it was and say what is wrong on one line: 1
+// refused input, 2 bad usage, 3 a file problem.
 TEST_F(CliTest, RefusedCommandsNameTheProblemAndWriteNothing) {
   ASSERT_TRUE(QDir().mkpath(Local("folder.txt")) && QDir().mkpath(Local("folder.bmp")));
   ASSERT_TRUE(WriteFile(Local("text.bmp"), "just some text"));
@@ -241,10 +242,7 @@ TEST_F(CliTest, RefusedCommandsNameTheProblemAndWriteNothing) {
   const std::tuple<QStringList, QByteArray, int, const char*> cases[] = {
       {{"encode", "--keys", "1,abc,1"}, "a", 1, "Key 2 \"abc\""},
       {{"decode", "--keys", "-1,2,3", "none.bmp"}, "", 1, ": none.bmp: Key 1 \"-1\" is not"},
-      {{"encode", "--codepage", "1251"},
-       "ab\r\ncd\nx\u00e9y",
-       1,
-       "at line 3, column 2 has no code"},
+      {{"encode", "--codepage", "1251"}, "ab\r\ncd\nx\u00e9y", 1, "line 3, column 2 has no"},
       {{"encode", "--codepage", "1252"}, "\u0416", 1, "Code page 1251 (Cyrillic) has it: "},
       {{"encode"}, "ab\U0001F600", 1, "picture. No code page Quorvel knows has it. Nothing"},
       {{"encode"}, "ab\U0001F600c", 1, "\"\U0001F600\" U+1F600 at line 1, column 3 has no"},
@@ -304,22 +302,18 @@ TEST_F(CliTest, RefusedCommandsNameTheProblemAndWriteNothing) {
 
 TEST_F(CliTest, FileNamesAreTheirBytesAndHelpIsShown) {
 #ifndef _WIN32
-  // A text file and a picture whose names are not UTF-8, given as bytes
-  // through the shell: each names exactly its own file.
-  const Outcome run = Strip(
-      {"-c",
-       QStringLiteral("n=$(printf 'caf\\351.txt'); o=$(printf '\\200\\376.bmp'); printf latin > "
-                      "\"$n\"; \"$0\" encode -o \"$o\" \"$n\" && test -f \"$o\" && \"$0\" decode "
-                      "\"$o\"; s=$?; rm -f \"$n\" \"$o\"; \"$0\" decode \"$(printf "
-                      "'\\233\\235\\234\\342\\200\\256')\"; exit $s"),
-       QStringLiteral(QUORVEL_STRIP)},
-      {}, {}, "/bin/sh");
+  // A text file and a picture whose names are not UTF-8, given as bytes through the shell: each
+  // names exactly its own file.
+  const Outcome run = Sh(
+      R"x(n=$(printf 'caf\351.txt'); o=$(printf '\200\376.bmp'); printf latin >"$n"; "$0" encode)x"
+      R"x( -o "$o" "$n" && test -f "$o" && "$0" decode "$o"; s=$?; rm "$n" "$o"; "$0" decode)x"
+      R"x( "$(printf '\233\235\234\342\200\256')"; exit $s)x");
   ASSERT_EQ(run.status, 0) << run.err.toStdString();
   EXPECT_EQ(run.out, "latin");
   // Its bytes 0x9B, 0x9D and 0x9C (8-bit CSI, OSC, ST) and U+202E, escaped on standard error.
   EXPECT_EQ(run.err,
-            "quorvel-strip: \\x9B\\x9D\\x9C\\u202E could not be read: No such file or "
-            "directory.\n");
+            R"(quorvel-strip: \x9B\x9D\x9C\u202E could not be read: No such file or directory.)"
+            "\n");
 #endif
   const Outcome help = Strip({"decode", "x.bmp", "-h"});
   EXPECT_TRUE(help.status == 0 && help.out.contains(PicPath().toUtf8())) << help.out.toStdString();

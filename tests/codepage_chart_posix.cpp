@@ -4,8 +4,8 @@
 
 namespace quorvel {
 
-// A fresh converter for every byte, flushed after it: the 1255 and 1258
-// converters hold a letter back in case a combining mark follows.
+// A fresh converter for every byte, flushed after it: the 1255 and 1258 converters hold a letter
+// back in case a combining mark follows.
 int SystemChar(int page, int code) {
   const iconv_t cd = iconv_open("UTF-16LE", ("CP" + std::to_string(page)).c_str());
   if (cd == reinterpret_cast<iconv_t>(-1)) return -2;

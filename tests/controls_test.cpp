@@ -25,8 +25,7 @@ TEST(Controls, TextBoxesGiveLineBreaksAsCrLfAndWrapLongRunsAnywhere) {
   // Spaces break a run only between letters or digits.
   EXPECT_FALSE(widgets::TextBox::HasLongRun(QString("word ").repeated(200)));
   EXPECT_TRUE(widgets::TextBox::HasLongRun(QString(300, u'!') + " " + QString(300, u'a')));
-  // A text taller than the box gets a vertical scroll bar, never a
-  // horizontal one.
+  // A text taller than the box gets a vertical scroll bar, never a horizontal one.
   for (const int lines : {1, 40}) {
     box.SetText(QString(lines == 1 ? "a short line\r\n"
                                    : "words wider than the box, longer_than_a_line\r\n")
@@ -52,8 +51,8 @@ TEST(Controls, TextBoxesGiveLineBreaksAsCrLfAndWrapLongRunsAnywhere) {
   EXPECT_EQ(line.Text(), QString(40000, u'7'));
 }
 
-// Enter presses the focused button, once, on the keypad too; not with
-// another modifier, nor when the key repeats. No caption by default.
+// Enter presses the focused button, once, on the keypad too; not with another modifier, nor when
+// the key repeats. No caption by default.
 TEST(Controls, ButtonsArePressedByEnterAlone) {
   widgets::CommandButton button;
   int clicks = 0;
@@ -69,8 +68,8 @@ TEST(Controls, ButtonsArePressedByEnterAlone) {
   EXPECT_EQ(button.text() + QString::number(clicks), "2");
 }
 
-// Colours packed 0x00BBGGRR; lines leave out their bottom row; a new width
-// keeps what fits and shows the white background elsewhere.
+// Colours packed 0x00BBGGRR; lines leave out their bottom row; a new width keeps what fits and
+// shows the white background elsewhere.
 TEST(Controls, PictureBoxesKeepWhatIsDrawnOnThem) {
   QWidget window;
   auto& box = *new widgets::PictureBox(&window);
@@ -100,8 +99,8 @@ TEST(Controls, PictureBoxesKeepWhatIsDrawnOnThem) {
   EXPECT_EQ(box.Point(2, 0), 0xFFFFFF);
 }
 
-// The icon each buttons value names, the application title and the prompt
-// as plain text, in the real dialog.
+// The icon each buttons value names, the application title and the prompt as plain text, in the
+// real dialog.
 TEST(Controls, MessageBoxesShowTheirIconUnderTheApplicationTitle) {
   for (const auto& [buttons, icon] : {std::pair{0, QMessageBox::NoIcon},
                                       {16, QMessageBox::Critical},
@@ -120,10 +119,9 @@ TEST(Controls, MessageBoxesShowTheirIconUnderTheApplicationTitle) {
   }
 }
 
-// A frame is an etched group named by its caption, its dark line through
-// the caption's middle and a light one below. A hidden control, even one a
-// screen reader asked about before, says nothing and is neither visible nor
-// on the screen. An inch is as many pixels as the logical resolution says.
+// A frame is an etched group named by its caption, its dark line through the caption's middle and a
+// light one below. A hidden control, even one a screen reader asked about before, says nothing and
+// is neither visible nor on the screen. An inch is as many pixels as the logical resolution says.
 TEST(Controls, FramesAndWhatScreenReadersAreTold) {
   widgets::Frame frame("Load Encrypted Bitmap");
   frame.setPalette(widgets::LightPalette());

@@ -1,6 +1,6 @@
-// Saving must never leave a torn or missing strip: quorvel-strip is killed
-// with SIGKILL at random moments while it rewrites one path with two texts
-// in turn, and a save is made to run out of room with a file size limit.
+// Saving must never leave a torn or missing strip: quorvel-strip is killed with SIGKILL at random
+// moments while it rewrites one path with two texts in turn, and a save is made to run out of room
+// with a file size limit.
 #include <signal.h>
 
 #include <QElapsedTimer>
@@ -15,8 +15,8 @@ namespace {
 
 class CrashSafetyTest : public testing::QtFixture {
  protected:
-  // Two texts of different lengths, so that a torn file cannot pass for
-  // either: pictures of about 5 and 2.5 megabytes.
+  // Two texts of different lengths, so that a torn file cannot pass for either: pictures of about 5
+  // and 2.5 megabytes.
   void SetUp() override {
     QtFixture::SetUp();
     ASSERT_TRUE(QDir().mkpath(In("")));
@@ -42,8 +42,8 @@ class CrashSafetyTest : public testing::QtFixture {
     process.waitForFinished();
     return process.exitCode() == 0 ? process.readAllStandardOutput() : QByteArray();
   }
-  // Whether the process holds a file of the strips' folder open, as it does
-  // while it writes a picture there.
+  // Whether the process holds a file of the strips' folder open, as it does while it writes a
+  // picture there.
   bool WritesInFolder(qint64 pid) const {
     const QString fds = "/proc/" + QString::number(pid) + "/fd";
     for (const QString& fd : QDir(fds).entryList(QDir::AllEntries | QDir::System)) {
@@ -104,8 +104,8 @@ TEST_F(CrashSafetyTest, KilledSavesLeaveAWholeStrip) {
 TEST_F(CrashSafetyTest, SaveThatRunsOutOfRoomKeepsTheOldStrip) {
   ASSERT_EQ(QProcess::execute(QUORVEL_STRIP, EncodeArgs(1)), 0);
   const QByteArray before = testing::ReadFile(In("pic.bmp"));
-  // A small strip fits in any write buffer and fails only when it is
-  // flushed; a large one fails in the middle of its writes.
+  // A small strip fits in any write buffer and fails only when it is flushed; a large one fails in
+  // the middle of its writes.
   for (const QByteArray& text : {QByteArray("new"), texts_[0]}) {
     ASSERT_TRUE(testing::WriteFile(In("text0.txt"), text));
     const QString limit = "ulimit -f " + QString::number(text.size() < 100 ? 0 : 64);

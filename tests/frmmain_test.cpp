@@ -23,11 +23,8 @@ namespace {
 using testing::FrmMainTest;
 using testing::ReadFile;
 
-// The windows as a user meets them, a row of window_table.txt (which the
-// screen reader test reads too) for each control: what a screen reader is
-// told of it (role, name, states, label), its place at 120 and 96 dots per
-// inch, its font, its colours (text on background, and selected) under a
-// dark desktop theme; Tab round the stops in the table's order.
+// Each control as window_table.txt (which the screen reader test reads too) gives it, at 120 and 96
+// dots per inch under a dark desktop theme; Tab round the stops in the table's order.
 TEST_F(FrmMainTest, TheWindowsAsAUserMeetsThem) {
   QFile file(":/window_table.txt");
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -41,10 +38,9 @@ TEST_F(FrmMainTest, TheWindowsAsAUserMeetsThem) {
   for (const int tpp : {12, 15}) {
     widgets::SetTwipsPerPixelForTesting(tpp);
     const QPalette before = QApplication::palette();
-    QApplication::setPalette(QPalette(Qt::white, QColor(0x35, 0x35, 0x35), QColor(0x50, 0x50, 0x50),
-                                      QColor(0x20, 0x20, 0x20), QColor(0x30, 0x30, 0x30), Qt::white,
-                                      Qt::white, QColor(0x2A, 0x2A, 0x2A),
-                                      QColor(0x35, 0x35, 0x35)));
+    QApplication::setPalette(QPalette(Qt::white, QColor(0x353535), QColor(0x505050),
+                                      QColor(0x202020), QColor(0x303030), Qt::white, Qt::white,
+                                      QColor(0x2A2A2A), QColor(0x353535)));
     frmmain f;
     Form2 n;
     QApplication::setPalette(before);
@@ -54,15 +50,15 @@ TEST_F(FrmMainTest, TheWindowsAsAUserMeetsThem) {
     n.show();
     std::vector<QWidget*> stops[2];
     for (const QString& row : rows) {
-      QStringList c = row.split(u'|');
-      for (QString& cell : c) cell = cell.trimmed();
+      SCOPED_TRACE(row.toStdString());
+      const QStringList c = row.trimmed().split(QRegularExpression(" *\\| *"));
       QWidget& window = c[0] == "Form2" ? static_cast<QWidget&>(n) : f;
       QList<QWidget*> all = window.findChildren<QWidget*>() << &window;
       const auto found = std::find_if(all.begin(), all.end(), [&](QWidget* w) {
         const QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
         return a->role() == roles.at(c[2]) && a->text(QAccessible::Name) == c[3];
       });
-      ASSERT_NE(found, all.end()) << row.toStdString();
+      ASSERT_NE(found, all.end());
       QWidget* w = *found;
       const QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
       if (c[1] != "-") stops[&window == &n].push_back(w);
@@ -71,7 +67,7 @@ TEST_F(FrmMainTest, TheWindowsAsAUserMeetsThem) {
       const QSize size = c[5].count(u',') == 3 ? QSize(px(2), px(3)) : at.size();  // autosized
       // The notice's places follow its picture's pixels, given at 96 dpi.
       if (tpp == 15 || &window == &f) {
-        EXPECT_EQ(at, QRect(QPoint(px(0), px(1)), size)) << c[3].toStdString();
+        EXPECT_EQ(at, QRect(QPoint(px(0), px(1)), size));
       }
       const QAccessible::State s = a->state();
       const bool on[] = {!s.disabled, bool(s.editable), !s.invisible, bool(s.focusable),
@@ -94,8 +90,7 @@ TEST_F(FrmMainTest, TheWindowsAsAUserMeetsThem) {
       EXPECT_EQ(
           QStringList({states, labels.empty() ? "-" : labels[0].first->text(QAccessible::Name),
                        colours, c[8] == "-" ? "-" : font}),
-          QStringList({c[4], c[6], c[7], c[8]}))
-          << c[3].toStdString();
+          QStringList({c[4], c[6], c[7], c[8]}));
     }
     EXPECT_EQ(n.windowTitle(), QString());
     for (auto* key : f.txtKeys)
@@ -106,8 +101,8 @@ TEST_F(FrmMainTest, TheWindowsAsAUserMeetsThem) {
     EXPECT_TRUE(!icon.isNull() && icon.availableSizes().contains(QSize(256, 256)));
     EXPECT_EQ(icon.pixmap(QSize(32, 32), 2.0).size(), QSize(64, 64));
     EXPECT_NE(icon.pixmap(32, QIcon::Disabled).toImage(), icon.pixmap(32).toImage());
-    // Tab moves each window's own focus from none round its stops, active or
-    // not (Qt's minimal platform activates only the first window shown).
+    // Tab moves each window's own focus from none round its stops, active or not (Qt's minimal
+    // platform activates only the first window shown).
     for (QWidget* window : {static_cast<QWidget*>(&f), static_cast<QWidget*>(&n)}) {
       const std::vector<QWidget*>& stop = stops[window == &n];
       window->focusWidget()->clearFocus();
@@ -215,9 +210,9 @@ TEST_F(FrmMainTest, DecryptAndLoadRefuseInTheirOrderAndKeepThePicture) {
   EXPECT_EQ(form_->txtSrc->Text() + u'|' + form_->txtDecrypt->Text(), "|");
 }
 
-// The notice shows modally on every fifth day of the month, before the main window
-// and before the picture folder is made; only its "X" button, which has the
-// focus, closes it. December tells the day of the month from that of the year.
+// The notice shows modally on every fifth day of the month, before the main window and before the
+// picture folder is made; only its "X" button, which has the focus, closes it. December tells the
+// day of the month from that of the year.
 TEST_F(FrmMainTest, TheNoticeShowsOnEveryFifthDay) {
   for (const auto& [date, due] : {std::pair{QDate(2026, 12, 5), true},
                                   {QDate(2026, 12, 6), false},
@@ -241,8 +236,8 @@ TEST_F(FrmMainTest, TheNoticeShowsOnEveryFifthDay) {
       EXPECT_EQ(notice->focusWidget(), notice->Command1);
       QTest::keyClick(notice->Command1, Qt::Key_Return);
     });
-    // A notice still there after a while, modal or not, closed or not, is taken away: the
-    // test fails instead of waiting for ever.
+    // A notice still there after a while, modal or not, closed or not, is taken away: the test
+    // fails instead of waiting for ever.
     bool stuck = false;
     QTimer watchdog;
     QObject::connect(&watchdog, &QTimer::timeout, [&] {

@@ -35,6 +35,7 @@ extern "C" int fsync(int fd) {
 namespace quorvel {
 namespace {
 
+using testing::Bytes;
 using testing::DriveTest;
 using testing::FrmMainTest;
 using testing::ReadFile;
@@ -52,16 +53,14 @@ TEST_F(DriveTest, ProgramPathsMapUnderTheDataFolder) {
     const QString host = QString(cases[i + 1]).replace("~", data_home_ + "/quorvel/drive_");
     EXPECT_EQ(os::HostPath(cases[i]), host) << cases[i];
   }
-  // Without a usable XDG_DATA_HOME: ~/.local/share, HOME from the account
-  // database when unset or empty, and a HOME that is not UTF-8 kept as bytes.
+  // Without a usable XDG_DATA_HOME: ~/.local/share, HOME from the account database when unset or
+  // empty, and a HOME that is not UTF-8 kept as bytes.
   const QByteArray saved_home = qgetenv("HOME");
   const QByteArray account = getpwuid(getuid())->pw_dir;
-  for (const auto& [data_home, home, expected] :
-       {std::tuple<const char*, const char*, QByteArray>{nullptr, "/home/a", "/home/a"},
-        {"relative/dir", "/home/a", "/home/a"},
-        {nullptr, nullptr, account},
-        {nullptr, "", account},
-        {nullptr, "/home/caf\xe9", "/home/caf\xe9"}}) {
+  for (const auto& [data_home, home, expected] : {
+           std::tuple<const char*, const char*, QByteArray>{nullptr, "/home/a", "/home/a"},
+           {"relative/dir", "/home/a", "/home/a"}, {nullptr, nullptr, account}, {nullptr, "", account},
+           {nullptr, "/home/caf\xe9", "/home/caf\xe9"}}) {
     data_home ? qputenv("XDG_DATA_HOME", data_home) : qunsetenv("XDG_DATA_HOME");
     home ? qputenv("HOME", home) : qunsetenv("HOME");
     EXPECT_EQ(os::FileNameBytes(os::HostPath("C:\\dpics")),
@@ -70,8 +69,8 @@ TEST_F(DriveTest, ProgramPathsMapUnderTheDataFolder) {
   qputenv("HOME", saved_home);
 }
 
-// Today's date is the local one: where the clock is 14 hours ahead of UTC
-// or 11 behind, at least one of the two dates differs from UTC's.
+// Today's date is the local one: where the clock is 14 hours ahead of UTC or 11 behind, at least
+// one of the two dates differs from UTC's.
 TEST_F(DriveTest, TodayIsTheLocalDate) {
   os::SetTodayForTesting(std::nullopt);
   const QByteArray saved = qgetenv("TZ");
@@ -94,8 +93,7 @@ TEST_F(DriveTest, SavesReplaceTheOldFileOnlyWhenTheNewOneIsOnTheDisk) {
   ASSERT_TRUE(picture::SavePicture(Sample(5, 8), pic_).ok);
   ::umask(mask);
   struct stat st {};
-  EXPECT_EQ(::stat(QFile::encodeName(PicPath()).constData(), &st) == 0 ? st.st_mode & 0777 : 0,
-            0640u);
+  EXPECT_EQ(::stat(Bytes(PicPath()), &st) == 0 ? st.st_mode & 0777 : 0, 0640u);
   const int synced = regular_files_synced;
   ASSERT_TRUE(picture::SavePicture(Sample(50, 8), pic_).ok);
   EXPECT_GT(regular_files_synced, synced);
@@ -126,9 +124,8 @@ TEST_F(DriveTest, SavesReplaceTheOldFileOnlyWhenTheNewOneIsOnTheDisk) {
   }
 }
 
-// Where the file system has no unnamed files, a new file has a name before
-// it is locked: concurrent saves, each pausing there, never take one
-// another's new file for a leftover.
+// Where the file system has no unnamed files, a new file has a name before it is locked: concurrent
+// saves, each pausing there, never take one another's new file for a leftover.
 TEST_F(DriveTest, NamedNewFilesAreLockedBeforeAnotherSaveSeesThem) {
   os::SetNamedNewFilesForTesting(std::chrono::milliseconds(3));
   std::atomic<int> failed = 0;
@@ -146,7 +143,7 @@ TEST_F(DriveTest, NamedNewFilesAreLockedBeforeAnotherSaveSeesThem) {
 
 TEST_F(DriveTest, OnlyRegularFilesAreReplacedOrRead) {
   const QString dir = Drive("dpics");
-  ASSERT_EQ(::mkfifo(QFile::encodeName(dir + "/fifo").constData(), 0644), 0);
+  ASSERT_EQ(::mkfifo(Bytes(dir + "/fifo"), 0644), 0);
   ASSERT_TRUE(QDir().mkpath(dir + "/folder"));
   ASSERT_TRUE(QFile::link(dir + "/fifo", dir + "/link"));
   for (const char* name : {"fifo", "folder", "link"}) {
@@ -191,19 +188,19 @@ TEST_F(DriveTest, OnlyRegularFilesAreReplacedOrRead) {
 TEST_F(DriveTest, ReadsFollowNoLinkOfAnotherUserInASharedFolder) {
   if (::geteuid() != 0) GTEST_SKIP() << "links of other users can only be made by root";
   ASSERT_TRUE(picture::SavePicture(Sample(5, 8), pic_).ok);
-  ASSERT_EQ(::chmod(QFile::encodeName(Drive("dpics")).constData(), 01777), 0);
+  ASSERT_EQ(::chmod(Bytes(Drive("dpics")), 01777), 0);
   for (const uid_t owner : {65534u, 0u}) {
     const QString link = Drive("dpics/link") + QString::number(owner);
     ASSERT_TRUE(QFile::link(PicPath(), link));
-    ASSERT_EQ(::lchown(QFile::encodeName(link).constData(), owner, owner), 0);
+    ASSERT_EQ(::lchown(Bytes(link), owner, owner), 0);
     const QString refused = "it is a link that another user (uid 65534) made in a shared folder";
     EXPECT_EQ(picture::LoadPicture(link).error.contains(refused), owner != 0);
     EXPECT_EQ(os::ReadInput(link, 1 << 20).error.startsWith(refused), owner != 0);
   }
 }
 
-// The window program answers --help, -h and --version, before "--" only, on its output, and
-// says so when that cannot be written.
+// The window program answers --help, -h and --version, before "--" only, on its output, and says so
+// when that cannot be written.
 TEST_F(DriveTest, TheWindowProgramAnswersHelpAndVersionBeforeAnyWindow) {
   const QByteArray help = "\nThe picture: " + PicPath().toUtf8() + '\n';
   const std::tuple<std::vector<const char*>, bool, std::optional<int>, QByteArray> cases[] = {
@@ -233,8 +230,8 @@ TEST_F(FrmMainTest, StartUpMakesThePictureFolderOrEndsWithAReason) {
   ASSERT_TRUE(form_->Form_Load());
   EXPECT_TRUE(QFileInfo(Drive("dpics")).isDir());
   EXPECT_EQ(form_->pDecrypt->Tag(), "0");
-  // A file where the drive's folder belongs: a message box and a line on
-  // standard error name the folder, and start-up ends.
+  // A file where the drive's folder belongs: a message box and a line on standard error name the
+  // folder, and start-up ends.
   ASSERT_TRUE(QDir(Drive()).removeRecursively());
   ASSERT_TRUE(testing::WriteFile(Drive(), "in the way"));
   QTemporaryFile captured;

@@ -98,8 +98,8 @@ TEST_F(DriveTest, DevicesFoldersLeftoversAndLinks) {
   for (const QString name : {"nul2.bmp", "com10.bmp", "xprn.bmp", "\\\\.\\C:\\dpics\\pic.bmp"}) {
     EXPECT_TRUE(picture::SavePicture(Sample(5, 8), path(name)).ok) << name.toStdString();
   }
-  // What killed saves left goes, whatever the name's case, but not the new
-  // file of a save still running, which holds it open.
+  // What killed saves left goes, whatever the name's case, but not the new file of a save still
+  // running, which holds it open.
   const QString left = Drive("dpics\\" + os::NewFileName("pic.bmp"));
   const QString running = Drive("dpics\\" + os::NewFileName("pic.bmp"));
   ASSERT_TRUE(testing::WriteFile(left, "x") && QFile::remove(PicPath()));

@@ -22,17 +22,12 @@ using testing::WriteFile;
 TEST_F(DriveTest, WritesA24BitBottomUpBmpByteByByte) {
   const QImage image = Sample(2, 2);  // red 7 in column 1, green 31 in row 1, blue x ^ y
   ASSERT_TRUE(picture::SavePicture(image, pic_).ok);
-  const QByteArray b = ReadFile(PicPath());
-  ASSERT_EQ(b.size(), 54 + 2 * 8);  // rows of 6 bytes padded to 8
-  auto u32 = [&](int at) { return qFromLittleEndian<quint32>(b.constData() + at); };
-  EXPECT_EQ(b.left(2), QByteArray("BM"));
-  // File size, reserved, pixel offset, header size, width, height (bottom
-  // up), one plane of 24 bits, uncompressed, image size.
-  const quint32 header[] = {70, 0, 54, 40, 2, 2, 1 | 24 << 16, 0, 16};
-  for (int i = 0; i < 9; ++i) EXPECT_EQ(u32(2 + 4 * i), header[i]) << 2 + 4 * i;
-  // The bottom row first, each pixel as blue, green, red.
-  EXPECT_EQ(b.mid(54), QByteArray::fromHex("011f00001f070000"
-                                           "0000000100070000"));
+  // File size, pixels' offset, header size, width, height (bottom up), one plane of 24 bits, not
+  // compressed, pixels' size, 96 dots per inch; the bottom row first, rows of 6 bytes padded to 8,
+  // each pixel as blue, green, red.
+  EXPECT_EQ(ReadFile(PicPath()).toHex().toStdString(),
+            "424d460000000000000036000000280000000200000002000000010018000000000010000000c40e0000c4"
+            "0e00000000000000000000011f00001f0700000000000100070000");
   const auto loaded = picture::LoadPicture(pic_);
   ASSERT_TRUE(loaded.ok());
   EXPECT_EQ(loaded.image.convertToFormat(QImage::Format_RGB32), image);
@@ -117,8 +112,8 @@ TEST_F(DriveTest, PngDataPastItsPictureIsRefused) {
       EXPECT_EQ(r.ok() ? 0 : r.error.contains("holds more than the") ? 1 : -1, more) << width;
     }
   }
-  // A 10 MB file of 10 GiB of zeros, a MiB deflated alone (a full flush) repeated after a
-  // zlib header; whole, cut short, and after an empty IDAT chunk.
+  // A 10 MB file of 10 GiB of zeros, a MiB deflated alone (a full flush) repeated after a zlib
+  // header; whole, cut short, and after an empty IDAT chunk.
   QByteArray in(1 << 20, '\0'), out(4096, '\0');
   z_stream z{};
   deflateInit2(&z, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY);
@@ -142,9 +137,9 @@ TEST_F(DriveTest, PngDataPastItsPictureIsRefused) {
   EXPECT_TRUE(r.image.pixel(3, 0) == qRgb(64, 64, 64) && r.image.textKeys().isEmpty());
 }
 
-// Names keep their characters, backslashes too, and show as escapes what a terminal would act
-// on: control characters, as code points and as the bytes of a name that is not UTF-8 (U+DC80
-// to U+DC9F, but not the half of a pair), and the bidirectional and invisible direction marks.
+// Names keep their characters, backslashes too, and show as escapes what a terminal would act on:
+// control characters, as code points and as the bytes of a name that is not UTF-8 (U+DC80 to
+// U+DC9F, but not the half of a pair), and the bidirectional and invisible direction marks.
 TEST_F(DriveTest, NamesShowControlCharactersAsEscapes) {
   const std::pair<std::u16string_view, std::u16string_view> cases[] = {
       {u"C:\\d\\caf\u00e9\nb\r\t", u"C:\\d\\caf\u00e9\\nb\\r\\t"},
@@ -154,8 +149,8 @@ TEST_F(DriveTest, NamesShowControlCharactersAsEscapes) {
        u"\\u200E\\u200F\\u061C\\u202E\\u2066\\u2069\\x9B\\x9F\xdca0\U0001F480"}};
   for (const auto& [name, shown] : cases)
     EXPECT_EQ(os::ShownName(QStringView(name).toString()), QStringView(shown).toString());
-  // A text keeps its lines and tabs, and its direction marks, and shows the controls that
-  // reorder it.
+  // A text keeps its lines and tabs, and its direction marks, and shows the controls that reorder
+  // it.
   const QStringView text = u"a\n\tb\r\x1b\x7f\x85\u2029\u202e\u2066\u2069\u200f\xdc9b";
   EXPECT_EQ(os::EscapeControls(text.toString(), os::Escaping::kText),
             QStringView(u"a\n\tb\\r\\x1B\\x7F\\x85\\u2029\\u202E\\u2066\\u2069\u200f\\x9B"));
@@ -163,8 +158,7 @@ TEST_F(DriveTest, NamesShowControlCharactersAsEscapes) {
   EXPECT_TRUE(!os::MkDir("/dev/null/a\nb", &error) && error.contains("a\\nb"));
 }
 
-// A bitmap cut anywhere fails, whatever its layout, and a PNG under a .bmp
-// name loads.
+// A bitmap cut anywhere fails, whatever its layout, and a PNG under a .bmp name loads.
 TEST_F(DriveTest, CutBitmapsFailAtEveryLength) {
   QByteArray rle = MakeBmp(100, 1, 8, false, std::vector<std::uint32_t>(100, 0),
                            std::vector<std::uint32_t>(16, 0x123456));

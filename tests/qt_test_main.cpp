@@ -1,5 +1,5 @@
-// Test entry point for everything that needs a QApplication. The tests run
-// on Qt's offscreen platform (minimal on Windows) unless another is asked for.
+// Test entry point for everything that needs a QApplication. The tests run on Qt's offscreen
+// platform (minimal on Windows) unless another is asked for.
 #include <gtest/gtest.h>
 
 #include <QApplication>

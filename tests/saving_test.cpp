@@ -1,7 +1,6 @@
-// Saving among other users, real ones made for each test: links they made,
-// files they own, folders they may write to through permission bits, access
-// lists or a shared group, new files they watch for. Users can only be made
-// by root; without it these cases are skipped.
+// Saving among other users, real ones made for each test: links they made, files they own, folders
+// they may write to through permission bits, access lists or a shared group, new files they watch
+// for. Users can only be made by root; without it these cases are skipped.
 #include <grp.h>
 #include <pwd.h>
 #include <sys/inotify.h>
@@ -23,6 +22,8 @@
 namespace quorvel {
 namespace {
 
+using testing::Bytes;
+
 struct User {
   QString name;
   uid_t uid = 0;
@@ -32,8 +33,7 @@ const User kRoot{"root", 0, 0};
 
 class SavingTest : public testing::QtFixture {
  protected:
-  // The victim and mallory with groups of their own; the two others share
-  // one primary group.
+  // The victim and mallory with groups of their own; the two others share one primary group.
   User victim_, mallory_, member_, partner_;
   QString shared_group_, shared_, open_, home_;
 
@@ -66,19 +66,14 @@ class SavingTest : public testing::QtFixture {
     if (!shared_group_.isEmpty()) QProcess::execute("/usr/sbin/groupdel", {shared_group_});
     QtFixture::TearDown();
   }
-  struct Name {
-    QByteArray bytes;
-    operator const char*() const { return bytes.constData(); }
-  };
-  static Name Bytes(const QString& path) { return {QFile::encodeName(path)}; }
   // A file of `owner`'s, or a link of theirs to `target`.
   static void Make(const QString& path, const User& owner, const QString& target = {}) {
     ASSERT_TRUE(target.isEmpty() ? testing::WriteFile(path, "old") : QFile::link(target, path));
     ASSERT_EQ(::lchown(Bytes(path), owner.uid, owner.gid), 0);
     ASSERT_TRUE(!target.isEmpty() || ::chmod(Bytes(path), 0644) == 0);
   }
-  // A shell command run as `user`, with "hello" on its standard input: its
-  // exit status and standard error.
+  // A shell command run as `user`, with "hello" on its standard input: its exit status and standard
+  // error.
   static std::pair<int, QByteArray> As(const User& user, const QString& command) {
     QProcess process;
     process.setChildProcessModifier([user] {
@@ -93,8 +88,7 @@ class SavingTest : public testing::QtFixture {
     process.waitForFinished();
     return {process.exitCode(), process.readAllStandardError()};
   }
-  // quorvel-strip encode run as `user` after `before`, into `output` or the
-  // default picture.
+  // quorvel-strip encode run as `user` after `before`, into `output` or the default picture.
   static std::pair<int, QByteArray> Encode(const User& user, const QString& output,
                                            const QString& before = {}) {
     return As(user, before + "exec '" QUORVEL_STRIP "' encode --keys 1,2,3" +
@@ -174,8 +168,7 @@ TEST_F(SavingTest, OnlyTheUsersOwnLinksAndFoldersAreTrusted) {
             std::tuple(victim_.uid, member_.gid, 0750u));
 }
 
-// Folders it makes, whatever the umask, are closed to a user who shares
-// the saver's primary group.
+// Folders it makes, whatever the umask, are closed to a user who shares the saver's primary group.
 TEST_F(SavingTest, FoldersItMakesAreTheUsersAlone) {
   const QString dpics = Drive("dpics");
   ASSERT_EQ(::chown(Bytes(data_home_), member_.uid, member_.gid), 0);
@@ -191,8 +184,8 @@ TEST_F(SavingTest, FoldersItMakesAreTheUsersAlone) {
   }
 }
 
-// The picture's access list and extended attributes carry over to its
-// replacement; one that cannot be kept refuses the save.
+// The picture's access list and extended attributes carry over to its replacement; one that cannot
+// be kept refuses the save.
 TEST_F(SavingTest, AccessListsAndAttributesCarryOver) {
   const QString path = home_ + "/p.bmp";
   Make(path, victim_);
@@ -218,8 +211,8 @@ TEST_F(SavingTest, AccessListsAndAttributesCarryOver) {
   EXPECT_EQ(::getxattr(Bytes(path), "security.quorvel", note, sizeof note), 1);
 }
 
-// Where a file system keeps no access lists (ramfs, some network ones), the
-// permission bits alone carry over.
+// Where a file system keeps no access lists (ramfs, some network ones), the permission bits alone
+// carry over.
 TEST_F(SavingTest, PermissionsCarryOverWhereNoAccessListsAre) {
   const QString folder = home_ + "/ramfs", path = folder + "/p.bmp";
   ASSERT_TRUE(QDir().mkpath(folder));
@@ -234,8 +227,7 @@ TEST_F(SavingTest, PermissionsCarryOverWhereNoAccessListsAre) {
   EXPECT_EQ(std::pair(status, st.st_mode & 07777), std::pair(0, 0600u));
 }
 
-// Another user who watches the folder for new files never reads one of a
-// private picture.
+// Another user who watches the folder for new files never reads one of a private picture.
 TEST_F(SavingTest, NewFilesAreNeverReadableByOthers) {
   const QString path = home_ + "/secret.bmp";
   Make(path, kRoot);

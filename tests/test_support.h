@@ -1,7 +1,6 @@
-// Fixtures for the OS services, pictures and windows: a private data folder
-// for the path mapping, message boxes recorded instead of shown, a fixed
-// date (on which the notice is not due) and a main window on the offscreen
-// platform.
+// Fixtures for the OS services, pictures and windows: a private data folder for the path mapping,
+// message boxes recorded instead of shown, a fixed date (on which the notice is not due) and a main
+// window on the offscreen platform.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -65,12 +64,18 @@ class FrmMainTest : public QtFixture {
 
 QImage Sample(int width, int height);  // a pattern of colours
 
+// A path as the system's C calls take it.
+struct NativePath {
+  QByteArray bytes;
+  operator const char*() const { return bytes.constData(); }
+};
+inline NativePath Bytes(const QString& path) { return {QFile::encodeName(path)}; }
+
 QByteArray ReadFile(const QString& path);
 bool WriteFile(const QString& path, const QByteArray& bytes);
 
-// A BMP built byte by byte: 24 or 32 bits (pixels 0x00RRGGBB) or 8 (pixels
-// are indexes into `palette`), rows given from the top; `top_down` stores
-// them so (a negative height).
+// A BMP built byte by byte: 24 or 32 bits (pixels 0x00RRGGBB) or 8 (pixels are indexes into
+// `palette`), rows given from the top; `top_down` stores them so (a negative height).
 QByteArray MakeBmp(int width, int height, int bits, bool top_down,
                    const std::vector<std::uint32_t>& pixels,
                    const std::vector<std::uint32_t>& palette = {});
