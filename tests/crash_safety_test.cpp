@@ -21,10 +21,9 @@ class CrashSafetyTest : public testing::QtFixture {
     QtFixture::SetUp();
     ASSERT_TRUE(QDir().mkpath(In("")));
     for (int i = 0; i < 2; ++i) {
-      for (int line = 0; line < 600 / (i + 1); ++line) {
-        texts_[i] += (i == 0 ? "first text, line " : "SECOND TEXT, LINE ") +
-                     QByteArray::number(line) + " of the strip\n";
-      }
+      for (int line = 0; line < 600 / (i + 1); ++line)
+        texts_[i] += (i ? "SECOND TEXT, LINE " : "first text, line ") + QByteArray::number(line) +
+                     " of the strip\n";
       ASSERT_TRUE(testing::WriteFile(In("text" + QString::number(i) + ".txt"), texts_[i]));
     }
   }

@@ -239,12 +239,10 @@ TEST_F(FrmMainTest, TheNoticeShowsOnEveryFifthDay) {
     // A notice still there after a while, modal or not, closed or not, is taken away: the test
     // fails instead of waiting for ever.
     bool stuck = false;
-    QTimer watchdog;
-    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+    QTimer::singleShot(10000, &form, [&] {
       for (QWidget* window : QApplication::topLevelWidgets())
         if (auto* left = dynamic_cast<Form2*>(window)) stuck = true, left->deleteLater();
     });
-    watchdog.start(10000);
     ASSERT_TRUE(form.Form_Load());
     QApplication::processEvents();  // the timer, on days without a notice
     EXPECT_FALSE(stuck);
