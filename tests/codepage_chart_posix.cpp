@@ -7,6 +7,8 @@ namespace quorvel {
 // A fresh converter for every byte, flushed after it: the 1255 and 1258 converters hold a letter
 // back in case a combining mark follows.
 int SystemChar(int page, int code) {
+  // The one character Windows, whose pages these are, has where the C library has none.
+  if (page == 1255 && code == 0xCA) return 0x05BA;
   const iconv_t cd = iconv_open("UTF-16LE", ("CP" + std::to_string(page)).c_str());
   if (cd == reinterpret_cast<iconv_t>(-1)) return -2;
   char in[1] = {static_cast<char>(code)};
