@@ -251,6 +251,7 @@ TEST_F(CliTest, RefusedCommandsNameTheProblemAndWriteNothing) {
       {{"encode"}, "\xEF\xBB\xBF", 1, "empty"},
       {{"encode"}, QByteArray(98300, 'z') + '\n', 1, "98302 characters"},
       {{"encode"}, euros + "\xE2", 1, "at least 98302 characters"},  // where reading stops
+      {{"encode"}, QByteArray(10 << 20, 'z'), 1, "it has at least 294907 characters"},
       {{"encode"}, "abc\n\xc3", 1, "byte 5 (line 2)"},
       {{"decode", "text.bmp"}, "", 1, "text.bmp is not a BMP or PNG"},
       {{"decode", "bad.png"}, "", 1, "bad.png could not be read as a picture"},
@@ -302,10 +303,10 @@ TEST_F(CliTest, RefusedCommandsNameTheProblemAndWriteNothing) {
 
 TEST_F(CliTest, FileNamesAreTheirBytesAndHelpIsShown) {
 #ifndef _WIN32
-  // A text file and a picture whose names are not UTF-8, given as bytes through the shell: each
-  // names exactly its own file.
+  // A text file (a FIFO) and a picture whose names are not UTF-8, given as bytes through the
+  // shell: each names exactly its own file.
   const Outcome run = Sh(
-      R"x(n=$(printf 'caf\351.txt'); o=$(printf '\200\376.bmp'); printf latin >"$n"; "$0" encode)x"
+      R"x(n=$(printf 'caf\351.txt'); o=$(printf '\200\376.bmp'); mkfifo "$n"; printf latin >"$n" & "$0" encode)x"
       R"x( -o "$o" "$n" && test -f "$o" && "$0" decode "$o"; s=$?; rm "$n" "$o"; "$0" decode)x"
       R"x( "$(printf '\233\235\234\342\200\256')"; exit $s)x");
   ASSERT_EQ(run.status, 0) << run.err.toStdString();

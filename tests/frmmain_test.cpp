@@ -1,6 +1,7 @@
 // The main window and the notice, through their real widgets.
 #include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QFileInfo>
 #include <QPointer>
 #include <QRegularExpression>
@@ -156,6 +157,20 @@ TEST_F(FrmMainTest, RefusedEncryptsSayWhyAndKeepThePicture) {
   ClearMessages();
   Encrypt(QString());  // an empty text: nothing at all
   EXPECT_TRUE(Messages().empty());
+  // Pasted, a lone line feed or carriage return is a line break, CR LF, as typed; 10 MB of lines
+  // are refused with their length.
+  const auto paste = [&](const QString& text) {
+    QApplication::clipboard()->setText(text);
+    form_->txtSrc->selectAll();
+    form_->txtSrc->paste();
+  };
+  paste("a\nb\rc");
+  EXPECT_EQ(form_->txtSrc->Text(), "a\r\nb\r\nc");
+  paste(QString(99, u'x').append(u'\n').repeated(104858));
+  QTest::mouseClick(form_->CmdEncrypt, Qt::LeftButton);
+  EXPECT_TRUE(LastPrompt().contains("it has 10590658 characters"))
+      << LastPrompt().left(200).toStdString();
+  EXPECT_EQ(ReadFile(PicPath()), before);
 }
 
 TEST_F(FrmMainTest, DecryptAndLoadRefuseInTheirOrderAndKeepThePicture) {

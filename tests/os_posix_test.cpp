@@ -2,8 +2,10 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/inotify.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <QFileInfo>
@@ -57,10 +59,12 @@ TEST_F(DriveTest, ProgramPathsMapUnderTheDataFolder) {
   // empty, and a HOME that is not UTF-8 kept as bytes.
   const QByteArray saved_home = qgetenv("HOME");
   const QByteArray account = getpwuid(getuid())->pw_dir;
-  for (const auto& [data_home, home, expected] : {
-           std::tuple<const char*, const char*, QByteArray>{nullptr, "/home/a", "/home/a"},
-           {"relative/dir", "/home/a", "/home/a"}, {nullptr, nullptr, account}, {nullptr, "", account},
-           {nullptr, "/home/caf\xe9", "/home/caf\xe9"}}) {
+  for (const auto& [data_home, home, expected] :
+       {std::tuple<const char*, const char*, QByteArray>{nullptr, "/home/a", "/home/a"},
+        {"relative/dir", "/home/a", "/home/a"},
+        {nullptr, nullptr, account},
+        {nullptr, "", account},
+        {nullptr, "/home/caf\xe9", "/home/caf\xe9"}}) {
     data_home ? qputenv("XDG_DATA_HOME", data_home) : qunsetenv("XDG_DATA_HOME");
     home ? qputenv("HOME", home) : qunsetenv("HOME");
     EXPECT_EQ(os::FileNameBytes(os::HostPath("C:\\dpics")),
@@ -146,7 +150,11 @@ TEST_F(DriveTest, OnlyRegularFilesAreReplacedOrRead) {
   ASSERT_EQ(::mkfifo(Bytes(dir + "/fifo"), 0644), 0);
   ASSERT_TRUE(QDir().mkpath(dir + "/folder"));
   ASSERT_TRUE(QFile::link(dir + "/fifo", dir + "/link"));
-  for (const char* name : {"fifo", "folder", "link"}) {
+  const int socket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{AF_UNIX, {}};
+  std::strncpy(address.sun_path, Bytes(dir + "/socket"), sizeof address.sun_path - 1);
+  ASSERT_EQ(::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  for (const char* name : {"fifo", "folder", "link", "socket"}) {
     const QString path = "C:\\dpics\\" + QLatin1StringView(name);
     const auto saved = picture::SavePicture(Sample(5, 8), path);
     EXPECT_TRUE(saved.error.contains("not a regular file")) << name;
@@ -181,7 +189,7 @@ TEST_F(DriveTest, OnlyRegularFilesAreReplacedOrRead) {
   EXPECT_GT(refused, 0);
   char event[sizeof(inotify_event) + NAME_MAX + 1];
   EXPECT_LT(::read(watch, event, sizeof event), 0) << "the FIFO was opened";
-  ::close(watch);
+  ::close(watch), ::close(socket);
 }
 
 // Nor is a link read that another user made in a shared sticky folder; the user's own is.

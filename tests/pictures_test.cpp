@@ -175,9 +175,14 @@ TEST_F(DriveTest, CutBitmapsFailAtEveryLength) {
   pixels[0] = 0x102030;
   std::vector<std::uint32_t> indexes(15, 0);
   indexes[0] = 1;
-  for (const QByteArray& whole : {MakeBmp(5, 3, 24, false, pixels), MakeBmp(5, 3, 24, true, pixels),
-                                  MakeBmp(5, 3, 32, true, pixels),
-                                  MakeBmp(5, 3, 8, false, indexes, {0, 0x102030}), rle, eol}) {
+  // Pixels' offsets of 0 and 14, inside the headers: the pixels follow the headers.
+  QByteArray zero = MakeBmp(5, 3, 24, false, pixels), early = zero;
+  qToLittleEndian<quint32>(0, zero.data() + 10);
+  qToLittleEndian<quint32>(14, early.data() + 10);
+  for (const QByteArray& whole :
+       {MakeBmp(5, 3, 24, false, pixels), MakeBmp(5, 3, 24, true, pixels),
+        MakeBmp(5, 3, 32, true, pixels), MakeBmp(5, 3, 8, false, indexes, {0, 0x102030}), rle, eol,
+        zero, early}) {
     const QImage image = picture::LoadPictureData(whole).image;
     ASSERT_FALSE(image.isNull());
     EXPECT_TRUE(whole.size() == rle.size() || image.pixel(0, 0) == qRgb(0x10, 0x20, 0x30));
