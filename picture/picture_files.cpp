@@ -13,10 +13,21 @@
 #include "os/files.h"
 #include "os/paths.h"
 #include "os/shown_name.h"
+#include "picture/strip_picture.h"
 
 namespace quorvel::picture {
 
 namespace {
+
+using os::Failure;
+using os::Result;
+
+Failure Refused(Failure::Kind kind, const QString& sentence) { return {kind, sentence}; }
+
+QString ClaimsTooLarge(const QString& name, qint64 width, qint64 height) {
+  return QStringLiteral("%1 claims a picture of %2 x %3 pixels, which is too large.")
+      .arg(name, QString::number(width), QString::number(height));
+}
 
 // Whether a run-length encoded bitmap's data, from `start`, reaches its end
 // (the end-of-bitmap mark, or its last row's end-of-line) inside the file.
@@ -71,10 +82,7 @@ QString CheckBmpComplete(const QByteArray& file, const QString& name) {
     return QString();  // not a header this check knows; the loader decides
   }
   if (width <= 0 || height <= 0 || bits <= 0) return QString();
-  if (width * height > kMaxPicturePixels) {
-    return QStringLiteral("%1 claims a picture of %2 x %3 pixels, which is too large.")
-        .arg(name, QString::number(width), QString::number(height));
-  }
+  if (width * height > kMaxPicturePixels) return ClaimsTooLarge(name, width, height);
   if (bits > 8) {
     colours = 0;
   } else if (colours == 0 || colours > (qint64{1} << bits)) {
@@ -198,11 +206,10 @@ QString CheckPalette(const QImage& image, const QString& name) {
   return QString();
 }
 
-// The layout strips are written in, 24 bits a pixel and uncompressed, read
-// directly: Qt's general reader takes ten times as long over it. A null
-// image for any other layout, which the general reader then takes.
-QImage ReadPlainBmp24(const QByteArray& file) {
-  if (file.size() < 54) return QImage();
+// Whether the file is in the layout strips are written in, 24 bits a pixel
+// and uncompressed, whole: ReadPlainBmp24 reads it.
+bool IsPlainBmp24(const QByteArray& file) {
+  if (file.size() < 54) return false;
   const auto* b = reinterpret_cast<const uchar*>(file.constData());
   const quint32 header_size = qFromLittleEndian<quint32>(b + 14);
   const qint64 offset = qFromLittleEndian<quint32>(b + 10);
@@ -212,10 +219,20 @@ QImage ReadPlainBmp24(const QByteArray& file) {
   if (header_size < 40 || offset < 14 + header_size || width <= 0 || height == 0 ||
       width * height > kMaxPicturePixels || qFromLittleEndian<quint16>(b + 26) != 1 ||
       qFromLittleEndian<quint16>(b + 28) != 24 || qFromLittleEndian<quint32>(b + 30) != 0) {
-    return QImage();
+    return false;
   }
+  return offset + ((3 * width + 3) & ~qint64{3}) * height <= file.size();
+}
+
+// A picture in the strips' own layout, read directly: Qt's general reader
+// takes ten times as long over it. Null when there is no memory for it.
+QImage ReadPlainBmp24(const QByteArray& file) {
+  const auto* b = reinterpret_cast<const uchar*>(file.constData());
+  const qint64 offset = qFromLittleEndian<quint32>(b + 10);
+  const qint64 width = qFromLittleEndian<qint32>(b + 18);
+  const qint64 stored_height = qFromLittleEndian<qint32>(b + 22);
+  const qint64 height = qAbs(stored_height);
   const qint64 row_bytes = (3 * width + 3) & ~qint64{3};
-  if (offset + row_bytes * height > file.size()) return QImage();
   QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
   if (image.isNull()) return image;
   for (qint64 y = 0; y < height; ++y) {
@@ -227,30 +244,27 @@ QImage ReadPlainBmp24(const QByteArray& file) {
   return image;
 }
 
-PictureResult Refused(PictureFailure failure, const QString& error) {
-  return {QImage(), error, failure};
-}
-
-PictureResult ReadFrom(const QByteArray& file, const QString& name) {
+Result<QImage> ReadFrom(const QByteArray& file, const QString& name) {
   // Only formats that keep every colour exactly, each read by a decoder
   // whose work is bounded by the picture's size.
   const char* format = file.startsWith("BM")                  ? "bmp"
                        : file.startsWith("\x89PNG\r\n\x1A\n") ? "png"
                                                               : nullptr;
   if (!format) {
-    return Refused(PictureFailure::kContent,
+    return Refused(Failure::Kind::kContent,
                    QStringLiteral("%1 is not a BMP or PNG picture, the formats a strip is kept in.")
                        .arg(name));
   }
   if (const QString cut = CheckBmpComplete(file, name); !cut.isEmpty()) {
-    return Refused(PictureFailure::kContent, cut);
+    return Refused(Failure::Kind::kContent, cut);
   }
   QByteArray png;
   if (const QString damaged = CheckPngData(file, name, &png); !damaged.isEmpty()) {
-    return Refused(PictureFailure::kContent, damaged);
+    return Refused(Failure::Kind::kContent, damaged);
   }
-  if (QImage plain = ReadPlainBmp24(file); !plain.isNull()) {
-    return {std::move(plain), QString(), PictureFailure::kNone};
+  if (IsPlainBmp24(file)) {
+    // Without the memory for it, the general reader tells why.
+    if (QImage plain = ReadPlainBmp24(file); !plain.isNull()) return plain;
   }
   QBuffer device;
   device.setData(png.isEmpty() ? file : png);
@@ -261,20 +275,18 @@ PictureResult ReadFrom(const QByteArray& file, const QString& name) {
   const QSize size = reader.size();
   if (size.isValid() &&
       static_cast<qint64>(size.width()) * static_cast<qint64>(size.height()) > kMaxPicturePixels) {
-    return Refused(PictureFailure::kContent,
-                   QStringLiteral("%1 claims a picture of %2 x %3 pixels, which is too large.")
-                       .arg(name, QString::number(size.width()), QString::number(size.height())));
+    return Refused(Failure::Kind::kContent, ClaimsTooLarge(name, size.width(), size.height()));
   }
   QImage image;
   if (!reader.read(&image) || image.isNull()) {
     return Refused(
-        PictureFailure::kContent,
+        Failure::Kind::kContent,
         QStringLiteral("%1 could not be read as a picture: %2.").arg(name, reader.errorString()));
   }
   if (const QString damaged = CheckPalette(image, name); !damaged.isEmpty()) {
-    return Refused(PictureFailure::kContent, damaged);
+    return Refused(Failure::Kind::kContent, damaged);
   }
-  return {std::move(image), QString(), PictureFailure::kNone};
+  return image;
 }
 
 // A picture is a file, and its name is read the same way by a save and a
@@ -284,11 +296,11 @@ PictureResult ReadFrom(const QByteArray& file, const QString& name) {
 // and \ end a name here, as in a program path. Why such a path is refused,
 // or an empty string.
 QString FolderNameRefusal(const QString& program_path) {
-  const qsizetype slash = std::max(program_path.lastIndexOf(u'/'), program_path.lastIndexOf(u'\\'));
-  const QString last = program_path.mid(slash + 1);
+  const QString last = os::LastName(program_path);
   if (program_path.isEmpty() || (!last.isEmpty() && last != u"." && last != u"..")) return {};
+  // The name from its slash on.
   return QStringLiteral("its name ends in \"%1\", which names a folder, not a picture file")
-      .arg(program_path.mid(std::max<qsizetype>(slash, 0)));
+      .arg(program_path.right(std::min(last.size() + 1, program_path.size())));
 }
 
 void PutLe16(char* at, quint16 v) { qToLittleEndian(v, at); }
@@ -296,32 +308,41 @@ void PutLe32(char* at, quint32 v) { qToLittleEndian(v, at); }
 
 }  // namespace
 
-PictureResult LoadPicture(const QString& program_path) {
-  if (const QString folder = FolderNameRefusal(program_path); !folder.isEmpty()) {
-    return Refused(
-        PictureFailure::kFile,
-        QStringLiteral("%1 could not be read: %2.").arg(os::ShownName(program_path), folder));
-  }
+std::optional<QString> Extension(const QString& name) {
+  const QString last = os::LastName(name);
+  const qsizetype dot = last.lastIndexOf(u'.');
+  if (dot <= 0 || last == u"..") return std::nullopt;
+  return last.mid(dot + 1);
+}
+
+PictureFormat FormatOfName(const QString& name) {
+  if (name.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) return PictureFormat::kPng;
+  const std::optional<QString> extension = Extension(name);
+  return !extension || extension->compare(QStringLiteral("bmp"), Qt::CaseInsensitive) == 0
+             ? PictureFormat::kBmp
+             : PictureFormat::kNone;
+}
+
+Result<QImage> LoadPicture(const QString& program_path) {
+  if (const QString folder = FolderNameRefusal(program_path); !folder.isEmpty())
+    return Refused(Failure::Kind::kFile, ReadRefusal(os::ShownName(program_path), folder));
   const QString host = os::HostPath(program_path);
   if (host.isEmpty()) {
-    return Refused(PictureFailure::kFile,
+    return Refused(Failure::Kind::kFile,
                    QStringLiteral("%1 leads outside its drive.").arg(os::ShownName(program_path)));
   }
   const QString shown = os::ShownName(host);
-  const os::FileRead file = os::ReadRegularFile(host, kMaxPictureFileBytes);
-  if (file.too_large) {
-    return Refused(PictureFailure::kContent,
+  const Result<QByteArray> file = os::ReadRegularFile(host, kMaxPictureFileBytes);
+  if (!file.ok() && file.failure().kind == Failure::Kind::kTooLarge) {
+    return Refused(Failure::Kind::kContent,
                    QStringLiteral("%1 is larger than %2 bytes, too large to be a strip picture.")
                        .arg(shown, QString::number(kMaxPictureFileBytes)));
   }
-  if (!file.ok()) {
-    return Refused(PictureFailure::kFile,
-                   QStringLiteral("%1 could not be read: %2.").arg(shown, file.error));
-  }
-  return ReadFrom(file.bytes, shown);
+  if (!file.ok()) return Refused(Failure::Kind::kFile, ReadRefusal(shown, file.failure().sentence));
+  return ReadFrom(file.value(), shown);
 }
 
-PictureResult LoadPictureData(const QByteArray& data, const QString& shown) {
+Result<QImage> LoadPictureData(const QByteArray& data, const QString& shown) {
   return ReadFrom(data, shown);
 }
 
@@ -373,54 +394,38 @@ QByteArray EncodeBmp24(const QImage& source) {
   return bytes;
 }
 
-SaveResult SavePicture(const QImage& image, const QString& program_path) {
-  SaveResult result;
-  if (const QString folder = FolderNameRefusal(program_path); !folder.isEmpty()) {
-    result.error = QStringLiteral("The picture could not be saved to %1: %2.")
-                       .arg(os::ShownName(program_path), folder);
-    return result;
-  }
+Result<os::Replaced> SavePicture(const QImage& image, const QString& program_path) {
+  const auto refused = [](const QString& shown, const QString& reason) {
+    return Refused(Failure::Kind::kFile,
+                   QStringLiteral("The picture could not be saved to %1: %2.").arg(shown, reason));
+  };
+  if (const QString folder = FolderNameRefusal(program_path); !folder.isEmpty())
+    return refused(os::ShownName(program_path), folder);
   const QString host = os::HostPath(program_path);
-  if (host.isEmpty()) {
-    result.error = QStringLiteral(
-                       "The picture could not be saved to %1: the path leads outside "
-                       "its drive.")
-                       .arg(os::ShownName(program_path));
-    return result;
-  }
+  if (host.isEmpty())
+    return refused(os::ShownName(program_path), QStringLiteral("the path leads outside its drive"));
   const QString shown = os::ShownName(host);
   if (image.isNull() || image.width() == 0 || image.height() == 0) {
     // Nothing drawn (or no memory to draw in): the old picture is kept.
-    result.error = QStringLiteral(
-                       "The picture could not be saved to %1: there is no picture to "
-                       "save.")
-                       .arg(shown);
-    return result;
+    return refused(shown, QStringLiteral("there is no picture to save"));
   }
   // PNG when the name asks for it; it keeps every colour as BMP does.
   QByteArray bytes;
-  if (host.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) {
+  if (FormatOfName(host) == PictureFormat::kPng) {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "png");
-    if (!writer.write(image.convertToFormat(QImage::Format_RGB32))) {
-      result.error = QStringLiteral("The picture could not be saved to %1: %2.")
-                         .arg(shown, writer.errorString());
-      return result;
-    }
+    if (!writer.write(image.convertToFormat(QImage::Format_RGB32)))
+      return refused(shown, writer.errorString());
   } else {
     bytes = EncodeBmp24(image);
   }
-  QString note;
-  const QString reason = os::ReplaceFileWith(host, bytes, {os::PrivateRoot(program_path), &note});
-  if (!reason.isEmpty()) {
-    result.error = QStringLiteral("The picture could not be saved to %1: %2.").arg(shown, reason);
-    return result;
-  }
-  if (!note.isEmpty())
-    result.note = QStringLiteral("The picture was saved to %1, but %2.").arg(shown, note);
-  result.ok = true;
-  return result;
+  const Result<os::Replaced> replaced =
+      os::ReplaceFileWith(host, bytes, os::PrivateRoot(program_path));
+  if (!replaced.ok()) return refused(shown, replaced.failure().sentence);
+  const QString& note = replaced.value().note;
+  if (note.isEmpty()) return os::Replaced{};
+  return os::Replaced{QStringLiteral("The picture was saved to %1, but %2.").arg(shown, note)};
 }
 
 }  // namespace quorvel::picture
