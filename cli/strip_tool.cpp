@@ -13,6 +13,7 @@
 #include "cli/text_io.h"
 #include "os/codepage_host.h"
 #include "os/files.h"
+#include "os/line_breaks.h"
 #include "os/paths.h"
 #include "os/process.h"
 #include "os/shown_name.h"
@@ -287,7 +288,7 @@ int Encode(const Request& r) {
                                  "to a character.%3")
                       .arg(QString::number(*bad + 1), QString::number(line), nothing_saved));
   }
-  const QString text = ToProgramLineBreaks(bytes);
+  const QString text = os::ToProgramLineBreaks(bytes);
   if (too_long) return Refuse(r.input, picture::TooLongRefusal(text.size() + (cut ? 1 : 0), true));
   const EncodeResult strip = EncodeStrip(os::U16View(text), r.keys, *r.page);
   if (!strip.ok()) return Refuse(r.input, picture::EncodeRefusal(*strip.failure, text, *r.page));
@@ -345,7 +346,7 @@ int Decode(const Request& r) {
             *text.failure,
             r.standard ? QStringLiteral("on standard input") : os::HostPath(r.picture), width));
   }
-  QString shown = ToHostLineBreaks(os::FromU16(text.text));
+  QString shown = os::ToHostLineBreaks(os::FromU16(text.text));
   if (!r.raw && IsTerminal(stdout)) {
     // Seen, not obeyed: a terminal would act on the controls that a wrong
     // key or a crafted strip gives, and the prompt would follow a last line

@@ -23,6 +23,7 @@ using os::Failure;
 using os::Result;
 
 Failure Refused(Failure::Kind kind, const QString& sentence) { return {kind, sentence}; }
+Failure Damaged(const QString& sentence) { return {Failure::Kind::kContent, sentence}; }
 
 QString ClaimsTooLarge(const QString& name, qint64 width, qint64 height) {
   return QStringLiteral("%1 claims a picture of %2 x %3 pixels, which is too large.")
@@ -58,8 +59,8 @@ bool RleComplete(const QByteArray& file, qint64 start, qint64 height, bool four_
 // A bitmap file whose header promises more pixel data than the file holds
 // would load with the missing rows made up, and in a bottom-up file the
 // missing rows are the top ones, the strip's own. Such a file is refused.
-QString CheckBmpComplete(const QByteArray& file, const QString& name) {
-  if (file.size() < 26 || !file.startsWith("BM")) return QString();
+Result<void> CheckBmpComplete(const QByteArray& file, const QString& name) {
+  if (file.size() < 26 || !file.startsWith("BM")) return {};
   const auto* h = file.constData();
   const qint64 offset = qFromLittleEndian<quint32>(h + 10);
   const quint32 header_size = qFromLittleEndian<quint32>(h + 14);
@@ -79,10 +80,10 @@ QString CheckBmpComplete(const QByteArray& file, const QString& name) {
     if (header_size == 40 && compression == 3) masks = 12;
     if (header_size == 40 && compression == 6) masks = 16;
   } else {
-    return QString();  // not a header this check knows; the loader decides
+    return {};  // not a header this check knows; the loader decides
   }
-  if (width <= 0 || height <= 0 || bits <= 0) return QString();
-  if (width * height > kMaxPicturePixels) return ClaimsTooLarge(name, width, height);
+  if (width <= 0 || height <= 0 || bits <= 0) return {};
+  if (width * height > kMaxPicturePixels) return Damaged(ClaimsTooLarge(name, width, height));
   if (bits > 8) {
     colours = 0;
   } else if (colours == 0 || colours > (qint64{1} << bits)) {
@@ -91,14 +92,15 @@ QString CheckBmpComplete(const QByteArray& file, const QString& name) {
   // The pixels start at the stored offset, and never inside the headers or
   // the palette, whatever the offset says.
   const qint64 start = std::max(offset, 14 + header_size + masks + colours * entry);
-  const QString cut = QStringLiteral("%1 is cut short: its picture needs more than its %2 bytes.")
-                          .arg(name, QString::number(file.size()));
+  const Failure cut =
+      Damaged(QStringLiteral("%1 is cut short: its picture needs more than its %2 bytes.")
+                  .arg(name, QString::number(file.size())));
   if (compression == 1 || compression == 2) {
-    return RleComplete(file, start, height, compression == 2) ? QString() : cut;
+    return RleComplete(file, start, height, compression == 2) ? Result<void>() : cut;
   }
-  if (compression != 0 && compression != 3 && compression != 6) return QString();
+  if (compression != 0 && compression != 3 && compression != 6) return {};
   const qint64 row_bytes = (width * bits + 31) / 32 * 4;
-  return file.size() < start + row_bytes * height ? cut : QString();
+  return file.size() < start + row_bytes * height ? cut : Result<void>();
 }
 
 // The number of bytes a PNG's image data inflates to, from its header (the
@@ -140,21 +142,23 @@ qint64 PngDataBytes(const uchar* header) {
 // stops at it as this does.
 //
 // The decoder also inflates compressed text and colour profile chunks,
-// bounded by nothing: `kept` is set to the file without the chunks a
-// picture's pixels do not need (the ancillary ones, named in lower case,
-// but for the transparency chunk), which is what the decoder is given.
-QString CheckPngData(const QByteArray& file, const QString& name, QByteArray* kept) {
+// bounded by nothing: what this gives, and the decoder is given, is the file
+// without the chunks a picture's pixels do not need (the ancillary ones,
+// named in lower case, but for the transparency chunk). A file that is not
+// a PNG this knows is given as it is.
+Result<QByteArray> CheckPngData(const QByteArray& file, const QString& name) {
   const auto* b = reinterpret_cast<const uchar*>(file.constData());
   const qint64 size = file.size();
   if (size < 33 || !file.startsWith("\x89PNG\r\n\x1A\n") || qFromBigEndian<quint32>(b + 8) != 13 ||
       std::memcmp(b + 12, "IHDR", 4) != 0) {
-    return QString();
+    return file;
   }
   const qint64 declared = PngDataBytes(b + 16);
   z_stream stream{};
-  if (declared < 0 || inflateInit(&stream) != Z_OK) return QString();
-  kept->reserve(size);
-  kept->append(file.left(8));
+  if (declared < 0 || inflateInit(&stream) != Z_OK) return file;
+  QByteArray kept;
+  kept.reserve(size);
+  kept.append(file.left(8));
   QByteArray out(64 * 1024, Qt::Uninitialized);
   qint64 inflated = 0;
   int status = Z_OK;
@@ -164,7 +168,7 @@ QString CheckPngData(const QByteArray& file, const QString& name, QByteArray* ke
   for (qint64 at = 8; at + 8 <= size && inflated <= declared;) {
     const qint64 length = std::min<qint64>(qFromBigEndian<quint32>(b + at), size - at - 8);
     if (std::isupper(b[at + 4]) || std::memcmp(b + at + 4, "tRNS", 4) == 0) {
-      kept->append(file.mid(at, length + 12));
+      kept.append(file.mid(at, length + 12));
     }
     if (std::memcmp(b + at + 4, "IEND", 4) == 0) break;
     if (std::memcmp(b + at + 4, "IDAT", 4) == 0 && status == Z_OK) {
@@ -181,29 +185,30 @@ QString CheckPngData(const QByteArray& file, const QString& name, QByteArray* ke
     at += length + 12;
   }
   inflateEnd(&stream);
-  if (inflated <= declared) return QString();
-  return QStringLiteral(
-             "%1 is damaged: its compressed data holds more than the %2 x %3 picture "
-             "it declares.")
-      .arg(name, QString::number(qFromBigEndian<quint32>(b + 16)),
-           QString::number(qFromBigEndian<quint32>(b + 20)));
+  if (inflated <= declared) return kept;
+  return Damaged(
+      QStringLiteral("%1 is damaged: its compressed data holds more than the %2 x %3 picture "
+                     "it declares.")
+          .arg(name, QString::number(qFromBigEndian<quint32>(b + 16)),
+               QString::number(qFromBigEndian<quint32>(b + 20))));
 }
 
 // A pixel that points past its palette has no colour of its own.
-QString CheckPalette(const QImage& image, const QString& name) {
-  if (image.colorCount() == 0) return QString();
+Result<void> CheckPalette(const QImage& image, const QString& name) {
+  if (image.colorCount() == 0) return {};
   const int colours = static_cast<int>(image.colorCount());
   for (int y = 0; y < image.height(); ++y) {
     for (int x = 0; x < image.width(); ++x) {
       const int index = image.format() == QImage::Format_Indexed8 ? image.constScanLine(y)[x]
                                                                   : image.pixelIndex(x, y);
       if (index >= colours) {
-        return QStringLiteral("%1 is damaged: a pixel refers to colour %2 of a palette of %3.")
-            .arg(name, QString::number(index), QString::number(colours));
+        return Damaged(
+            QStringLiteral("%1 is damaged: a pixel refers to colour %2 of a palette of %3.")
+                .arg(name, QString::number(index), QString::number(colours)));
       }
     }
   }
-  return QString();
+  return {};
 }
 
 // Whether the file is in the layout strips are written in, 24 bits a pixel
@@ -255,19 +260,15 @@ Result<QImage> ReadFrom(const QByteArray& file, const QString& name) {
                    QStringLiteral("%1 is not a BMP or PNG picture, the formats a strip is kept in.")
                        .arg(name));
   }
-  if (const QString cut = CheckBmpComplete(file, name); !cut.isEmpty()) {
-    return Refused(Failure::Kind::kContent, cut);
-  }
-  QByteArray png;
-  if (const QString damaged = CheckPngData(file, name, &png); !damaged.isEmpty()) {
-    return Refused(Failure::Kind::kContent, damaged);
-  }
+  if (const Result<void> whole = CheckBmpComplete(file, name); !whole.ok()) return whole.failure();
+  const Result<QByteArray> decoded = CheckPngData(file, name);
+  if (!decoded.ok()) return decoded.failure();
   if (IsPlainBmp24(file)) {
     // Without the memory for it, the general reader tells why.
     if (QImage plain = ReadPlainBmp24(file); !plain.isNull()) return plain;
   }
   QBuffer device;
-  device.setData(png.isEmpty() ? file : png);
+  device.setData(decoded.value());
   device.open(QIODevice::ReadOnly);
   QImageReader reader(&device, format);
   reader.setAutoDetectImageFormat(false);
@@ -283,9 +284,8 @@ Result<QImage> ReadFrom(const QByteArray& file, const QString& name) {
         Failure::Kind::kContent,
         QStringLiteral("%1 could not be read as a picture: %2.").arg(name, reader.errorString()));
   }
-  if (const QString damaged = CheckPalette(image, name); !damaged.isEmpty()) {
-    return Refused(Failure::Kind::kContent, damaged);
-  }
+  if (const Result<void> coloured = CheckPalette(image, name); !coloured.ok())
+    return coloured.failure();
   return image;
 }
 
@@ -293,14 +293,15 @@ Result<QImage> ReadFrom(const QByteArray& file, const QString& name) {
 // load: a path whose last name is empty, "." or ".." names a folder, which
 // the system would resolve to another name than the one the user reads
 // ("dir/x.jpg/." to a file x.jpg, "dir/new/." to a new file "new"). Both /
-// and \ end a name here, as in a program path. Why such a path is refused,
-// or an empty string.
-QString FolderNameRefusal(const QString& program_path) {
+// and \ end a name here, as in a program path. Such a path is refused: the
+// failure's sentence says why, as a clause.
+Result<void> PictureName(const QString& program_path) {
   const QString last = os::LastName(program_path);
   if (program_path.isEmpty() || (!last.isEmpty() && last != u"." && last != u"..")) return {};
   // The name from its slash on.
-  return QStringLiteral("its name ends in \"%1\", which names a folder, not a picture file")
-      .arg(program_path.right(std::min(last.size() + 1, program_path.size())));
+  return Failure{Failure::Kind::kFile,
+                 QStringLiteral("its name ends in \"%1\", which names a folder, not a picture file")
+                     .arg(program_path.right(std::min(last.size() + 1, program_path.size())))};
 }
 
 void PutLe16(char* at, quint16 v) { qToLittleEndian(v, at); }
@@ -324,8 +325,10 @@ PictureFormat FormatOfName(const QString& name) {
 }
 
 Result<QImage> LoadPicture(const QString& program_path) {
-  if (const QString folder = FolderNameRefusal(program_path); !folder.isEmpty())
-    return Refused(Failure::Kind::kFile, ReadRefusal(os::ShownName(program_path), folder));
+  if (const Result<void> named = PictureName(program_path); !named.ok()) {
+    return Refused(Failure::Kind::kFile,
+                   ReadRefusal(os::ShownName(program_path), named.failure().sentence));
+  }
   const QString host = os::HostPath(program_path);
   if (host.isEmpty()) {
     return Refused(Failure::Kind::kFile,
@@ -399,8 +402,8 @@ Result<os::Replaced> SavePicture(const QImage& image, const QString& program_pat
     return Refused(Failure::Kind::kFile,
                    QStringLiteral("The picture could not be saved to %1: %2.").arg(shown, reason));
   };
-  if (const QString folder = FolderNameRefusal(program_path); !folder.isEmpty())
-    return refused(os::ShownName(program_path), folder);
+  if (const Result<void> named = PictureName(program_path); !named.ok())
+    return refused(os::ShownName(program_path), named.failure().sentence);
   const QString host = os::HostPath(program_path);
   if (host.isEmpty())
     return refused(os::ShownName(program_path), QStringLiteral("the path leads outside its drive"));
