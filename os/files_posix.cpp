@@ -41,6 +41,8 @@ QString Reason(int error) { return qt_error_string(error); }
 // A system error, at the edge where it becomes a failure.
 Failure FromErrno(int error) { return {Failure::Kind::kFile, Reason(error)}; }
 Failure Refusal(const QString& sentence) { return {Failure::Kind::kFile, sentence}; }
+// A call that returns 0 on success and sets errno otherwise.
+Result<void> Checked(int result) { return result == 0 ? Result<void>() : FromErrno(errno); }
 
 // A file descriptor closed when it goes out of scope.
 class Fd {
@@ -502,10 +504,9 @@ class PosixSteps : public detail::ReplacementSteps {
   // is not a leftover.
   Result<void> Hold() override {
     if (!temp_.isEmpty()) std::this_thread::sleep_for(named_new_files_pause);
-    const int locked = ::flock(fd_.get(), LOCK_EX), error = errno;
+    const Result<void> locked = Checked(::flock(fd_.get(), LOCK_EX));
     Unlock();
-    if (locked != 0) return FromErrno(error);
-    return {};
+    return locked;
   }
 
   // Unbuffered writes, each one checked.
@@ -532,16 +533,13 @@ class PosixSteps : public detail::ReplacementSteps {
                          "keep: %3")
               .arg(QString::number(old.st_uid), QString::number(old.st_gid), Reason(errno)));
     }
-    if (::fchmod(fd_.get(), target_.exists ? old.st_mode & 0777 : NewFileMode()) != 0)
-      return FromErrno(errno);
-    if (target_.exists) return KeepAccessAndAttributes(target_.file.get(), fd_.get());
-    return {};
+    const Result<void> kept =
+        Checked(::fchmod(fd_.get(), target_.exists ? old.st_mode & 0777 : NewFileMode()));
+    if (!kept.ok() || !target_.exists) return kept;
+    return KeepAccessAndAttributes(target_.file.get(), fd_.get());
   }
 
-  Result<void> Sync() override {
-    if (::fsync(fd_.get()) != 0) return FromErrno(errno);
-    return {};
-  }
+  Result<void> Sync() override { return Checked(::fsync(fd_.get())); }
 
   Result<bool> Name(const QByteArray& name) override {
     if (::linkat(AT_FDCWD, Self(fd_.get()).constData(), folder_.get(), name.constData(),
@@ -561,15 +559,12 @@ class PosixSteps : public detail::ReplacementSteps {
   Result<void> Close() override {
     locked_ = Fd(::fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0));
     if (locked_.get() < 0) return FromErrno(errno);
-    if (::close(fd_.release()) != 0) return FromErrno(errno);
-    return {};
+    return Checked(::close(fd_.release()));
   }
 
   Result<void> Rename() override {
-    if (::renameat(folder_.get(), temp_.constData(), folder_.get(), target_.name.constData()) != 0)
-      return FromErrno(errno);
-    temp_.clear();
-    return {};
+    return Checked(
+        ::renameat(folder_.get(), temp_.constData(), folder_.get(), target_.name.constData()));
   }
 
   Result<void> Settle() override {

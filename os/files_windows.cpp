@@ -25,6 +25,8 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 const wchar_t* Wide(const QString& s) { return reinterpret_cast<const wchar_t*>(s.utf16()); }
 
 Failure LastError() { return FromWindowsError(GetLastError()); }
+// A call that returns FALSE on failure, with the reason for GetLastError().
+Result<void> Checked(BOOL result) { return result ? Result<void>() : LastError(); }
 
 // The Windows error that an errno value a test gives stands for.
 DWORD FromTestErrno(int error) {
@@ -312,10 +314,7 @@ class WindowsSteps : public detail::ReplacementSteps {
     return {};
   }
 
-  Result<void> Sync() override {
-    if (!FlushFileBuffers(file_->get())) return LastError();
-    return {};
-  }
+  Result<void> Sync() override { return Checked(FlushFileBuffers(file_->get())); }
 
   Result<bool> Name(const QByteArray&) override { return true; }  // named from the start
 
@@ -331,10 +330,7 @@ class WindowsSteps : public detail::ReplacementSteps {
   }
 
   // Written and flushed, and in place.
-  Result<void> Settle() override {
-    if (!file_->Close()) return LastError();
-    return {};
-  }
+  Result<void> Settle() override { return Checked(file_->Close()); }
 
   void Discard() override {
     if (!file_) return;

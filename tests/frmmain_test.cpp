@@ -149,7 +149,7 @@ TEST_F(FrmMainTest, RefusedEncryptsSayWhyAndKeepThePicture) {
     // The failing disk in the system's own words.
     const QString failed =
         icon == widgets::vbCritical
-            ? picture::SavePicture(testing::Sample(3, 8), PicPath()).failure().sentence
+            ? testing::Why(picture::SavePicture(testing::Sample(3, 8), PicPath()))
             : QString();
     os::SetFileFaultForTesting(std::nullopt);
     ASSERT_EQ(Messages().size(), 1u) << message.toStdString();

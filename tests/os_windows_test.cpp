@@ -17,6 +17,7 @@ namespace {
 
 using testing::DriveTest;
 using testing::Sample;
+using testing::Why;
 
 const wchar_t* Wide(const QString& s) { return reinterpret_cast<const wchar_t*>(s.utf16()); }
 
@@ -56,10 +57,8 @@ TEST_F(DriveTest, PathsAreUsedAsWrittenAndFailuresInWindowsWords) {
   const QByteArray before = testing::ReadFile(PicPath());
   ASSERT_TRUE(testing::WriteFile(Drive("dpics\\ro.bmp"), before));
   ASSERT_TRUE(SetFileAttributesW(Wide(Drive("dpics\\ro.bmp")), FILE_ATTRIBUTE_READONLY));
-  const auto made = os::MkDir("C:\\dpics\\ro.bmp\\g");  // a file in the way
-  EXPECT_TRUE(!made.ok() &&
-              made.failure().sentence.endsWith(
-                  "g could not be created: " + WindowsText(ERROR_ALREADY_EXISTS) + "."));
+  const QString error = Why(os::MkDir("C:\\dpics\\ro.bmp\\g"));  // a file in the way
+  EXPECT_TRUE(error.endsWith("g could not be created: " + WindowsText(ERROR_ALREADY_EXISTS) + "."));
   using os::FileFault, os::FileStep;
   const std::tuple<std::optional<FileFault>, QString, QString> cases[] = {
       {{}, "C:\\nowhere\\pic.bmp", WindowsText(ERROR_PATH_NOT_FOUND)},
@@ -77,8 +76,7 @@ TEST_F(DriveTest, PathsAreUsedAsWrittenAndFailuresInWindowsWords) {
     const auto saved = picture::SavePicture(Sample(9, 8), path == "held" ? pic_ : path);
     CloseHandle(held);
     os::SetFileFaultForTesting(std::nullopt);
-    const QString& error = saved.failure().sentence;
-    EXPECT_TRUE(error.endsWith(": " + reason + ".")) << error.toStdString();
+    EXPECT_TRUE(Why(saved).endsWith(": " + reason + ".")) << Why(saved).toStdString();
     EXPECT_EQ(testing::ReadFile(PicPath()) + testing::ReadFile(Drive("dpics\\ro.bmp")),
               before + before);
     EXPECT_EQ(Folder(), QStringList({"pic.bmp", "ro.bmp"}));
@@ -94,10 +92,8 @@ TEST_F(DriveTest, DevicesFoldersLeftoversAndLinks) {
                              "sub\\prn.bmp", "\\\\.\\C:", "folder.bmp"}) {
     const QString refusal = QStringLiteral("it is a %1, not a regular file.")
                                 .arg(name == "folder.bmp" ? "folder" : "device");
-    EXPECT_TRUE(
-        picture::SavePicture(Sample(5, 8), path(name)).failure().sentence.endsWith(refusal));
-    EXPECT_TRUE(picture::LoadPicture(path(name)).failure().sentence.endsWith(refusal))
-        << name.toStdString();
+    EXPECT_TRUE(Why(picture::SavePicture(Sample(5, 8), path(name))).endsWith(refusal));
+    EXPECT_TRUE(Why(picture::LoadPicture(path(name))).endsWith(refusal)) << name.toStdString();
   }
   for (const QString name : {"nul2.bmp", "com10.bmp", "xprn.bmp", "\\\\.\\C:\\dpics\\pic.bmp"}) {
     EXPECT_TRUE(picture::SavePicture(Sample(5, 8), path(name)).ok()) << name.toStdString();

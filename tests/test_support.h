@@ -65,6 +65,9 @@ class FrmMainTest : public QtFixture {
 
 QImage Sample(int width, int height);  // a pattern of colours
 
+// Why a file or picture step failed (an os::Result); empty when it did not.
+inline const auto Why = [](const auto& r) { return r.ok() ? QString() : r.failure().sentence; };
+
 QByteArray ReadFile(const QString& path);
 bool WriteFile(const QString& path, const QByteArray& bytes);
 
