@@ -22,14 +22,20 @@ constexpr int kNameTries = 100;
 // The most written at once: a full disk shows at the write that meets it.
 constexpr qsizetype kWriteChunk = 1 << 20;
 
-// Tries new names for the file until `attempt` takes one (true), fails, or
-// every try finds its name taken.
+// The fault a test makes `step` fail with; none in a real run.
+Result<void> Fault(FileStep step) {
+  if (const int e = InjectedError(step)) return FromErrnoValue(e);
+  return {};
+}
+
+// Tries new names for the file until `attempt` makes one (true), fails, or
+// finds every name it tries taken.
 template <typename Attempt>
 Result<void> WithNewName(const QByteArray& key, Attempt attempt) {
   for (int i = 0; i < kNameTries; ++i) {
-    const Result<bool> taken = attempt(NewFileName(key));
-    if (!taken.ok()) return taken.failure();
-    if (taken.value()) return {};
+    const Result<bool> made = attempt(NewFileName(key));
+    if (!made.ok()) return made.failure();
+    if (made.value()) return {};
   }
   return FromErrnoValue(EEXIST);
 }
@@ -45,7 +51,7 @@ QString OtherNamesNote(quint64 names) {
 
 Result<void> WriteAll(detail::ReplacementSteps& steps, const QByteArray& bytes) {
   for (qsizetype done = 0; done < bytes.size();) {
-    if (const int e = InjectedError(FileStep::kWrite)) return FromErrnoValue(e);
+    if (const Result<void> fault = Fault(FileStep::kWrite); !fault.ok()) return fault;
     const Result<qint64> n =
         steps.Write(bytes.constData() + done, std::min(bytes.size() - done, kWriteChunk));
     if (!n.ok()) return n.failure();
@@ -56,7 +62,7 @@ Result<void> WriteAll(detail::ReplacementSteps& steps, const QByteArray& bytes) 
 
 // Every step before the rename; the new file is removed after a failure.
 Result<void> WriteNewFile(detail::ReplacementSteps& steps, const QByteArray& bytes) {
-  if (const int e = InjectedError(FileStep::kOpen)) return FromErrnoValue(e);
+  if (const Result<void> fault = Fault(FileStep::kOpen); !fault.ok()) return fault;
   const Result<bool> unnamed = steps.CreateUnnamed();
   if (!unnamed.ok()) return unnamed.failure();
   const auto create = [&steps](const QByteArray& name) { return steps.CreateNamed(name); };
@@ -65,12 +71,12 @@ Result<void> WriteNewFile(detail::ReplacementSteps& steps, const QByteArray& byt
   if (step.ok()) step = steps.Hold();
   if (step.ok()) step = WriteAll(steps, bytes);
   if (step.ok()) step = steps.KeepOld();
-  if (const int e = step.ok() ? InjectedError(FileStep::kSync) : 0) step = FromErrnoValue(e);
+  if (step.ok()) step = Fault(FileStep::kSync);
   if (step.ok()) step = steps.Sync();
   if (step.ok() && unnamed.value()) step = WithNewName(steps.Key(), name);
   if (step.ok()) step = steps.Close();
-  if (const int e = step.ok() ? InjectedError(FileStep::kClose) : 0) step = FromErrnoValue(e);
-  if (const int e = step.ok() ? InjectedError(FileStep::kRename) : 0) step = FromErrnoValue(e);
+  if (step.ok()) step = Fault(FileStep::kClose);
+  if (step.ok()) step = Fault(FileStep::kRename);
   if (step.ok()) step = steps.Rename();
   return step;
 }
