@@ -147,10 +147,9 @@ TEST_F(FrmMainTest, RefusedEncryptsSayWhyAndKeepThePicture) {
       os::SetFileFaultForTesting(os::FileFault{os::FileStep::kSync, EIO});
     Encrypt(text);
     // The failing disk in the system's own words.
-    const QString failed =
-        icon == widgets::vbCritical
-            ? testing::Why(picture::SavePicture(testing::Sample(3, 8), PicPath()))
-            : QString();
+    const QString failed = icon == widgets::vbCritical
+                               ? Why(picture::SavePicture(testing::Sample(3, 8), PicPath()))
+                               : QString();
     os::SetFileFaultForTesting(std::nullopt);
     ASSERT_EQ(Messages().size(), 1u) << message.toStdString();
     EXPECT_TRUE(LastPrompt().contains(message) &&

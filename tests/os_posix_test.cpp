@@ -39,7 +39,6 @@ using testing::DriveTest;
 using testing::FrmMainTest;
 using testing::ReadFile;
 using testing::Sample;
-using testing::Why;
 
 TEST_F(DriveTest, ProgramPathsMapUnderTheDataFolder) {
   // Program paths and their host paths, "~" for the data folder's quorvel/drive_.

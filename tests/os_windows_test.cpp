@@ -17,7 +17,6 @@ namespace {
 
 using testing::DriveTest;
 using testing::Sample;
-using testing::Why;
 
 const wchar_t* Wide(const QString& s) { return reinterpret_cast<const wchar_t*>(s.utf16()); }
 

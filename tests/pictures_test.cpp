@@ -17,7 +17,6 @@ using testing::DriveTest;
 using testing::MakeBmp;
 using testing::ReadFile;
 using testing::Sample;
-using testing::Why;
 using testing::WriteFile;
 
 TEST_F(DriveTest, WritesA24BitBottomUpBmpByteByByte) {
