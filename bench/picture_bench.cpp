@@ -46,9 +46,9 @@ void BM_LoadLargestPicture(benchmark::State& state, const char* format) {
     return;
   }
   for (auto _ : state) {
-    const picture::PictureResult picture = picture::LoadPictureData(file);
-    if (!picture.ok()) state.SkipWithError(qPrintable(picture.error));
-    benchmark::DoNotOptimize(picture.image.constBits());
+    const os::Result<QImage> picture = picture::LoadPictureData(file);
+    if (!picture.ok()) state.SkipWithError(qPrintable(picture.failure().sentence));
+    benchmark::DoNotOptimize(picture.value().constBits());
   }
   state.counters["megabytes"] = static_cast<double>(file.size()) / 1e6;
 }

@@ -233,7 +233,7 @@ void BM_PartSavePicture(benchmark::State& state) {
   if (!Prepare()) state.SkipWithError("the window did not save its strip");
   const QImage image = form->pEncrypt->Image();
   for (auto _ : state) {
-    if (!picture::SavePicture(image, kPicture).ok) state.SkipWithError("SavePicture failed");
+    if (!picture::SavePicture(image, kPicture).ok()) state.SkipWithError("SavePicture failed");
   }
   SetBytes(state);
 }
@@ -242,22 +242,22 @@ void BM_PartSavePicture(benchmark::State& state) {
 void BM_PartLoadPicture(benchmark::State& state) {
   if (!Prepare()) state.SkipWithError("the window did not save its strip");
   for (auto _ : state) {
-    picture::PictureResult picture = picture::LoadPicture(kPicture);
-    benchmark::DoNotOptimize(picture.image.constBits());
+    os::Result<QImage> picture = picture::LoadPicture(kPicture);
+    benchmark::DoNotOptimize(picture.value().constBits());
   }
   SetBytes(state);
 }
 
 void BM_PartSetPicture(benchmark::State& state) {
   if (!Prepare()) state.SkipWithError("the window did not save its strip");
-  const QImage image = picture::LoadPicture(kPicture).image;
+  const QImage image = picture::LoadPicture(kPicture).value();
   for (auto _ : state) form->pDecrypt->SetPicture(image);
   SetBytes(state);
 }
 
 void BM_PartDecodeFromPictureBox(benchmark::State& state) {
   if (!Prepare()) state.SkipWithError("the window did not save its strip");
-  form->pDecrypt->SetPicture(picture::LoadPicture(kPicture).image);
+  form->pDecrypt->SetPicture(picture::LoadPicture(kPicture).value());
   const KeyTriple keys{{42, 42, 42}};
   for (auto _ : state) {
     DecodeResult text = picture::DecodePicture(keys, form->pDecrypt->ScaleWidth(),

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <cstdio>
 
+#include "os/result.h"
+
 namespace quorvel::cli {
 
 // The arguments after the program's name, each naming exactly the file the
@@ -29,15 +31,12 @@ bool IsTerminal(std::FILE* stream);
 bool NamesStandardStream(const QString& name);
 
 // Writes the text to a standard stream: to a console as its characters,
-// elsewhere as UTF-8 (file names in it as their bytes). False when it could
-// not be written.
-bool WriteText(std::FILE* stream, const QString& text);
+// elsewhere as UTF-8 (file names in it as their bytes). A failure gives the
+// system's reason.
+os::Result<void> WriteText(std::FILE* stream, const QString& text);
 
 // The keys that end typed input: "Ctrl+D".
 QString EndOfInputKeys();
-
-// Why the last write to a standard stream failed, in the system's words.
-QString WriteErrorText();
 
 // Where the default code page comes from, for the help.
 QString CodePageSource();

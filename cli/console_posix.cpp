@@ -3,9 +3,9 @@
 
 #include <QDir>
 #include <QRegularExpression>
-#include <cerrno>
 
 #include "cli/console.h"
+#include "os/files.h"
 #include "os/paths.h"
 #include "os/shown_name.h"
 #include "os/utf8.h"
@@ -43,16 +43,11 @@ bool NamesStandardStream(const QString& name) {
 }
 
 // A terminal takes UTF-8 too.
-bool WriteText(std::FILE* stream, const QString& text) {
-  const QByteArray bytes = os::FileNameBytes(text);
-  const auto size = static_cast<std::size_t>(bytes.size());
-  const bool written = std::fwrite(bytes.constData(), 1, size, stream) == size;
-  return std::fflush(stream) == 0 && written;
+os::Result<void> WriteText(std::FILE* stream, const QString& text) {
+  return os::WriteToStream(stream, os::FileNameBytes(text));
 }
 
 QString EndOfInputKeys() { return QStringLiteral("Ctrl+D"); }
-
-QString WriteErrorText() { return qt_error_string(errno); }
 
 QString CodePageSource() {
   return QStringLiteral("the page of the locale (LC_ALL, LC_CTYPE, LANG)");

@@ -9,6 +9,8 @@
 #include <cstring>
 
 #include "cli/console.h"
+#include "os/files.h"
+#include "os/paths.h"
 #include "os/win32_error.h"
 
 namespace quorvel::cli {
@@ -24,7 +26,7 @@ QStringList Arguments(int, char*[]) { return QCoreApplication::arguments().mid(1
 // Standard error becomes NUL; this program's own lines go to a copy of the
 // real one.
 std::FILE* SetUpStreams() {
-  _doserrno = 0;  // what WriteErrorText finds is this run's
+  _doserrno = 0;  // what a failed write finds there is this run's
   _setmode(_fileno(stdout), _O_BINARY);
   const int real = _fileno(stderr);
   const int own = real >= 0 ? _dup(real) : -1;
@@ -49,41 +51,30 @@ bool IsTerminal(std::FILE* stream) {
 
 // The console's own names, in any case, in any folder.
 bool NamesStandardStream(const QString& name) {
-  const QString last = name.mid(std::max(name.lastIndexOf(u'/'), name.lastIndexOf(u'\\')) + 1);
+  const QString last = os::LastName(name);
   return last.compare(QStringLiteral("CON"), Qt::CaseInsensitive) == 0 ||
          last.compare(QStringLiteral("CONOUT$"), Qt::CaseInsensitive) == 0;
 }
 
 // A console shows UTF-8 bytes in its own code page: it is given characters.
-bool WriteText(std::FILE* stream, const QString& text) {
+os::Result<void> WriteText(std::FILE* stream, const QString& text) {
   const auto console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
   DWORD mode = 0;
-  if (console == INVALID_HANDLE_VALUE || !GetConsoleMode(console, &mode)) {
-    const QByteArray bytes = text.toUtf8();
-    const auto size = static_cast<std::size_t>(bytes.size());
-    const bool written = std::fwrite(bytes.constData(), 1, size, stream) == size;
-    return std::fflush(stream) == 0 && written;
-  }
+  if (console == INVALID_HANDLE_VALUE || !GetConsoleMode(console, &mode))
+    return os::WriteToStream(stream, text.toUtf8());
   std::fflush(stream);
   for (qsizetype done = 0; done < text.size();) {
     const auto chunk = static_cast<DWORD>(std::min<qsizetype>(text.size() - done, kConsoleChunk));
     DWORD written = 0;
-    if (!WriteConsoleW(console, text.utf16() + done, chunk, &written, nullptr) || written == 0) {
-      _doserrno = GetLastError();  // for WriteErrorText
-      return false;
-    }
+    if (!WriteConsoleW(console, text.utf16() + done, chunk, &written, nullptr))
+      return os::FromWindowsError(GetLastError());
+    if (written == 0) return os::FromWindowsError(ERROR_WRITE_FAULT);
     done += written;
   }
-  return true;
+  return {};
 }
 
 QString EndOfInputKeys() { return QStringLiteral("Ctrl+Z and Enter"); }
-
-// The C library keeps the Windows error of a failed write apart from errno.
-QString WriteErrorText() {
-  if (_doserrno != 0) return os::WindowsErrorText(_doserrno);
-  return QString::fromLocal8Bit(std::strerror(errno));
-}
 
 QString CodePageSource() { return QStringLiteral("the system's ANSI code page"); }
 

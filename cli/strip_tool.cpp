@@ -13,6 +13,7 @@
 #include "cli/text_io.h"
 #include "os/codepage_host.h"
 #include "os/files.h"
+#include "os/line_breaks.h"
 #include "os/paths.h"
 #include "os/process.h"
 #include "os/shown_name.h"
@@ -44,14 +45,31 @@ std::FILE* error_stream = stderr;
 // environment or a file the message repeats: their control characters are
 // shown as escapes.
 int Fail(int status, const QString& message) {
-  WriteText(error_stream, QStringLiteral("quorvel-strip: %1\n").arg(os::ShownName(message)));
+  // Where even this cannot be written, nothing more can be told.
+  (void)WriteText(error_stream, QStringLiteral("quorvel-strip: %1\n").arg(os::ShownName(message)));
   return status;
 }
 
+// The exit status of a failure of each kind.
+int ExitStatus(os::Failure::Kind kind) {
+  switch (kind) {
+    case os::Failure::Kind::kUsage:
+      return kExitUsage;
+    case os::Failure::Kind::kContent:
+    case os::Failure::Kind::kTooLarge:
+      return kExitRefused;
+    case os::Failure::Kind::kFile:
+      break;
+  }
+  return kExitFile;
+}
+
+int Fail(const os::Failure& failure) { return Fail(ExitStatus(failure.kind), failure.sentence); }
+
 // A refusal of what came from a file given on the command line starts with
 // that file's name, so that a batch tells which file it was.
-int Refuse(int status, const std::optional<QString>& source, const QString& message) {
-  return Fail(status, source ? QStringLiteral("%1: %2").arg(*source, message) : message);
+int Refuse(const std::optional<QString>& source, const QString& message) {
+  return Fail(kExitRefused, source ? QStringLiteral("%1: %2").arg(*source, message) : message);
 }
 
 QString Quoted(const QString& text) { return QStringLiteral("\"%1\"").arg(text); }
@@ -60,18 +78,6 @@ QString KnownPagesList() {
   QStringList numbers;
   for (const int n : KnownCodePages()) numbers << QString::number(n);
   return numbers.join(QStringLiteral(", "));
-}
-
-// The extension of a picture name, without its dot: what follows the last
-// dot of its last part. A name whose last part has no dot but a leading one
-// (".hidden") has none, nor has one whose last part is ".." (a folder's,
-// which the save refuses). Both / and \ end a folder's name: a program path
-// like the window's uses backslashes.
-std::optional<QString> Extension(const QString& name) {
-  const QString last = name.mid(std::max(name.lastIndexOf(u'/'), name.lastIndexOf(u'\\')) + 1);
-  const qsizetype dot = last.lastIndexOf(u'.');
-  if (dot <= 0 || last == u"..") return std::nullopt;
-  return last.mid(dot + 1);
 }
 
 std::optional<int> ParseWhole(const QString& text) {
@@ -172,34 +178,30 @@ QString HelpText(QCommandLineParser& parser) {
              .arg(QString::number(kMaxTextLength));
 }
 
-// Checks the parsed command line: what it asks for, or the exit status and
-// the sentence saying what is wrong with it.
-struct Problem {
-  int status = kExitUsage;
-  QString text;
-};
-
-std::optional<Request> Check(const QCommandLineParser& parser, const Options& o, Problem* trouble) {
+// Checks the parsed command line: what it asks for, or the sentence saying
+// what is wrong with it: bad usage, or a key refused.
+os::Result<Request> Check(const QCommandLineParser& parser, const Options& o) {
   const QStringList words = parser.positionalArguments();
-  QString* problem = &trouble->text;
+  QString problem;
+  const auto usage = [&problem] {
+    return os::Failure{os::Failure::Kind::kUsage,
+                       problem + QStringLiteral(" See quorvel-strip --help.")};
+  };
   Request r;
   if (words.isEmpty()) {
-    *problem = QStringLiteral("No command given.");
+    problem = QStringLiteral("No command given.");
   } else if (words[0] != QStringLiteral("encode") && words[0] != QStringLiteral("decode")) {
-    *problem = QStringLiteral("Unknown command %1.").arg(Quoted(words[0]));
+    problem = QStringLiteral("Unknown command %1.").arg(Quoted(words[0]));
   } else if (words.size() > 2) {
-    *problem = QStringLiteral("More than one file given.");
+    problem = QStringLiteral("More than one file given.");
   }
-  if (!problem->isEmpty()) {
-    *problem += QStringLiteral(" See quorvel-strip --help.");
-    return std::nullopt;
-  }
+  if (!problem.isEmpty()) return usage();
   r.encode = words[0] == QStringLiteral("encode");
   if (words.size() == 2 && words[1] != QStringLiteral("-")) r.input = words[1];
   r.standard = r.encode ? parser.value(o.output) == QStringLiteral("-")
                         : words.size() == 2 && words[1] == QStringLiteral("-");
   r.raw = parser.isSet(o.raw);
-  const std::optional<QString> extension = Extension(parser.value(o.output));
+  const std::optional<QString> extension = picture::Extension(parser.value(o.output));
 
   const QStringList keys = parser.value(o.keys).split(u',');
   const KeyConversion converted =
@@ -208,58 +210,52 @@ std::optional<Request> Check(const QCommandLineParser& parser, const Options& o,
   const std::optional<int> page = ParseWhole(parser.value(o.codepage));
   const std::optional<int> height = ParseWhole(parser.value(o.height));
   if (keys.size() != 3) {
-    *problem = QStringLiteral(
-                   "--keys takes three keys separated by commas, as in --keys 42,42,42; %1 has %2.")
-                   .arg(Quoted(parser.value(o.keys)), QString::number(keys.size()));
+    problem = QStringLiteral(
+                  "--keys takes three keys separated by commas, as in --keys 42,42,42; %1 has %2.")
+                  .arg(Quoted(parser.value(o.keys)), QString::number(keys.size()));
   } else if (parser.isSet(o.codepage) && !(page && FindCodePage(*page))) {
-    *problem = QStringLiteral("Unknown code page %1; the known ones are %2.")
-                   .arg(Quoted(parser.value(o.codepage)), KnownPagesList());
+    problem = QStringLiteral("Unknown code page %1; the known ones are %2.")
+                  .arg(Quoted(parser.value(o.codepage)), KnownPagesList());
   } else if (!r.encode && (parser.isSet(o.height) || parser.isSet(o.output))) {
-    *problem = QStringLiteral("%1 is an option of encode only.")
-                   .arg(parser.isSet(o.height) ? QStringLiteral("--height") : QStringLiteral("-o"));
+    problem = QStringLiteral("%1 is an option of encode only.")
+                  .arg(parser.isSet(o.height) ? QStringLiteral("--height") : QStringLiteral("-o"));
   } else if (r.encode && r.raw) {
-    *problem = QStringLiteral("--raw is an option of decode only.");
+    problem = QStringLiteral("--raw is an option of decode only.");
   } else if (!height || *height < kMinHeight || *height > kMaxHeight) {
-    *problem = QStringLiteral("The height %1 is not a whole number from %2 to %3.")
-                   .arg(Quoted(parser.value(o.height)), QString::number(kMinHeight),
-                        QString::number(kMaxHeight));
+    problem = QStringLiteral("The height %1 is not a whole number from %2 to %3.")
+                  .arg(Quoted(parser.value(o.height)), QString::number(kMinHeight),
+                       QString::number(kMaxHeight));
   } else if (parser.isSet(o.output) && parser.value(o.output).isEmpty()) {
-    *problem = QStringLiteral("-o takes the picture file's name, or - for standard output.");
+    problem = QStringLiteral("-o takes the picture file's name, or - for standard output.");
   } else if (!r.encode && words.size() == 2 && words[1].isEmpty()) {
-    *problem =
-        QStringLiteral("The picture file's name is empty; give it, or - for standard input.");
+    problem = QStringLiteral("The picture file's name is empty; give it, or - for standard input.");
   } else if (r.encode && !r.standard && NamesStandardStream(parser.value(o.output))) {
-    *problem = QStringLiteral(
-                   "%1 is a standard stream, and a picture is saved by replacing its "
-                   "file; write it to standard output with -o -.")
-                   .arg(Quoted(parser.value(o.output)));
-  } else if (r.encode && !r.standard && extension &&
-             extension->compare(QStringLiteral("bmp"), Qt::CaseInsensitive) != 0 &&
-             extension->compare(QStringLiteral("png"), Qt::CaseInsensitive) != 0) {
-    *problem = QStringLiteral(
-                   "The picture name %1 ends in \".%2\"; pictures are written as BMP "
-                   "(a name ending in .bmp, or with no extension) or PNG (.png).")
-                   .arg(Quoted(parser.value(o.output)), *extension);
+    problem = QStringLiteral(
+                  "%1 is a standard stream, and a picture is saved by replacing its "
+                  "file; write it to standard output with -o -.")
+                  .arg(Quoted(parser.value(o.output)));
+  } else if (r.encode && !r.standard &&
+             picture::FormatOfName(parser.value(o.output)) == picture::PictureFormat::kNone) {
+    problem = QStringLiteral(
+                  "The picture name %1 ends in \".%2\"; pictures are written as BMP "
+                  "(a name ending in .bmp, or with no extension) or PNG (.png).")
+                  .arg(Quoted(parser.value(o.output)), *extension);
   } else if (r.standard && IsTerminal(r.encode ? stdout : stdin)) {
-    *problem = r.encode ? QStringLiteral(
-                              "Standard output is a terminal, and a picture is binary "
-                              "data; redirect it to a file or a pipe.")
-                        : QStringLiteral(
-                              "Standard input is a terminal; pipe the picture in, as "
-                              "in quorvel-strip encode -o - | quorvel-strip decode -.");
+    problem = r.encode ? QStringLiteral(
+                             "Standard output is a terminal, and a picture is binary "
+                             "data; redirect it to a file or a pipe.")
+                       : QStringLiteral(
+                             "Standard input is a terminal; pipe the picture in, as "
+                             "in quorvel-strip encode -o - | quorvel-strip decode -.");
   }
-  if (!problem->isEmpty()) {
-    *problem += QStringLiteral(" See quorvel-strip --help.");
-    return std::nullopt;
-  }
+  if (!problem.isEmpty()) return usage();
   if (!converted.keys) {
     // Keys are checked last: a bad key is refused input, not bad usage.
-    trouble->status = kExitRefused;
-    *problem = picture::KeyRefusal(converted.failed_index + 1, keys[converted.failed_index]) +
-               (r.encode ? QStringLiteral(" Nothing was saved.")
-                         : QStringLiteral(" Nothing was decoded."));
-    if (r.input) *problem = QStringLiteral("%1: %2").arg(*r.input, *problem);
-    return std::nullopt;
+    QString refusal =
+        picture::KeyRefusal(converted.failed_index + 1, keys[converted.failed_index]) + u' ' +
+        (r.encode ? picture::NothingSaved() : QStringLiteral("Nothing was decoded."));
+    if (r.input) refusal = QStringLiteral("%1: %2").arg(*r.input, refusal);
+    return os::Failure{os::Failure::Kind::kContent, refusal};
   }
   r.keys = *converted.keys;
   r.page = parser.isSet(o.codepage) ? FindCodePage(*page) : &os::ActiveCodePage();
@@ -270,85 +266,76 @@ std::optional<Request> Check(const QCommandLineParser& parser, const Options& o,
 }
 
 int Encode(const Request& r) {
-  const QString nothing_saved = QStringLiteral(" Nothing was saved.");
+  const QString nothing_saved = u' ' + picture::NothingSaved();
   if (!r.input && IsTerminal(stdin)) {
     Fail(0, QStringLiteral("reading the text to hide until %1.").arg(EndOfInputKeys()));
   }
-  os::FileRead input = os::ReadInput(r.input.value_or(QString()), kMaxTextBytes);
+  os::Result<QByteArray> input = os::ReadInput(r.input.value_or(QString()), kMaxTextBytes);
   const QString what =
       r.input ? QStringLiteral("The text file %1").arg(*r.input) : QStringLiteral("Standard input");
-  if (!input.error.isEmpty()) {
-    return Fail(
-        kExitFile,
-        QStringLiteral("%1 could not be read: %2.%3").arg(what, input.error, nothing_saved));
+  if (!input.ok()) {
+    return Fail(kExitFile, picture::ReadRefusal(what, input.failure().sentence) + nothing_saved);
   }
+  QByteArray& bytes = input.value();
   // Too long, though its length is not known: what was read, a character
   // cut by the end of it counted as one, already holds too many.
-  const bool cut = input.too_large && DropCutCharacter(input.bytes);
-  if (const std::optional<qsizetype> bad = FirstInvalidUtf8(input.bytes)) {
-    const qsizetype line = input.bytes.left(*bad).count('\n') + 1;
-    return Refuse(kExitRefused, r.input,
+  const bool too_long = bytes.size() > kMaxTextBytes;
+  const bool cut = too_long && DropCutCharacter(bytes);
+  if (const std::optional<qsizetype> bad = FirstInvalidUtf8(bytes)) {
+    const qsizetype line = bytes.left(*bad).count('\n') + 1;
+    return Refuse(r.input,
                   QStringLiteral("The text is not valid UTF-8: byte %1 (line %2) does not belong "
                                  "to a character.%3")
                       .arg(QString::number(*bad + 1), QString::number(line), nothing_saved));
   }
-  const QString text = ToProgramLineBreaks(input.bytes);
-  if (input.too_large) {
-    return Refuse(kExitRefused, r.input,
-                  picture::TooLongRefusal(text.size() + (cut ? 1 : 0), true));
-  }
+  const QString text = os::ToProgramLineBreaks(bytes);
+  if (too_long) return Refuse(r.input, picture::TooLongRefusal(text.size() + (cut ? 1 : 0), true));
   const EncodeResult strip = EncodeStrip(os::U16View(text), r.keys, *r.page);
-  if (!strip.ok()) {
-    return Refuse(kExitRefused, r.input, picture::EncodeRefusal(*strip.failure, text, *r.page));
-  }
+  if (!strip.ok()) return Refuse(r.input, picture::EncodeRefusal(*strip.failure, text, *r.page));
 
   const QImage picture = picture::StripImage(strip.columns, r.height);
   if (r.standard) {
     // A BMP, the strip format; every byte of it written, or a failure.
-    const QByteArray bytes = picture::EncodeBmp24(picture);
-    const auto size = static_cast<std::size_t>(bytes.size());
-    const bool written = std::fwrite(bytes.constData(), 1, size, stdout) == size;
-    if (std::fflush(stdout) != 0 || !written) {
+    if (const os::Result<void> written = os::WriteToStream(stdout, picture::EncodeBmp24(picture));
+        !written.ok()) {
       return Fail(kExitFile, QStringLiteral("The picture could not be written to standard "
                                             "output: %1.")
-                                 .arg(WriteErrorText()));
+                                 .arg(written.failure().sentence));
     }
     return kExitOk;
   }
   if (os::HostPath(r.picture) == os::HostPath(picture::PicturePath())) {
-    const QString error = picture::MakePictureFolder();
-    if (!error.isEmpty()) return Fail(kExitFile, error + nothing_saved);
+    const os::Result<void> made = picture::MakePictureFolder();
+    if (!made.ok()) return Fail(kExitFile, made.failure().sentence + nothing_saved);
   }
-  const picture::SaveResult saved = picture::SavePicture(picture, r.picture);
-  if (!saved.ok) return Fail(kExitFile, saved.error);
-  return saved.note.isEmpty() ? kExitOk : Fail(kExitOk, saved.note);
+  const os::Result<os::Replaced> saved = picture::SavePicture(picture, r.picture);
+  if (!saved.ok()) return Fail(saved.failure());
+  return saved.value().note.isEmpty() ? kExitOk : Fail(kExitOk, saved.value().note);
 }
 
 // The picture that decode reads, from its file or standard input.
-picture::PictureResult ReadPicture(const Request& r) {
+os::Result<QImage> ReadPicture(const Request& r) {
   if (!r.standard) return picture::LoadPicture(r.picture);
-  const os::FileRead input = os::ReadInput(QString(), picture::kMaxPictureFileBytes);
-  if (!input.error.isEmpty()) {
-    return {QImage(), QStringLiteral("Standard input could not be read: %1.").arg(input.error),
-            picture::PictureFailure::kFile};
+  const os::Result<QByteArray> input = os::ReadInput(QString(), picture::kMaxPictureFileBytes);
+  if (!input.ok()) {
+    return os::Failure{
+        os::Failure::Kind::kFile,
+        picture::ReadRefusal(QStringLiteral("Standard input"), input.failure().sentence)};
   }
-  if (input.too_large) {
-    return {QImage(),
-            QStringLiteral("Standard input holds more than %1 bytes, too many for a strip picture.")
-                .arg(QString::number(picture::kMaxPictureFileBytes)),
-            picture::PictureFailure::kContent};
+  if (input.value().size() > picture::kMaxPictureFileBytes) {
+    return os::Failure{
+        os::Failure::Kind::kContent,
+        QStringLiteral("Standard input holds more than %1 bytes, too many for a strip picture.")
+            .arg(QString::number(picture::kMaxPictureFileBytes))};
   }
-  return picture::LoadPictureData(input.bytes, QStringLiteral("Standard input"));
+  return picture::LoadPictureData(input.value(), QStringLiteral("Standard input"));
 }
 
 int Decode(const Request& r) {
-  const picture::PictureResult picture = ReadPicture(r);
-  if (!picture.ok()) {
-    return Fail(picture.failure == picture::PictureFailure::kFile ? kExitFile : kExitRefused,
-                picture.error);
-  }
+  const os::Result<QImage> picture = ReadPicture(r);
+  if (!picture.ok()) return Fail(picture.failure());
   picture::PersistentImage image;
-  image.SetPicture(picture.image);
+  image.SetPicture(picture.value());
   const int width = image.Size().width();
   const DecodeResult text =
       picture::DecodePicture(r.keys, static_cast<float>(width), image.Image(), *r.page);
@@ -359,7 +346,7 @@ int Decode(const Request& r) {
             *text.failure,
             r.standard ? QStringLiteral("on standard input") : os::HostPath(r.picture), width));
   }
-  QString shown = ToHostLineBreaks(os::FromU16(text.text));
+  QString shown = os::ToHostLineBreaks(os::FromU16(text.text));
   if (!r.raw && IsTerminal(stdout)) {
     // Seen, not obeyed: a terminal would act on the controls that a wrong
     // key or a crafted strip gives, and the prompt would follow a last line
@@ -367,7 +354,7 @@ int Decode(const Request& r) {
     shown = os::EscapeControls(shown, os::Escaping::kText);
     if (!shown.endsWith(u'\n')) shown += u'\n';
   }
-  if (!WriteText(stdout, shown)) {
+  if (!WriteText(stdout, shown).ok()) {
     return Fail(kExitFile, QStringLiteral("The text could not be written to standard output."));
   }
   return kExitOk;
@@ -414,17 +401,15 @@ int RunStripTool(const QStringList& args, std::FILE* errors) {
     const QString shown = parser.isSet(o.help)
                               ? HelpText(parser)
                               : QStringLiteral("quorvel-strip " QUORVEL_VERSION "\n");
-    if (!WriteText(stdout, shown)) {
-      return Fail(
-          kExitFile,
-          QStringLiteral("Standard output could not be written: %1.").arg(WriteErrorText()));
+    if (const os::Result<void> written = WriteText(stdout, shown); !written.ok()) {
+      return Fail(kExitFile, QStringLiteral("Standard output could not be written: %1.")
+                                 .arg(written.failure().sentence));
     }
     return kExitOk;
   }
-  Problem problem;
-  const std::optional<Request> request = Check(parser, o, &problem);
-  if (!request) return Fail(problem.status, problem.text);
-  return request->encode ? Encode(*request) : Decode(*request);
+  const os::Result<Request> request = Check(parser, o);
+  if (!request.ok()) return Fail(request.failure());
+  return request.value().encode ? Encode(request.value()) : Decode(request.value());
 }
 
 int StripToolMain(int argc, char* argv[]) {

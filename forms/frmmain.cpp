@@ -171,8 +171,9 @@ bool frmmain::Form_Load() {
   ShowNoticeIfDue();
 
   // Without its folder the program cannot save or load its picture.
-  if (const QString error = picture::MakePictureFolder(); !error.isEmpty()) {
-    widgets::StartUpFailure(error + QStringLiteral(" Quorvel cannot start without it."));
+  if (const os::Result<void> made = picture::MakePictureFolder(); !made.ok()) {
+    widgets::StartUpFailure(made.failure().sentence +
+                            QStringLiteral(" Quorvel cannot start without it."));
     return false;
   }
   pDecrypt->Cls();
@@ -205,13 +206,15 @@ void frmmain::CmdEncrypt_Click() {
   pEncrypt->SetWidth(static_cast<int>(strip.columns.size()));
   picture::DrawStrip(*pEncrypt, strip.columns, 8);
 
-  const picture::SaveResult saved = picture::SavePicture(pEncrypt->Image(), txtFilename->Text());
-  if (!saved.ok) {
-    MsgBox(saved.error, widgets::vbCritical, this);
+  const os::Result<os::Replaced> saved =
+      picture::SavePicture(pEncrypt->Image(), txtFilename->Text());
+  if (!saved.ok()) {
+    MsgBox(saved.failure().sentence, widgets::vbCritical, this);
     return;
   }
   MsgBox(QStringLiteral("Done."), widgets::vbOKOnly, this);
-  if (!saved.note.isEmpty()) MsgBox(saved.note, widgets::vbInformation, this);
+  if (const QString& note = saved.value().note; !note.isEmpty())
+    MsgBox(note, widgets::vbInformation, this);
 }
 
 void frmmain::cmdDecrypt_Click() {
@@ -239,17 +242,18 @@ void frmmain::cmdDecrypt_Click() {
 }
 
 void frmmain::cmdLoad_Click() {
-  const picture::PictureResult picture = picture::LoadPicture(txtFilename->Text());
-  if (!picture.ok()) {
+  const os::Result<QImage> loaded = picture::LoadPicture(txtFilename->Text());
+  if (!loaded.ok()) {
     // The previous picture and the loaded flag stay as they were.
     MsgBox(QStringLiteral("Error"), widgets::vbOKOnly, this);
     return;
   }
-  pDecrypt->SetPicture(picture.image);
+  const QImage& picture = loaded.value();
+  pDecrypt->SetPicture(picture);
   pDecrypt->SetTag(QStringLiteral("1"));
   pDecrypt->setAccessibleName(
       QStringLiteral("Strip picture: %1 \u00d7 %2 pixels loaded")
-          .arg(QString::number(picture.image.width()), QString::number(picture.image.height())));
+          .arg(QString::number(picture.width()), QString::number(picture.height())));
 }
 
 void frmmain::Command1_Click() { txtSrc->SetText(QString()); }

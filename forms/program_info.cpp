@@ -3,9 +3,8 @@
 #include <QByteArray>
 #include <QGuiApplication>
 #include <QString>
-#include <cerrno>
-#include <cstring>
 
+#include "os/files.h"
 #include "os/paths.h"
 #include "os/process.h"
 #include "os/shown_name.h"
@@ -55,15 +54,13 @@ std::optional<int> AnswerInformationRequest(int argc, const char* const argv[], 
   }
   if (answer.isEmpty()) return std::nullopt;
   os::ReachStartingConsole();
-  const QByteArray bytes = os::FileNameBytes(answer);  // the picture's path as the system has it
-  const auto size = static_cast<std::size_t>(bytes.size());
-  const bool written = std::fwrite(bytes.constData(), 1, size, out) == size;
-  if (std::fflush(out) == 0 && written) return 0;
-  const int error = errno;
-  const QByteArray reason = QStringLiteral("quorvel: standard output could not be written: %1.\n")
-                                .arg(QString::fromLocal8Bit(std::strerror(error)))
-                                .toLocal8Bit();
-  std::fwrite(reason.constData(), 1, static_cast<std::size_t>(reason.size()), errors);
+  // The picture's path as the system has it.
+  const os::Result<void> written = os::WriteToStream(out, os::FileNameBytes(answer));
+  if (written.ok()) return 0;
+  (void)os::WriteToStream(errors,
+                          QStringLiteral("quorvel: standard output could not be written: %1.\n")
+                              .arg(written.failure().sentence)
+                              .toLocal8Bit());
   return 1;
 }
 

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto picture = quorvel::picture::LoadPictureData(bytes);
   if (!picture.ok()) return 0;
   quorvel::picture::PersistentImage image;
-  image.SetPicture(picture.image);
+  image.SetPicture(picture.value());
   const quorvel::CodePage& page = *quorvel::FindCodePage(1252);
   const auto decoded = quorvel::DecodeStrip(
       keys, static_cast<float>(image.Size().width()),

@@ -6,20 +6,11 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstdio>
+
+#include "os/result.h"
 
 namespace quorvel::os {
-
-struct FileRead {
-  QByteArray bytes;
-  // On failure: the reason, such as "No such file or directory" or "it is a
-  // FIFO, not a regular file", without the path.
-  QString error;
-  // Set when the file is larger than the limit. ReadInput has then read
-  // its first limit + 1 bytes into `bytes`; ReadRegularFile reads nothing
-  // of a file whose size is over the limit.
-  bool too_large = false;
-  bool ok() const { return error.isEmpty() && !too_large; }
-};
 
 // Reads a whole regular file of at most `limit` bytes. The file is found
 // first and judged by what was found, not by a look at its name that
@@ -29,28 +20,24 @@ struct FileRead {
 // end. A link is followed, but not one that another user made in a
 // folder others share (where folders can be sticky: in a sticky folder
 // anyone may write to, a link of neither the user nor the folder's owner).
-// Every path that ReplaceFileWith writes can be read, however long.
-FileRead ReadRegularFile(const QString& path, qint64 limit);
+// Every path that ReplaceFileWith writes can be read, however long. A file
+// whose size is over the limit is not read at all: a kTooLarge failure.
+// A failure's sentence is the reason, such as "No such file or directory"
+// or "it is a FIFO, not a regular file", without the path.
+Result<QByteArray> ReadRegularFile(const QString& path, qint64 limit);
 
 // Reads a whole input of at most `limit` bytes: the file at `path`, of any
 // kind (a pipe, a device), found as ReadRegularFile finds it, or standard
 // input when `path` is empty. Reading stops one byte past the limit, so an
-// endless input ends too.
-FileRead ReadInput(const QString& path, qint64 limit);
+// endless input ends too: an input over the limit gives its first
+// limit + 1 bytes.
+Result<QByteArray> ReadInput(const QString& path, qint64 limit);
 
-// What a replacement may be asked to heed, and what it tells besides.
-struct ReplaceOptions {
-  // A folder the file must lie below, when not empty. It and every folder
-  // from it down to the file (up to a link of the user's) must be the
-  // user's own: where the system gives folders owners, one that belongs to
-  // another user or that others may write to (by its permission bits, its
-  // access list, a default access list that would let them write to what is
-  // made in it, or a group that is not the user's private one) is refused,
-  // and nothing is written.
-  QString private_root;
-  // Set, when not null, to a sentence for the user about a replacement that
-  // succeeded with a side effect they should know of.
-  QString* note = nullptr;
+// What a replacement that succeeded tells besides.
+struct Replaced {
+  // When not empty: a side effect the user should know of, as a clause
+  // ("the file had another name, which still shows the old file").
+  QString note;
 };
 
 // Replaces the file at `path` with `bytes`: they are written to a new file
@@ -66,9 +53,20 @@ struct ReplaceOptions {
 // and a permission that cannot be kept. A link to a regular file stays a
 // link and its target is replaced. After a replacement, new files left in
 // the folder by an earlier replacement of the same file that was killed are
-// removed. Returns the reason of a failure, without the path, or an empty
-// string.
-QString ReplaceFileWith(const QString& path, const QByteArray& bytes,
-                        const ReplaceOptions& options = {});
+// removed. A failure's sentence is the reason, without the path.
+//
+// `private_root`, when not empty, is a folder the file must lie below. It
+// and every folder from it down to the file (up to a link of the user's)
+// must be the user's own: where the system gives folders owners, one that
+// belongs to another user or that others may write to (by its permission
+// bits, its access list, a default access list that would let them write to
+// what is made in it, or a group that is not the user's private one) is
+// refused, and nothing is written.
+Result<Replaced> ReplaceFileWith(const QString& path, const QByteArray& bytes,
+                                 const QString& private_root = QString());
+
+// Writes all of `bytes` to `stream` and flushes it; the system's reason
+// when any of it could not be written.
+Result<void> WriteToStream(std::FILE* stream, const QByteArray& bytes);
 
 }  // namespace quorvel::os

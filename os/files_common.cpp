@@ -40,10 +40,9 @@ bool IsNewFileOf(const QByteArray& entry, const QByteArray& name) {
                      [](char c) { return std::isalnum(static_cast<unsigned char>(c)); });
 }
 
-FileRead ReadAtMost(qint64 limit, qint64 expected,
-                    const std::function<qint64(char* into, qint64 size, QString* error)>& read) {
-  FileRead result;
-  QByteArray& bytes = result.bytes;
+Result<QByteArray> ReadAtMost(qint64 limit, qint64 expected,
+                              const std::function<Result<qint64>(char* into, qint64 size)>& read) {
+  QByteArray bytes;
   bytes.resize(std::min<qint64>(std::max<qint64>(expected, 1 << 16), limit) + 1);
   qint64 total = 0;
   for (;;) {
@@ -51,21 +50,31 @@ FileRead ReadAtMost(qint64 limit, qint64 expected,
       if (total > limit) break;
       bytes.resize(std::min<qint64>(2 * total, limit + 1));
     }
-    const qint64 n = read(bytes.data() + total, bytes.size() - total, &result.error);
-    if (n <= 0) break;
-    total += n;
+    const Result<qint64> n = read(bytes.data() + total, bytes.size() - total);
+    if (!n.ok()) return n.failure();
+    if (n.value() <= 0) break;
+    total += n.value();
   }
-  result.too_large = result.error.isEmpty() && total > limit;
-  bytes.resize(result.error.isEmpty() ? total : 0);
-  return result;
+  bytes.resize(total);
+  return bytes;
 }
 
-QString OtherNamesNote(quint64 names) {
-  return names == 2 ? QStringLiteral("the file had another name, which still shows the old file")
-                    : QStringLiteral("the file had %1 other names, which still show the old file")
-                          .arg(QString::number(names - 1));
+Failure NotRegular(QLatin1StringView kind) {
+  return {Failure::Kind::kFile, QStringLiteral("it is %1, not a regular file").arg(kind)};
 }
+Failure ReadOnly() { return {Failure::Kind::kFile, QStringLiteral("it is read-only")}; }
+Failure LinkToNothing() {
+  return {Failure::Kind::kFile, QStringLiteral("it is a link to a file that does not exist")};
+}
+Failure TooLarge() { return {Failure::Kind::kTooLarge, QStringLiteral("it is too large")}; }
 
 }  // namespace detail
+
+Result<void> WriteToStream(std::FILE* stream, const QByteArray& bytes) {
+  const auto size = static_cast<std::size_t>(bytes.size());
+  const bool written = std::fwrite(bytes.constData(), 1, size, stream) == size;
+  if (std::fflush(stream) != 0 || !written) return detail::StreamWriteFailure();
+  return {};
+}
 
 }  // namespace quorvel::os

@@ -26,6 +26,7 @@
 #include "os/files.h"
 #include "os/files_common.h"
 #include "os/paths.h"
+#include "os/paths_system.h"
 #include "os/shown_name.h"
 #include "os/utf8.h"
 
@@ -36,6 +37,12 @@ using detail::InjectedError;
 namespace {
 
 QString Reason(int error) { return qt_error_string(error); }
+
+// A system error, at the edge where it becomes a failure.
+Failure FromErrno(int error) { return {Failure::Kind::kFile, Reason(error)}; }
+Failure Refusal(const QString& sentence) { return {Failure::Kind::kFile, sentence}; }
+// A call that returns 0 on success and sets errno otherwise.
+Result<void> Checked(int result) { return result == 0 ? Result<void>() : FromErrno(errno); }
 
 // A file descriptor closed when it goes out of scope.
 class Fd {
@@ -56,14 +63,14 @@ class Fd {
   int fd_;
 };
 
-QString NotRegular(mode_t mode) {
+Failure NotRegular(mode_t mode) {
   const char* kind = S_ISDIR(mode)    ? "a folder"
                      : S_ISCHR(mode)  ? "a character device"
                      : S_ISBLK(mode)  ? "a block device"
                      : S_ISFIFO(mode) ? "a FIFO"
                      : S_ISSOCK(mode) ? "a socket"
                                       : "something";
-  return QStringLiteral("it is %1, not a regular file").arg(QLatin1StringView(kind));
+  return detail::NotRegular(QLatin1StringView(kind));
 }
 
 QString Shown(const QByteArray& path) { return ShownName(FileNameFromBytes(path)); }
@@ -163,23 +170,25 @@ QString OthersMayWrite(int fd, mode_t mode, gid_t gid) {
   return QString();
 }
 
-// Why a folder on the way to a private file is not the user's own, or an
-// empty string. Folders of the system's (owned by root) count as the
+// Why a folder on the way to a private file is not the user's own, if it
+// is not. Folders of the system's (owned by root) count as the
 // user's, as long as no one else may write to them.
-QString NotOwnFolder(int fd, const struct stat& st, const QByteArray& shown) {
+Result<void> OwnFolder(int fd, const struct stat& st, const QByteArray& shown) {
   if (st.st_uid != ::geteuid() && st.st_uid != 0) {
-    return QStringLiteral(
-               "the folder %1 belongs to another user, %2, and pictures are only saved in the "
-               "user's own folders")
-        .arg(Shown(shown), UserName(st.st_uid));
+    return Refusal(
+        QStringLiteral(
+            "the folder %1 belongs to another user, %2, and pictures are only saved in the "
+            "user's own folders")
+            .arg(Shown(shown), UserName(st.st_uid)));
   }
   if (const QString rule = OthersMayWrite(fd, st.st_mode, st.st_gid); !rule.isEmpty()) {
-    return QStringLiteral(
-               "the folder %1 can be written by other users (%2), and pictures are only saved "
-               "in the user's own folders")
-        .arg(Shown(shown), rule);
+    return Refusal(
+        QStringLiteral(
+            "the folder %1 can be written by other users (%2), and pictures are only saved "
+            "in the user's own folders")
+            .arg(Shown(shown), rule));
   }
-  return QString();
+  return {};
 }
 
 // A name on the way to the file. `folder_only` when the path or link that
@@ -211,14 +220,7 @@ struct Target {
   bool exists = false;
   Fd file;
   struct stat old {};
-  QString error;
 };
-
-Target Fail(QString error) {
-  Target t;
-  t.error = std::move(error);
-  return t;
-}
 
 // Walks `path` from the root (or the current folder) one name at a time,
 // each opened without following a link, and each link judged and read
@@ -227,11 +229,11 @@ Target Fail(QString error) {
 // the user's, and leads where they chose. With `make_folders` every name
 // is a folder, and a missing one is made, private to the user; the result
 // is then the last folder.
-Target Resolve(const QByteArray& path, const QByteArray& private_root, bool make_folders) {
-  if (path.isEmpty() || (path.endsWith('/') && !make_folders)) return Fail(Reason(EISDIR));
+Result<Target> Resolve(const QByteArray& path, const QByteArray& private_root, bool make_folders) {
+  if (path.isEmpty() || (path.endsWith('/') && !make_folders)) return FromErrno(EISDIR);
   QByteArray shown = path.startsWith('/') ? "/" : ".";
   Fd dir(::open(shown.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  if (dir.get() < 0) return Fail(QStringLiteral("%1: %2").arg(Shown(shown), Reason(errno)));
+  if (dir.get() < 0) return Refusal(QStringLiteral("%1: %2").arg(Shown(shown), Reason(errno)));
   std::deque<Part> parts = Components(path);
   const std::deque<Part> root = Components(private_root);
   bool is_private = false;  // whether the folder opened last must be the user's own
@@ -242,11 +244,11 @@ Target Resolve(const QByteArray& path, const QByteArray& private_root, bool make
       parts[root.size() - 1].root_end = true;
   }
   auto check_private = [&](const struct stat& st) {
-    return is_private ? NotOwnFolder(dir.get(), st, shown) : QString();
+    return is_private ? OwnFolder(dir.get(), st, shown) : Result<void>();
   };
   struct stat st;
-  if (::fstat(dir.get(), &st) != 0) return Fail(Reason(errno));
-  if (const QString unsafe = check_private(st); !unsafe.isEmpty()) return Fail(unsafe);
+  if (::fstat(dir.get(), &st) != 0) return FromErrno(errno);
+  if (const Result<void> own = check_private(st); !own.ok()) return own.failure();
 
   bool through_link = false;  // whether the last name came from a link
   for (int links = 0, made = 0; !parts.empty();) {
@@ -260,17 +262,17 @@ Target Resolve(const QByteArray& path, const QByteArray& private_root, bool make
       // (The umask can take bits from 0700 too: 0277 would leave 0500.)
       if (::mkdirat(dir.get(), part.name.constData(), 0700) == 0) {
         if (::fchmodat(dir.get(), part.name.constData(), 0700, AT_SYMLINK_NOFOLLOW) != 0)
-          return Fail(Reason(errno));
+          return FromErrno(errno);
       } else if (errno != EEXIST) {
-        return Fail(Reason(errno));
+        return FromErrno(errno);
       }
       parts.push_front(part);
       continue;
     }
     if (entry.get() < 0 || ::fstat(entry.get(), &st) != 0) {
-      if (errno != ENOENT || !last) return Fail(Reason(errno));
-      if (through_link) return Fail(QStringLiteral("it is a link to a file that does not exist"));
-      if (part.folder_only) return Fail(Reason(EISDIR));
+      if (errno != ENOENT || !last) return FromErrno(errno);
+      if (through_link) return detail::LinkToNothing();
+      if (part.folder_only) return FromErrno(EISDIR);
       Target t;
       t.folder = std::move(dir);
       t.folder_shown = shown;
@@ -279,25 +281,25 @@ Target Resolve(const QByteArray& path, const QByteArray& private_root, bool make
     }
     if (S_ISLNK(st.st_mode)) {
       if (st.st_uid != ::geteuid() && st.st_uid != 0) {
-        return Fail(
+        return Refusal(
             QStringLiteral("the link %1 belongs to another user, %2, and a save follows only the "
                            "user's own links and root's")
                 .arg(Shown(here), UserName(st.st_uid)));
       }
-      if (++links > 40) return Fail(Reason(ELOOP));
+      if (++links > 40) return FromErrno(ELOOP);
       char target[4096];
       const ssize_t n = ::readlinkat(entry.get(), "", target, sizeof target);
       if (n <= 0 || n == static_cast<ssize_t>(sizeof target)) {
-        return Fail(Reason(n < 0 ? errno : ENAMETOOLONG));
+        return FromErrno(n < 0 ? errno : ENAMETOOLONG);
       }
       const QByteArray link(target, n);
       if (link.startsWith('/')) {
         dir = Fd(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
-        if (dir.get() < 0) return Fail(Reason(errno));
+        if (dir.get() < 0) return FromErrno(errno);
         shown = "/";
       }
       std::deque<Part> more = Components(link);
-      if (more.empty() && last) return Fail(Reason(EISDIR));
+      if (more.empty() && last) return FromErrno(EISDIR);
       if (!more.empty()) {
         more.back().folder_only |= part.folder_only;
         more.back().root_end |= part.root_end;
@@ -308,22 +310,22 @@ Target Resolve(const QByteArray& path, const QByteArray& private_root, bool make
       // A link to "/" or "." that ends the private root leaves it where it is.
       if (more.empty() && part.root_end) {
         is_private = true;
-        if (::fstat(dir.get(), &st) != 0) return Fail(Reason(errno));
-        if (const QString unsafe = check_private(st); !unsafe.isEmpty()) return Fail(unsafe);
+        if (::fstat(dir.get(), &st) != 0) return FromErrno(errno);
+        if (const Result<void> own = check_private(st); !own.ok()) return own.failure();
       }
       continue;
     }
     if (last) {
-      if (!S_ISREG(st.st_mode)) return Fail(NotRegular(st.st_mode));
-      if (part.folder_only) return Fail(Reason(ENOTDIR));
+      if (!S_ISREG(st.st_mode)) return NotRegular(st.st_mode);
+      if (part.folder_only) return FromErrno(ENOTDIR);
       // The kernel's rule for regular files in shared folders, whatever the
       // system is set to: in a sticky folder that others may write to, a
       // file of another user's (not the folder owner's) is never written.
       struct stat folder;
-      if (::fstat(dir.get(), &folder) != 0) return Fail(Reason(errno));
+      if (::fstat(dir.get(), &folder) != 0) return FromErrno(errno);
       if (st.st_uid != ::geteuid() && st.st_uid != folder.st_uid && (folder.st_mode & S_ISVTX) &&
           !OthersMayWrite(dir.get(), folder.st_mode, folder.st_gid).isEmpty()) {
-        return Fail(
+        return Refusal(
             QStringLiteral("it belongs to another user, %1, in the shared folder %2, where a save "
                            "never writes into another user's file")
                 .arg(UserName(st.st_uid), Shown(shown)));
@@ -337,13 +339,13 @@ Target Resolve(const QByteArray& path, const QByteArray& private_root, bool make
       t.old = st;
       return t;
     }
-    if (!S_ISDIR(st.st_mode)) return Fail(Reason(ENOTDIR));
+    if (!S_ISDIR(st.st_mode)) return FromErrno(ENOTDIR);
     dir = std::move(entry);
     shown = here;
     is_private = is_private || part.root_end;
-    if (const QString unsafe = check_private(st); !unsafe.isEmpty()) return Fail(unsafe);
+    if (const Result<void> own = check_private(st); !own.ok()) return own.failure();
   }
-  if (!make_folders) return Fail(Reason(EISDIR));  // nothing but "." and "/" in the path
+  if (!make_folders) return FromErrno(EISDIR);  // nothing but "." and "/" in the path
   Target t;
   t.folder = std::move(dir);
   t.folder_shown = shown;
@@ -369,15 +371,16 @@ mode_t NewFileMode() {
 // Gives the new file `fd` the access list and the extended attributes (in
 // the user. and security. namespaces) of the old file `old`, opened as a
 // path, as a careful editor does: a picture is never made more readable by
-// its replacement. Returns why one could not be kept, or an empty string.
-QString KeepAccessAndAttributes(int old, int fd) {
+// its replacement. Fails when one could not be kept.
+Result<void> KeepAccessAndAttributes(int old, int fd) {
   const QByteArray self = Self(old);
   if (acl_t acl = ::acl_get_file(self.constData(), ACL_TYPE_ACCESS)) {
     const int set = ::acl_set_fd(fd, acl), error = errno;
     ::acl_free(acl);
-    if (set != 0) return QStringLiteral("its access list could not be kept: %1").arg(Reason(error));
+    if (set != 0)
+      return Refusal(QStringLiteral("its access list could not be kept: %1").arg(Reason(error)));
   } else if (errno != ENOTSUP) {
-    return QStringLiteral("its access list could not be read: %1").arg(Reason(errno));
+    return Refusal(QStringLiteral("its access list could not be read: %1").arg(Reason(errno)));
   }
   // Each value read into a buffer of the size asked first.
   const auto get = [](const std::function<ssize_t(char*, size_t)>& call, QByteArray* into) {
@@ -390,16 +393,17 @@ QString KeepAccessAndAttributes(int old, int fd) {
   };
   QByteArray names, value, now;
   if (!get([&](char* b, size_t s) { return ::listxattr(self.constData(), b, s); }, &names)) {
-    if (errno == ENOTSUP) return QString();
-    return QStringLiteral("its extended attributes could not be read: %1").arg(Reason(errno));
+    if (errno == ENOTSUP) return {};
+    return Refusal(
+        QStringLiteral("its extended attributes could not be read: %1").arg(Reason(errno)));
   }
   for (const QByteArray& name : names.split('\0')) {
     if (!name.startsWith("user.") && !name.startsWith("security.")) continue;
     if (!get(
             [&](char* b, size_t s) { return ::getxattr(self.constData(), name.constData(), b, s); },
             &value)) {
-      return QStringLiteral("its extended attribute %1 could not be read: %2")
-          .arg(Shown(name), Reason(errno));
+      return Refusal(QStringLiteral("its extended attribute %1 could not be read: %2")
+                         .arg(Shown(name), Reason(errno)));
     }
     // One the new file has already (a security label the system gives) is
     // left as it is.
@@ -408,11 +412,11 @@ QString KeepAccessAndAttributes(int old, int fd) {
       continue;
     }
     if (::fsetxattr(fd, name.constData(), value.constData(), value.size(), 0) != 0) {
-      return QStringLiteral("its extended attribute %1 could not be kept: %2")
-          .arg(Shown(name), Reason(errno));
+      return Refusal(QStringLiteral("its extended attribute %1 could not be kept: %2")
+                         .arg(Shown(name), Reason(errno)));
     }
   }
-  return QString();
+  return {};
 }
 
 // Removes the new files of earlier replacements of `name` in `folder` that
@@ -466,54 +470,144 @@ bool LockFolderShared(int folder) {
   return false;
 }
 
-// A new file in `folder`, locked, that no one else can read. Unnamed where
-// the system allows it, so that it never shows in the folder unfinished;
-// `name` is then empty. Elsewhere it is made and locked under the folder's
+// A replacement's steps on a file found by Resolve. The new file is made
+// in the folder unnamed where the system allows it, so that it never shows
+// there unfinished; elsewhere it is made and locked under the folder's
 // shared lock, so that no sweep sees it before it is locked.
-Fd CreateNewFile(int folder, const QByteArray& target_name, QByteArray* name, int* error) {
-  name->clear();
-  if ((*error = InjectedError(FileStep::kOpen))) return Fd();
-  const bool named = named_new_files_pause.count() != 0;
-  Fd fd(named ? -1 : ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
-  const bool folder_locked = fd.get() < 0 && LockFolderShared(folder);
-  for (int attempt = 0; fd.get() < 0 && attempt < 100; ++attempt) {
-    *name = NewFileName(target_name);
-    fd = Fd(::openat(folder, name->constData(),
-                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (fd.get() < 0 && errno != EEXIST) break;
+class PosixSteps : public detail::ReplacementSteps {
+ public:
+  PosixSteps(Target target, Fd folder) : target_(std::move(target)), folder_(std::move(folder)) {}
+  ~PosixSteps() override { Unlock(); }
+
+  QByteArray Key() const override { return target_.name; }
+
+  Result<bool> CreateUnnamed() override {
+    if (named_new_files_pause.count() == 0)
+      fd_ = Fd(::openat(folder_.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+    if (fd_.get() >= 0) return true;
+    folder_locked_ = LockFolderShared(folder_.get());
+    return false;
   }
-  *error = fd.get() < 0 ? errno : 0;
-  if (named && !*error) std::this_thread::sleep_for(named_new_files_pause);
+
+  Result<bool> CreateNamed(const QByteArray& name) override {
+    fd_ = Fd(::openat(folder_.get(), name.constData(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (fd_.get() >= 0) {
+      temp_ = name;
+      return true;
+    }
+    if (errno != EEXIST) return FromErrno(errno);
+    return false;
+  }
+
   // Held until after the rename: it tells other replacements that this file
   // is not a leftover.
-  if (fd.get() >= 0 && ::flock(fd.get(), LOCK_EX) != 0) *error = errno;
-  if (folder_locked) ::flock(folder, LOCK_UN);
-  return *error ? Fd() : std::move(fd);
-}
-
-// Gives an unnamed new file a name in `folder`.
-int NameNewFile(int fd, int folder, const QByteArray& target_name, QByteArray* name) {
-  const QByteArray self = Self(fd);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    *name = NewFileName(target_name);
-    if (::linkat(AT_FDCWD, self.constData(), folder, name->constData(), AT_SYMLINK_FOLLOW) == 0 ||
-        (errno == ENOENT && ::linkat(fd, "", folder, name->constData(), AT_EMPTY_PATH) == 0)) {
-      return 0;
-    }
-    if (errno != EEXIST) break;
+  Result<void> Hold() override {
+    if (!temp_.isEmpty()) std::this_thread::sleep_for(named_new_files_pause);
+    const Result<void> locked = Checked(::flock(fd_.get(), LOCK_EX));
+    Unlock();
+    return locked;
   }
-  const int error = errno;
-  name->clear();
-  return error;
-}
+
+  // Unbuffered writes, each one checked.
+  Result<qint64> Write(const char* data, qint64 size) override {
+    for (;;) {
+      const ssize_t n = ::write(fd_.get(), data, static_cast<size_t>(size));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return FromErrno(n < 0 ? errno : EIO);
+      return static_cast<qint64>(n);
+    }
+  }
+
+  // The old file's owner, group and permission bits carry over (never
+  // set-user-ID, set-group-ID or sticky), and its access list and extended
+  // attributes; a new file gets what any new file gets.
+  Result<void> KeepOld() override {
+    struct stat own;
+    if (::fstat(fd_.get(), &own) != 0) return FromErrno(errno);
+    const struct stat& old = target_.old;
+    if (target_.exists && (own.st_uid != old.st_uid || own.st_gid != old.st_gid) &&
+        ::fchown(fd_.get(), old.st_uid, old.st_gid) != 0) {
+      return Refusal(
+          QStringLiteral("it belongs to user %1 and group %2, which its replacement could not "
+                         "keep: %3")
+              .arg(QString::number(old.st_uid), QString::number(old.st_gid), Reason(errno)));
+    }
+    const Result<void> kept =
+        Checked(::fchmod(fd_.get(), target_.exists ? old.st_mode & 0777 : NewFileMode()));
+    if (!kept.ok() || !target_.exists) return kept;
+    return KeepAccessAndAttributes(target_.file.get(), fd_.get());
+  }
+
+  Result<void> Sync() override { return Checked(::fsync(fd_.get())); }
+
+  Result<bool> Name(const QByteArray& name) override {
+    if (::linkat(AT_FDCWD, Self(fd_.get()).constData(), folder_.get(), name.constData(),
+                 AT_SYMLINK_FOLLOW) == 0 ||
+        (errno == ENOENT &&
+         ::linkat(fd_.get(), "", folder_.get(), name.constData(), AT_EMPTY_PATH) == 0)) {
+      temp_ = name;
+      return true;
+    }
+    if (errno != EEXIST) return FromErrno(errno);
+    return false;
+  }
+
+  // The lock stays with a copy of the descriptor until after the rename;
+  // closing the original still reports what a network file system only
+  // tells at close.
+  Result<void> Close() override {
+    locked_ = Fd(::fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0));
+    if (locked_.get() < 0) return FromErrno(errno);
+    return Checked(::close(fd_.release()));
+  }
+
+  Result<void> Rename() override {
+    return Checked(
+        ::renameat(folder_.get(), temp_.constData(), folder_.get(), target_.name.constData()));
+  }
+
+  Result<void> Settle() override {
+    if (::fsync(folder_.get()) != 0) {
+      return Refusal(
+          QStringLiteral("the new file is in place, but its folder could not be synced to the "
+                         "disk: %1")
+              .arg(Reason(errno)));
+    }
+    return {};
+  }
+
+  void Discard() override {
+    fd_ = Fd();
+    if (!temp_.isEmpty()) ::unlinkat(folder_.get(), temp_.constData(), 0);
+    Unlock();
+  }
+
+  void RemoveLeftovers() override { os::RemoveLeftovers(folder_.get(), target_.name); }
+
+  quint64 OldNames() const override { return target_.exists ? target_.old.st_nlink : 0; }
+
+ private:
+  void Unlock() {
+    if (folder_locked_) ::flock(folder_.get(), LOCK_UN);
+    folder_locked_ = false;
+  }
+
+  Target target_;
+  Fd folder_;        // opened for reading, which syncing it needs
+  Fd fd_;            // the new file
+  Fd locked_;        // a copy of it that keeps its lock past its close
+  QByteArray temp_;  // its name, once it has one
+  bool folder_locked_ = false;
+};
 
 // Reads from `fd` to its end, but no more than one byte past `limit`.
-FileRead ReadAtMost(int fd, qint64 limit, qint64 expected) {
-  return detail::ReadAtMost(limit, expected, [fd](char* into, qint64 size, QString* error) {
+Result<QByteArray> ReadAtMost(int fd, qint64 limit, qint64 expected) {
+  return detail::ReadAtMost(limit, expected, [fd](char* into, qint64 size) -> Result<qint64> {
     for (;;) {
       const ssize_t n = ::read(fd, into, static_cast<size_t>(size));
       if (n < 0 && errno == EINTR) continue;
-      if (n < 0) *error = Reason(errno);
+      if (n < 0) return FromErrno(errno);
       return static_cast<qint64>(n);
     }
   });
@@ -529,19 +623,12 @@ bool LinkOfAnotherUser(const struct stat& link, const struct stat& folder) {
 }
 
 // A file found for reading: the folder it is in, its name there, and the
-// file itself opened for nothing but a look (O_PATH), or why not.
+// file itself opened for nothing but a look (O_PATH).
 struct Found {
   Fd folder;
   QByteArray name;
   Fd file;
-  QString error;
 };
-
-Found NotFound(QString error) {
-  Found f;
-  f.error = std::move(error);
-  return f;
-}
 
 // Finds `path`, relative to the folder `at`, as the system would: its
 // folder first, where a path is longer than the system takes whole one
@@ -550,7 +637,7 @@ Found NotFound(QString error) {
 // that place is followed, its target found in turn, unless another user
 // made it in a shared folder (LinkOfAnotherUser). Nothing found is opened
 // to be read.
-Found Find(int at, const QByteArray& path, int links = 0) {
+Result<Found> Find(int at, const QByteArray& path, int links = 0) {
   Found f;
   const qsizetype slash = path.lastIndexOf('/');
   f.name = slash + 1 < path.size() ? path.mid(slash + 1) : QByteArrayLiteral(".");
@@ -562,18 +649,18 @@ Found Find(int at, const QByteArray& path, int links = 0) {
       if (f.folder.get() < 0) break;
       if (part.isEmpty()) continue;
       Fd next(::openat(f.folder.get(), part.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-      if (next.get() < 0) return NotFound(Reason(errno));
+      if (next.get() < 0) return FromErrno(errno);
       f.folder = std::move(next);
     }
   }
-  if (f.folder.get() < 0) return NotFound(Reason(errno));
+  if (f.folder.get() < 0) return FromErrno(errno);
   f.file = Fd(::openat(f.folder.get(), f.name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
   struct stat link, folder;
-  if (f.file.get() < 0 || ::fstat(f.file.get(), &link) != 0) return NotFound(Reason(errno));
+  if (f.file.get() < 0 || ::fstat(f.file.get(), &link) != 0) return FromErrno(errno);
   if (!S_ISLNK(link.st_mode)) return f;
-  if (::fstat(f.folder.get(), &folder) != 0) return NotFound(Reason(errno));
+  if (::fstat(f.folder.get(), &folder) != 0) return FromErrno(errno);
   if (LinkOfAnotherUser(link, folder)) {
-    return NotFound(
+    return Refusal(
         QStringLiteral("it is a link that another user (uid %1) made in a shared folder, and "
                        "such a link is not followed")
             .arg(QString::number(link.st_uid)));
@@ -581,7 +668,7 @@ Found Find(int at, const QByteArray& path, int links = 0) {
   char target[4096];
   const ssize_t n = ::readlinkat(f.file.get(), "", target, sizeof target);
   if (++links > 40 || n <= 0 || n == static_cast<ssize_t>(sizeof target)) {
-    return NotFound(Reason(links > 40 ? ELOOP : n < 0 ? errno : ENAMETOOLONG));
+    return FromErrno(links > 40 ? ELOOP : n < 0 ? errno : ENAMETOOLONG);
   }
   return Find(f.folder.get(), QByteArray(target, n), links);
 }
@@ -596,135 +683,66 @@ Fd Reopen(const Found& found, int flags) {
 
 }  // namespace
 
-FileRead ReadRegularFile(const QString& path, qint64 limit) {
+Result<QByteArray> ReadRegularFile(const QString& path, qint64 limit) {
   // Judged by what was found, before it is opened to be read: a FIFO or a
   // device is never opened, so nothing waits or acts on a device. A file
   // known to be too large is not read at all.
-  const Found found = Find(AT_FDCWD, FileNameBytes(path));
-  if (!found.error.isEmpty()) return {{}, found.error};
+  const Result<Found> found = Find(AT_FDCWD, FileNameBytes(path));
+  if (!found.ok()) return found.failure();
   struct stat st;
-  if (::fstat(found.file.get(), &st) != 0) return {{}, Reason(errno)};
-  if (!S_ISREG(st.st_mode)) return {{}, NotRegular(st.st_mode)};
-  if (st.st_size > limit) return {{}, QString(), true};
-  const Fd fd = Reopen(found, O_RDONLY | O_NONBLOCK | O_NOCTTY);
-  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) return {{}, Reason(errno)};
+  if (::fstat(found.value().file.get(), &st) != 0) return FromErrno(errno);
+  if (!S_ISREG(st.st_mode)) return NotRegular(st.st_mode);
+  if (st.st_size > limit) return detail::TooLarge();
+  const Fd fd = Reopen(found.value(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+  if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) return FromErrno(errno);
   // Opened by its name again where there is no /proc: still the same kind?
-  if (!S_ISREG(st.st_mode)) return {{}, NotRegular(st.st_mode)};
+  if (!S_ISREG(st.st_mode)) return NotRegular(st.st_mode);
   return ReadAtMost(fd.get(), limit, st.st_size);
 }
 
-FileRead ReadInput(const QString& path, qint64 limit) {
+Result<QByteArray> ReadInput(const QString& path, qint64 limit) {
   if (path.isEmpty()) return ReadAtMost(STDIN_FILENO, limit, 0);
-  const Found found = Find(AT_FDCWD, FileNameBytes(path));
-  if (!found.error.isEmpty()) return {{}, found.error};
-  const Fd fd = Reopen(found, O_RDONLY | O_NOCTTY);
-  if (fd.get() < 0) return {{}, Reason(errno)};
+  const Result<Found> found = Find(AT_FDCWD, FileNameBytes(path));
+  if (!found.ok()) return found.failure();
+  const Fd fd = Reopen(found.value(), O_RDONLY | O_NOCTTY);
+  if (fd.get() < 0) return FromErrno(errno);
   return ReadAtMost(fd.get(), limit, 0);
 }
 
-QString ReplaceFileWith(const QString& path, const QByteArray& bytes,
-                        const ReplaceOptions& options) {
-  const Target target = Resolve(FileNameBytes(path), FileNameBytes(options.private_root), false);
-  if (!target.error.isEmpty()) return target.error;
-  const QByteArray& name = target.name;
+namespace detail {
 
+Failure FromErrnoValue(int error) { return FromErrno(error); }
+
+Failure StreamWriteFailure() { return FromErrno(errno); }
+
+Result<std::unique_ptr<ReplacementSteps>> FindReplacement(const QString& path,
+                                                          const QString& private_root) {
+  Result<Target> target = Resolve(FileNameBytes(path), FileNameBytes(private_root), false);
+  if (!target.ok()) return target.failure();
+  const Target& t = target.value();
   // The folder is opened for reading, which syncing it needs: a folder that
   // cannot be synced is found before anything is replaced.
-  const Fd folder(::openat(target.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  Fd folder(::openat(t.folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.get() < 0 || ::fsync(folder.get()) != 0) {
-    return QStringLiteral("its folder %1 cannot be synced to the disk: %2")
-        .arg(Shown(target.folder_shown), Reason(errno));
+    return Refusal(QStringLiteral("its folder %1 cannot be synced to the disk: %2")
+                       .arg(Shown(t.folder_shown), Reason(errno)));
   }
-  if (target.exists &&
-      ::faccessat(folder.get(), name.constData(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0) {
-    return errno == EACCES || errno == EPERM ? QStringLiteral("it is read-only") : Reason(errno);
+  if (t.exists &&
+      ::faccessat(folder.get(), t.name.constData(), W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0) {
+    return errno == EACCES || errno == EPERM ? ReadOnly() : FromErrno(errno);
   }
-
-  QByteArray temp;
-  int error = 0;
-  Fd fd = CreateNewFile(folder.get(), name, &temp, &error);
-  if (error) return Reason(error);
-  auto fail = [&](int e) {
-    fd = Fd();
-    if (!temp.isEmpty()) ::unlinkat(folder.get(), temp.constData(), 0);
-    return Reason(e);
-  };
-  // Unbuffered writes, each one checked: a full disk shows at the write that
-  // meets it, not later.
-  for (qsizetype done = 0; done < bytes.size();) {
-    const qsizetype chunk = std::min<qsizetype>(bytes.size() - done, 1 << 20);
-    if (const int e = InjectedError(FileStep::kWrite)) return fail(e);
-    const ssize_t n = ::write(fd.get(), bytes.constData() + done, static_cast<size_t>(chunk));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return fail(n < 0 ? errno : EIO);
-    done += n;
-  }
-  // The old file's owner, group and permission bits carry over (never
-  // set-user-ID, set-group-ID or sticky); a new file gets what any new file
-  // gets.
-  struct stat own;
-  if (::fstat(fd.get(), &own) != 0) return fail(errno);
-  const struct stat& old = target.old;
-  if (target.exists && (own.st_uid != old.st_uid || own.st_gid != old.st_gid) &&
-      ::fchown(fd.get(), old.st_uid, old.st_gid) != 0) {
-    const int e = errno;
-    fail(e);
-    return QStringLiteral(
-               "it belongs to user %1 and group %2, which its replacement could not "
-               "keep: %3")
-        .arg(QString::number(old.st_uid), QString::number(old.st_gid), Reason(e));
-  }
-  if (::fchmod(fd.get(), target.exists ? old.st_mode & 0777 : NewFileMode()) != 0) {
-    return fail(errno);
-  }
-  if (target.exists) {
-    if (const QString kept = KeepAccessAndAttributes(target.file.get(), fd.get());
-        !kept.isEmpty()) {
-      fail(0);
-      return kept;
-    }
-  }
-  if (const int e = InjectedError(FileStep::kSync)) return fail(e);
-  if (::fsync(fd.get()) != 0) return fail(errno);
-  if (temp.isEmpty()) {
-    if (const int e = NameNewFile(fd.get(), folder.get(), name, &temp)) return fail(e);
-  }
-  // The lock stays with a copy of the descriptor until after the rename;
-  // closing the original still reports what a network file system only
-  // tells at close.
-  const Fd locked(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0));
-  if (locked.get() < 0) return fail(errno);
-  const int closed = ::close(fd.release());
-  if (const int e = closed != 0 ? errno : InjectedError(FileStep::kClose)) return fail(e);
-  if (const int e = InjectedError(FileStep::kRename)) return fail(e);
-  if (::renameat(folder.get(), temp.constData(), folder.get(), name.constData()) != 0) {
-    return fail(errno);
-  }
-  if (::fsync(folder.get()) != 0) {
-    return QStringLiteral(
-               "the new file is in place, but its folder could not be synced to the "
-               "disk: %1")
-        .arg(Reason(errno));
-  }
-  RemoveLeftovers(folder.get(), name);
-  if (target.exists && old.st_nlink > 1 && options.note) {
-    *options.note = detail::OtherNamesNote(old.st_nlink);
-  }
-  return QString();
+  return std::unique_ptr<ReplacementSteps>(
+      std::make_unique<PosixSteps>(std::move(target).value(), std::move(folder)));
 }
 
-bool MkDir(const QString& program_path, QString* error) {
-  const QString host = HostPath(program_path);
-  const QString reason =
-      host.isEmpty() ? QString() : Resolve(FileNameBytes(host), QByteArray(), true).error;
-  if (error && host.isEmpty()) {
-    *error = QStringLiteral("The folder %1 cannot be used: it leads outside its drive.")
-                 .arg(ShownName(program_path));
-  } else if (error && !reason.isEmpty()) {
-    *error = QStringLiteral("The folder %1 could not be created: %2.").arg(ShownName(host), reason);
-  }
-  return !host.isEmpty() && reason.isEmpty();
+// A folder is made as a replacement walks to its file.
+Result<void> MakeFolders(const QString& host) {
+  const Result<Target> made = Resolve(FileNameBytes(host), QByteArray(), true);
+  if (!made.ok()) return made.failure();
+  return {};
 }
+
+}  // namespace detail
 
 void SetNamedNewFilesForTesting(std::chrono::microseconds pause) { named_new_files_pause = pause; }
 

@@ -8,6 +8,8 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <memory>
 #include <string>
 
 #include "os/files.h"
@@ -22,14 +24,13 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 
 const wchar_t* Wide(const QString& s) { return reinterpret_cast<const wchar_t*>(s.utf16()); }
 
-QString LastErrorText() { return WindowsErrorText(GetLastError()); }
+Failure LastError() { return FromWindowsError(GetLastError()); }
+// A call that returns FALSE on failure, with the reason for GetLastError().
+Result<void> Checked(BOOL result) { return result ? Result<void>() : LastError(); }
 
-// The Windows error that the errno value a test makes `step` fail with
-// stands for; 0 when the step is not to fail.
-DWORD InjectedFault(FileStep step) {
-  switch (detail::InjectedError(step)) {
-    case 0:
-      return ERROR_SUCCESS;
+// The Windows error that an errno value a test gives stands for.
+DWORD FromTestErrno(int error) {
+  switch (error) {
     case EACCES:
     case EPERM:
       return ERROR_ACCESS_DENIED;
@@ -71,9 +72,7 @@ class Handle {
   HANDLE handle_;
 };
 
-QString NotRegular(const char* kind) {
-  return QStringLiteral("it is %1, not a regular file").arg(QLatin1StringView(kind));
-}
+using detail::NotRegular;
 
 // Whether Windows takes the path for a device rather than a file: a path in
 // the device namespace (\\.\) other than a drive's file path (\\.\C:\...),
@@ -102,28 +101,27 @@ bool NamesADevice(const QString& native) {
           QStringView(u"\u00B9\u00B2\u00B3").contains(upper[3]));
 }
 
-// Why the open file is not a regular file, or an empty string; `info` gets
-// what Windows knows of it.
-QString CheckRegular(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
+// What Windows knows of the open file, when it is a regular file.
+Result<BY_HANDLE_FILE_INFORMATION> RegularFile(HANDLE file) {
   const DWORD type = GetFileType(file);
-  if (type == FILE_TYPE_PIPE) return NotRegular("a pipe");
-  if (type != FILE_TYPE_DISK) return NotRegular("a device");
-  if (!GetFileInformationByHandle(file, info)) return LastErrorText();
-  if (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return NotRegular("a folder");
-  return QString();
+  if (type == FILE_TYPE_PIPE) return NotRegular(QLatin1StringView("a pipe"));
+  if (type != FILE_TYPE_DISK) return NotRegular(QLatin1StringView("a device"));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file, &info)) return LastError();
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+    return NotRegular(QLatin1StringView("a folder"));
+  return info;
 }
 
 // Reads from `input` to its end, but no more than one byte past `limit`.
-FileRead ReadAtMost(HANDLE input, qint64 limit, qint64 expected) {
-  return detail::ReadAtMost(limit, expected, [input](char* into, qint64 size, QString* error) {
+Result<QByteArray> ReadAtMost(HANDLE input, qint64 limit, qint64 expected) {
+  return detail::ReadAtMost(limit, expected, [input](char* into, qint64 size) -> Result<qint64> {
     DWORD read = 0;
     if (!ReadFile(input, into, static_cast<DWORD>(std::min<qint64>(size, 1 << 30)), &read,
                   nullptr)) {
       // A pipe whose writer has closed it has ended.
-      if (const DWORD failure = GetLastError(); failure != ERROR_BROKEN_PIPE) {
-        *error = WindowsErrorText(failure);
-        return qint64{-1};
-      }
+      if (const DWORD failure = GetLastError(); failure != ERROR_BROKEN_PIPE)
+        return FromWindowsError(failure);
       return qint64{0};
     }
     return static_cast<qint64>(read);
@@ -132,33 +130,28 @@ FileRead ReadAtMost(HANDLE input, qint64 limit, qint64 expected) {
 
 // Text typed at a console, read as its characters and given as UTF-8, up to
 // a Ctrl+Z or one unit past `limit`.
-FileRead ReadConsoleText(HANDLE console, qint64 limit) {
-  FileRead result;
+Result<QByteArray> ReadConsoleText(HANDLE console, qint64 limit) {
   QString typed;
   wchar_t buffer[4096];
   for (DWORD read = 1; read > 0 && typed.size() <= limit;) {
-    if (!ReadConsoleW(console, buffer, 4096, &read, nullptr)) return {{}, LastErrorText()};
+    if (!ReadConsoleW(console, buffer, 4096, &read, nullptr)) return LastError();
     const QStringView line(buffer, read);
     const qsizetype end = line.indexOf(u'\x1A');
     typed += line.left(end);
     if (end >= 0) break;
   }
-  result.bytes = typed.toUtf8();
-  result.too_large = result.bytes.size() > limit;
-  if (result.too_large) result.bytes.truncate(limit + 1);
-  return result;
+  QByteArray bytes = typed.toUtf8();
+  if (bytes.size() > limit) bytes.truncate(limit + 1);
+  return bytes;
 }
 
 // The full path Windows makes of `native` in the current folder.
-QString FullPath(const QString& native, QString* error) {
+Result<QString> FullPath(const QString& native) {
   std::wstring full(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length =
         GetFullPathNameW(Wide(native), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (length == 0) {
-      *error = LastErrorText();
-      return QString();
-    }
+    if (length == 0) return LastError();
     if (length < full.size()) return QString::fromWCharArray(full.data(), length);
     full.resize(length);
   }
@@ -178,12 +171,12 @@ struct Target {
   ~Target() { LocalFree(security); }
 };
 
-// Finds the file that replacing `native` writes; the reason it cannot be
-// replaced, or an empty string.
-QString FindTarget(const QString& native, Target* target) {
+// Finds the file that replacing `native` writes, or the reason it cannot
+// be replaced.
+Result<void> FindTarget(const QString& native, Target* target) {
   // Judged by its name before anything opens it: opening a device can act
   // on it.
-  if (NamesADevice(native)) return NotRegular("a device");
+  if (NamesADevice(native)) return NotRegular(QLatin1StringView("a device"));
   // Through any link, asking for nothing that a program which has the file
   // open can refuse.
   Handle file(CreateFileW(Wide(native), READ_CONTROL | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
@@ -191,20 +184,22 @@ QString FindTarget(const QString& native, Target* target) {
   if (!file.ok()) {
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
-      return WindowsErrorText(error);
+      return FromWindowsError(error);
     }
     const DWORD attributes = GetFileAttributesW(Wide(native));
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-      return QStringLiteral("it is a link to a file that does not exist");
+      return detail::LinkToNothing();
     }
-    if (error != ERROR_FILE_NOT_FOUND) return WindowsErrorText(error);
-    QString reason;
-    target->path = FullPath(native, &reason);  // a new file
-    return reason;
+    if (error != ERROR_FILE_NOT_FOUND) return FromWindowsError(error);
+    Result<QString> full = FullPath(native);  // a new file
+    if (!full.ok()) return full.failure();
+    target->path = std::move(full).value();
+    return {};
   }
-  BY_HANDLE_FILE_INFORMATION info;
-  if (const QString reason = CheckRegular(file.get(), &info); !reason.isEmpty()) return reason;
-  if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) return QStringLiteral("it is read-only");
+  const Result<BY_HANDLE_FILE_INFORMATION> regular = RegularFile(file.get());
+  if (!regular.ok()) return regular.failure();
+  const BY_HANDLE_FILE_INFORMATION& info = regular.value();
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) return detail::ReadOnly();
   target->names = info.nNumberOfLinks;
   target->attributes =
       info.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
@@ -214,7 +209,7 @@ QString FindTarget(const QString& native, Target* target) {
   for (;;) {
     const DWORD length = GetFinalPathNameByHandleW(
         file.get(), final_path.data(), static_cast<DWORD>(final_path.size()), FILE_NAME_NORMALIZED);
-    if (length == 0) return LastErrorText();
+    if (length == 0) return LastError();
     if (length < final_path.size()) {
       target->path = QString::fromWCharArray(final_path.data(), length);
       break;
@@ -224,24 +219,25 @@ QString FindTarget(const QString& native, Target* target) {
   if (const DWORD error =
           GetSecurityInfo(file.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
                           &target->access, nullptr, &target->security)) {
-    return WindowsErrorText(error);
+    return FromWindowsError(error);
   }
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
-  if (!GetSecurityDescriptorControl(target->security, &control, &revision)) return LastErrorText();
+  if (!GetSecurityDescriptorControl(target->security, &control, &revision)) return LastError();
   target->access_protected = control & SE_DACL_PROTECTED;
-  return QString();
+  return {};
 }
 
 // Why the rename over `target` failed. Where another program has the file
 // open, Windows only says that access is denied; that is told as the
 // sharing violation it is.
-DWORD RenameError(const QString& target) {
+Failure RenameError(const QString& target) {
   const DWORD error = GetLastError();
-  if (error != ERROR_ACCESS_DENIED) return error;
+  if (error != ERROR_ACCESS_DENIED) return FromWindowsError(error);
   const Handle probe(CreateFileW(Wide(target), DELETE, kShareAll, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  return !probe.ok() && GetLastError() == ERROR_SHARING_VIOLATION ? ERROR_SHARING_VIOLATION : error;
+  return FromWindowsError(
+      !probe.ok() && GetLastError() == ERROR_SHARING_VIOLATION ? ERROR_SHARING_VIOLATION : error);
 }
 
 // Removes the new files of earlier replacements of the file keyed `key`
@@ -263,30 +259,116 @@ void RemoveLeftovers(const QString& folder, const QByteArray& key) {
   FindClose(search);
 }
 
+// A replacement's steps on a file found by FindTarget. The new file, with
+// the old file's marks, is held open until after it is renamed (which is
+// all it is shared for): a removal of leftovers cannot have it alone, and
+// leaves it.
+class WindowsSteps : public detail::ReplacementSteps {
+ public:
+  explicit WindowsSteps(std::unique_ptr<Target> target) : target_(std::move(target)) {
+    const qsizetype slash = target_->path.lastIndexOf(u'\\');
+    folder_ = target_->path.left(slash);
+    // New files are named from the name in lower case: Windows takes a name
+    // in any case for the same file.
+    key_ = target_->path.mid(slash + 1).toLower().toUtf8();
+  }
+
+  QByteArray Key() const override { return key_; }
+
+  Result<bool> CreateUnnamed() override { return false; }
+
+  Result<bool> CreateNamed(const QByteArray& name) override {
+    const QString temp = folder_ + u'\\' + QString::fromLatin1(name);
+    const HANDLE created = CreateFileW(
+        Wide(temp), GENERIC_WRITE | READ_CONTROL | WRITE_DAC, FILE_SHARE_DELETE, nullptr,
+        CREATE_NEW, target_->attributes ? target_->attributes : FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (created == INVALID_HANDLE_VALUE) {
+      if (GetLastError() != ERROR_FILE_EXISTS) return LastError();
+      return false;
+    }
+    file_ = std::make_unique<Handle>(created);
+    temp_ = temp;
+    return true;
+  }
+
+  Result<void> Hold() override { return {}; }
+
+  Result<qint64> Write(const char* data, qint64 size) override {
+    DWORD written = 0;
+    if (!WriteFile(file_->get(), data, static_cast<DWORD>(size), &written, nullptr))
+      return LastError();
+    if (written == 0) return FromWindowsError(ERROR_WRITE_FAULT);
+    return static_cast<qint64>(written);
+  }
+
+  // Who may do what with the old file carries over to its replacement.
+  Result<void> KeepOld() override {
+    if (!target_->security) return {};
+    const DWORD error =
+        SetSecurityInfo(file_->get(), SE_FILE_OBJECT,
+                        DACL_SECURITY_INFORMATION |
+                            (target_->access_protected ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                       : UNPROTECTED_DACL_SECURITY_INFORMATION),
+                        nullptr, nullptr, target_->access, nullptr);
+    if (error) return FromWindowsError(error);
+    return {};
+  }
+
+  Result<void> Sync() override { return Checked(FlushFileBuffers(file_->get())); }
+
+  Result<bool> Name(const QByteArray&) override { return true; }  // named from the start
+
+  // Closed after the rename (Settle).
+  Result<void> Close() override { return {}; }
+
+  Result<void> Rename() override {
+    if (!MoveFileExW(Wide(temp_), Wide(target_->path),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return RenameError(target_->path);
+    }
+    return {};
+  }
+
+  // Written and flushed, and in place.
+  Result<void> Settle() override { return Checked(file_->Close()); }
+
+  void Discard() override {
+    if (!file_) return;
+    file_->Close();
+    DeleteFileW(Wide(temp_));
+  }
+
+  void RemoveLeftovers() override { os::RemoveLeftovers(folder_, key_); }
+
+  quint64 OldNames() const override { return target_->names; }
+
+ private:
+  std::unique_ptr<Target> target_;
+  QString folder_;
+  QByteArray key_;
+  std::unique_ptr<Handle> file_;  // the new file, once made
+  QString temp_;                  // its full path
+};
+
 }  // namespace
 
-FileRead ReadRegularFile(const QString& path, qint64 limit) {
+Result<QByteArray> ReadRegularFile(const QString& path, qint64 limit) {
   const QString native = QDir::toNativeSeparators(path);
   // Judged by its name before it is opened: opening a device can act on it.
-  if (NamesADevice(native)) return {{}, NotRegular("a device")};
+  if (NamesADevice(native)) return NotRegular(QLatin1StringView("a device"));
   // Folders open too, to be told apart from files.
   Handle file(CreateFileW(Wide(native), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                           FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!file.ok()) return {{}, LastErrorText()};
-  BY_HANDLE_FILE_INFORMATION info;
-  if (const QString reason = CheckRegular(file.get(), &info); !reason.isEmpty()) {
-    return {{}, reason};
-  }
-  const qint64 size = static_cast<qint64>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
-  if (size > limit) {  // too large by its size, and not read
-    FileRead result;
-    result.too_large = true;
-    return result;
-  }
+  if (!file.ok()) return LastError();
+  const Result<BY_HANDLE_FILE_INFORMATION> info = RegularFile(file.get());
+  if (!info.ok()) return info.failure();
+  const qint64 size =
+      static_cast<qint64>(info.value().nFileSizeHigh) << 32 | info.value().nFileSizeLow;
+  if (size > limit) return detail::TooLarge();  // by its size, and not read
   return ReadAtMost(file.get(), limit, size);
 }
 
-FileRead ReadInput(const QString& path, qint64 limit) {
+Result<QByteArray> ReadInput(const QString& path, qint64 limit) {
   if (path.isEmpty()) {
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
@@ -302,82 +384,33 @@ FileRead ReadInput(const QString& path, qint64 limit) {
     const DWORD attributes = GetFileAttributesW(Wide(native));
     if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
         (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      return {{}, QStringLiteral("it is a folder")};
+      return Failure{Failure::Kind::kFile, QStringLiteral("it is a folder")};
     }
-    return {{}, WindowsErrorText(error)};
+    return FromWindowsError(error);
   }
   return ReadAtMost(input.get(), limit, 0);
 }
 
-// Drive paths are the system's own here, so options.private_root is always
-// empty.
-QString ReplaceFileWith(const QString& path, const QByteArray& bytes,
-                        const ReplaceOptions& options) {
-  Target target;
-  if (const QString reason = FindTarget(QDir::toNativeSeparators(path), &target);
-      !reason.isEmpty()) {
-    return reason;
-  }
-  const qsizetype slash = target.path.lastIndexOf(u'\\');
-  const QString folder = target.path.left(slash);
-  // New files are named from the name in lower case: Windows takes a name
-  // in any case for the same file.
-  const QByteArray key = target.path.mid(slash + 1).toLower().toUtf8();
+namespace detail {
 
-  // A new file of its own, with the old file's marks, held open until after
-  // it is renamed (which is all it is shared for): a removal of leftovers
-  // cannot have it alone, and leaves it.
-  QString temp;
-  HANDLE created = INVALID_HANDLE_VALUE;
-  for (int attempt = 0; created == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
-    temp = folder + u'\\' + QString::fromLatin1(NewFileName(key));
-    if (const DWORD error = InjectedFault(FileStep::kOpen)) return WindowsErrorText(error);
-    created = CreateFileW(Wide(temp), GENERIC_WRITE | READ_CONTROL | WRITE_DAC, FILE_SHARE_DELETE,
-                          nullptr, CREATE_NEW,
-                          target.attributes ? target.attributes : FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (created == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
-      return LastErrorText();
-    }
-  }
-  if (created == INVALID_HANDLE_VALUE) return WindowsErrorText(ERROR_FILE_EXISTS);
-  Handle file(created);
-  auto fail = [&](DWORD error) {
-    file.Close();
-    DeleteFileW(Wide(temp));
-    return WindowsErrorText(error);
-  };
-  // Who may do what with the old file carries over to its replacement.
-  if (target.security) {
-    const DWORD error =
-        SetSecurityInfo(file.get(), SE_FILE_OBJECT,
-                        DACL_SECURITY_INFORMATION |
-                            (target.access_protected ? PROTECTED_DACL_SECURITY_INFORMATION
-                                                     : UNPROTECTED_DACL_SECURITY_INFORMATION),
-                        nullptr, nullptr, target.access, nullptr);
-    if (error) return fail(error);
-  }
-  for (qsizetype done = 0; done < bytes.size();) {
-    const auto chunk = static_cast<DWORD>(std::min<qsizetype>(bytes.size() - done, 1 << 20));
-    if (const DWORD error = InjectedFault(FileStep::kWrite)) return fail(error);
-    DWORD written = 0;
-    if (!WriteFile(file.get(), bytes.constData() + done, chunk, &written, nullptr)) {
-      return fail(GetLastError());
-    }
-    if (written == 0) return fail(ERROR_WRITE_FAULT);
-    done += written;
-  }
-  if (const DWORD error = InjectedFault(FileStep::kSync)) return fail(error);
-  if (!FlushFileBuffers(file.get())) return fail(GetLastError());
-  if (const DWORD error = InjectedFault(FileStep::kClose)) return fail(error);
-  if (const DWORD error = InjectedFault(FileStep::kRename)) return fail(error);
-  if (!MoveFileExW(Wide(temp), Wide(target.path),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return fail(RenameError(target.path));
-  }
-  if (!file.Close()) return LastErrorText();  // written and flushed, and in place
-  RemoveLeftovers(folder, key);
-  if (target.names > 1 && options.note) *options.note = detail::OtherNamesNote(target.names);
-  return QString();
+Failure FromErrnoValue(int error) { return FromWindowsError(FromTestErrno(error)); }
+
+// The C library keeps the Windows error of a failed write apart from errno.
+Failure StreamWriteFailure() {
+  if (_doserrno != 0) return FromWindowsError(_doserrno);
+  return {Failure::Kind::kFile, QString::fromLocal8Bit(std::strerror(errno))};
 }
+
+// Drive paths are the system's own here, so `private_root` is always empty.
+Result<std::unique_ptr<ReplacementSteps>> FindReplacement(const QString& path, const QString&) {
+  auto target = std::make_unique<Target>();
+  if (const Result<void> found = FindTarget(QDir::toNativeSeparators(path), target.get());
+      !found.ok()) {
+    return found.failure();
+  }
+  return std::unique_ptr<ReplacementSteps>(std::make_unique<WindowsSteps>(std::move(target)));
+}
+
+}  // namespace detail
 
 }  // namespace quorvel::os

@@ -10,10 +10,16 @@
 #include <QByteArray>
 #include <QString>
 
+#include "os/result.h"
+
 namespace quorvel::os {
 
 // Dir attribute for folders.
 inline constexpr int vbDirectory = 16;
+
+// The last part of a path, after its last / or \ (both end a folder's
+// name in a program path).
+QString LastName(const QString& path);
 
 // The host path of a program path. Empty when a drive path cannot be mapped
 // (a ".." component, which would lead outside the drive's folder).
@@ -31,9 +37,8 @@ QString Dir(const QString& pattern, int attributes = 0);
 // Creates a folder, with the folders above it on the mapped drive. Where
 // drive paths map under the data folder, each folder it makes is the
 // user's alone, whatever the umask, and links on the way are followed only
-// where a replacement follows them (ReplaceFileWith). On failure returns
-// false and sets `error` to a sentence naming the host folder and the
-// reason.
-bool MkDir(const QString& program_path, QString* error);
+// where a replacement follows them (ReplaceFileWith). A failure's sentence
+// names the host folder and the reason.
+Result<void> MkDir(const QString& program_path);
 
 }  // namespace quorvel::os

@@ -2,10 +2,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QFileInfo>
 #include <QStringList>
 
 #include "os/paths.h"
+#include "os/paths_system.h"
 #include "os/utf8.h"
 
 namespace quorvel::os {
@@ -52,15 +52,16 @@ QString PrivateRoot(const QString& program_path) {
   return host.isEmpty() || host == program_path ? QString() : DataHome();
 }
 
-QString Dir(const QString& pattern, int attributes) {
-  const QString host = HostPath(pattern);
-  if (host.isEmpty()) return QString();
+namespace detail {
+
+EntryKind KindAt(const QString& host) {
   struct stat status {};
-  if (::stat(FileNameBytes(host).constData(), &status) != 0) return QString();
-  const bool folder = S_ISDIR(status.st_mode);
-  return (folder && (attributes & vbDirectory) == 0) ? QString() : QFileInfo(host).fileName();
+  if (::stat(FileNameBytes(host).constData(), &status) != 0) return EntryKind::kNone;
+  return S_ISDIR(status.st_mode) ? EntryKind::kFolder : EntryKind::kFile;
 }
 
-// MkDir walks to its folder as a replacement does: files_posix.cpp.
+// MakeFolders walks to its folder as a replacement does: files_posix.cpp.
+
+}  // namespace detail
 
 }  // namespace quorvel::os

@@ -1,10 +1,9 @@
 #include <windows.h>
 
 #include <QDir>
-#include <QFileInfo>
 
 #include "os/paths.h"
-#include "os/shown_name.h"
+#include "os/paths_system.h"
 #include "os/win32_error.h"
 
 namespace quorvel::os {
@@ -22,7 +21,7 @@ bool IsFolder(const QString& native) {
 
 // Makes the folder and those above it that are missing; the Windows error
 // of the first that cannot be made, or 0.
-DWORD MakeFolders(const QString& native) {
+DWORD MakeFolderTree(const QString& native) {
   if (IsFolder(native)) return ERROR_SUCCESS;
   const auto make = [&native] {
     if (CreateDirectoryW(reinterpret_cast<const wchar_t*>(native.utf16()), nullptr))
@@ -33,7 +32,7 @@ DWORD MakeFolders(const QString& native) {
   const DWORD error = make();
   const qsizetype slash = native.lastIndexOf(u'\\');
   if (error != ERROR_PATH_NOT_FOUND || slash <= 0) return error;
-  if (const DWORD above = MakeFolders(native.left(slash))) return above;
+  if (const DWORD above = MakeFolderTree(native.left(slash))) return above;
   return make();
 }
 
@@ -45,20 +44,20 @@ QString HostPath(const QString& program_path) { return program_path; }
 // Drive paths are the system's own: no data folder of the user's is mapped.
 QString PrivateRoot(const QString&) { return QString(); }
 
-QString Dir(const QString& pattern, int attributes) {
-  const DWORD found = Attributes(QDir::toNativeSeparators(pattern));
-  if (found == INVALID_FILE_ATTRIBUTES) return QString();
-  const bool folder = found & FILE_ATTRIBUTE_DIRECTORY;
-  return (folder && (attributes & vbDirectory) == 0) ? QString() : QFileInfo(pattern).fileName();
+namespace detail {
+
+EntryKind KindAt(const QString& host) {
+  const DWORD found = Attributes(QDir::toNativeSeparators(host));
+  if (found == INVALID_FILE_ATTRIBUTES) return EntryKind::kNone;
+  return (found & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::kFolder : EntryKind::kFile;
 }
 
-bool MkDir(const QString& program_path, QString* error) {
-  const DWORD failure = MakeFolders(QDir::toNativeSeparators(program_path));
-  if (failure && error) {
-    *error = QStringLiteral("The folder %1 could not be created: %2.")
-                 .arg(ShownName(program_path), WindowsErrorText(failure));
-  }
-  return failure == 0;
+Result<void> MakeFolders(const QString& host) {
+  if (const DWORD failure = MakeFolderTree(QDir::toNativeSeparators(host)))
+    return FromWindowsError(failure);
+  return {};
 }
+
+}  // namespace detail
 
 }  // namespace quorvel::os

@@ -16,4 +16,8 @@ QString WindowsErrorText(unsigned long code) {
                            : message;
 }
 
+Failure FromWindowsError(unsigned long code) {
+  return {Failure::Kind::kFile, WindowsErrorText(code)};
+}
+
 }  // namespace quorvel::os

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include "os/result.h"
+
 namespace quorvel::os {
 
 // The system's message for a Windows error code (as GetLastError() gives
@@ -11,5 +13,9 @@ namespace quorvel::os {
 // with: "The system cannot find the path specified". A code the system has
 // no message for is named by its number.
 QString WindowsErrorText(unsigned long code);
+
+// A Windows error, at the edge where it becomes a failure: told in the
+// system's words.
+Failure FromWindowsError(unsigned long code);
 
 }  // namespace quorvel::os

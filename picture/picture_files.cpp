@@ -13,10 +13,22 @@
 #include "os/files.h"
 #include "os/paths.h"
 #include "os/shown_name.h"
+#include "picture/strip_picture.h"
 
 namespace quorvel::picture {
 
 namespace {
+
+using os::Failure;
+using os::Result;
+
+Failure Refused(Failure::Kind kind, const QString& sentence) { return {kind, sentence}; }
+Failure Damaged(const QString& sentence) { return {Failure::Kind::kContent, sentence}; }
+
+QString ClaimsTooLarge(const QString& name, qint64 width, qint64 height) {
+  return QStringLiteral("%1 claims a picture of %2 x %3 pixels, which is too large.")
+      .arg(name, QString::number(width), QString::number(height));
+}
 
 // Whether a run-length encoded bitmap's data, from `start`, reaches its end
 // (the end-of-bitmap mark, or its last row's end-of-line) inside the file.
@@ -47,8 +59,8 @@ bool RleComplete(const QByteArray& file, qint64 start, qint64 height, bool four_
 // A bitmap file whose header promises more pixel data than the file holds
 // would load with the missing rows made up, and in a bottom-up file the
 // missing rows are the top ones, the strip's own. Such a file is refused.
-QString CheckBmpComplete(const QByteArray& file, const QString& name) {
-  if (file.size() < 26 || !file.startsWith("BM")) return QString();
+Result<void> CheckBmpComplete(const QByteArray& file, const QString& name) {
+  if (file.size() < 26 || !file.startsWith("BM")) return {};
   const auto* h = file.constData();
   const qint64 offset = qFromLittleEndian<quint32>(h + 10);
   const quint32 header_size = qFromLittleEndian<quint32>(h + 14);
@@ -68,13 +80,10 @@ QString CheckBmpComplete(const QByteArray& file, const QString& name) {
     if (header_size == 40 && compression == 3) masks = 12;
     if (header_size == 40 && compression == 6) masks = 16;
   } else {
-    return QString();  // not a header this check knows; the loader decides
+    return {};  // not a header this check knows; the loader decides
   }
-  if (width <= 0 || height <= 0 || bits <= 0) return QString();
-  if (width * height > kMaxPicturePixels) {
-    return QStringLiteral("%1 claims a picture of %2 x %3 pixels, which is too large.")
-        .arg(name, QString::number(width), QString::number(height));
-  }
+  if (width <= 0 || height <= 0 || bits <= 0) return {};
+  if (width * height > kMaxPicturePixels) return Damaged(ClaimsTooLarge(name, width, height));
   if (bits > 8) {
     colours = 0;
   } else if (colours == 0 || colours > (qint64{1} << bits)) {
@@ -83,14 +92,15 @@ QString CheckBmpComplete(const QByteArray& file, const QString& name) {
   // The pixels start at the stored offset, and never inside the headers or
   // the palette, whatever the offset says.
   const qint64 start = std::max(offset, 14 + header_size + masks + colours * entry);
-  const QString cut = QStringLiteral("%1 is cut short: its picture needs more than its %2 bytes.")
-                          .arg(name, QString::number(file.size()));
+  const Failure cut =
+      Damaged(QStringLiteral("%1 is cut short: its picture needs more than its %2 bytes.")
+                  .arg(name, QString::number(file.size())));
   if (compression == 1 || compression == 2) {
-    return RleComplete(file, start, height, compression == 2) ? QString() : cut;
+    return RleComplete(file, start, height, compression == 2) ? Result<void>() : cut;
   }
-  if (compression != 0 && compression != 3 && compression != 6) return QString();
+  if (compression != 0 && compression != 3 && compression != 6) return {};
   const qint64 row_bytes = (width * bits + 31) / 32 * 4;
-  return file.size() < start + row_bytes * height ? cut : QString();
+  return file.size() < start + row_bytes * height ? cut : Result<void>();
 }
 
 // The number of bytes a PNG's image data inflates to, from its header (the
@@ -132,21 +142,23 @@ qint64 PngDataBytes(const uchar* header) {
 // stops at it as this does.
 //
 // The decoder also inflates compressed text and colour profile chunks,
-// bounded by nothing: `kept` is set to the file without the chunks a
-// picture's pixels do not need (the ancillary ones, named in lower case,
-// but for the transparency chunk), which is what the decoder is given.
-QString CheckPngData(const QByteArray& file, const QString& name, QByteArray* kept) {
+// bounded by nothing: what this gives, and the decoder is given, is the file
+// without the chunks a picture's pixels do not need (the ancillary ones,
+// named in lower case, but for the transparency chunk). A file that is not
+// a PNG this knows is given as it is.
+Result<QByteArray> CheckPngData(const QByteArray& file, const QString& name) {
   const auto* b = reinterpret_cast<const uchar*>(file.constData());
   const qint64 size = file.size();
   if (size < 33 || !file.startsWith("\x89PNG\r\n\x1A\n") || qFromBigEndian<quint32>(b + 8) != 13 ||
       std::memcmp(b + 12, "IHDR", 4) != 0) {
-    return QString();
+    return file;
   }
   const qint64 declared = PngDataBytes(b + 16);
   z_stream stream{};
-  if (declared < 0 || inflateInit(&stream) != Z_OK) return QString();
-  kept->reserve(size);
-  kept->append(file.left(8));
+  if (declared < 0 || inflateInit(&stream) != Z_OK) return file;
+  QByteArray kept;
+  kept.reserve(size);
+  kept.append(file.left(8));
   QByteArray out(64 * 1024, Qt::Uninitialized);
   qint64 inflated = 0;
   int status = Z_OK;
@@ -156,7 +168,7 @@ QString CheckPngData(const QByteArray& file, const QString& name, QByteArray* ke
   for (qint64 at = 8; at + 8 <= size && inflated <= declared;) {
     const qint64 length = std::min<qint64>(qFromBigEndian<quint32>(b + at), size - at - 8);
     if (std::isupper(b[at + 4]) || std::memcmp(b + at + 4, "tRNS", 4) == 0) {
-      kept->append(file.mid(at, length + 12));
+      kept.append(file.mid(at, length + 12));
     }
     if (std::memcmp(b + at + 4, "IEND", 4) == 0) break;
     if (std::memcmp(b + at + 4, "IDAT", 4) == 0 && status == Z_OK) {
@@ -173,36 +185,36 @@ QString CheckPngData(const QByteArray& file, const QString& name, QByteArray* ke
     at += length + 12;
   }
   inflateEnd(&stream);
-  if (inflated <= declared) return QString();
-  return QStringLiteral(
-             "%1 is damaged: its compressed data holds more than the %2 x %3 picture "
-             "it declares.")
-      .arg(name, QString::number(qFromBigEndian<quint32>(b + 16)),
-           QString::number(qFromBigEndian<quint32>(b + 20)));
+  if (inflated <= declared) return kept;
+  return Damaged(
+      QStringLiteral("%1 is damaged: its compressed data holds more than the %2 x %3 picture "
+                     "it declares.")
+          .arg(name, QString::number(qFromBigEndian<quint32>(b + 16)),
+               QString::number(qFromBigEndian<quint32>(b + 20))));
 }
 
 // A pixel that points past its palette has no colour of its own.
-QString CheckPalette(const QImage& image, const QString& name) {
-  if (image.colorCount() == 0) return QString();
+Result<void> CheckPalette(const QImage& image, const QString& name) {
+  if (image.colorCount() == 0) return {};
   const int colours = static_cast<int>(image.colorCount());
   for (int y = 0; y < image.height(); ++y) {
     for (int x = 0; x < image.width(); ++x) {
       const int index = image.format() == QImage::Format_Indexed8 ? image.constScanLine(y)[x]
                                                                   : image.pixelIndex(x, y);
       if (index >= colours) {
-        return QStringLiteral("%1 is damaged: a pixel refers to colour %2 of a palette of %3.")
-            .arg(name, QString::number(index), QString::number(colours));
+        return Damaged(
+            QStringLiteral("%1 is damaged: a pixel refers to colour %2 of a palette of %3.")
+                .arg(name, QString::number(index), QString::number(colours)));
       }
     }
   }
-  return QString();
+  return {};
 }
 
-// The layout strips are written in, 24 bits a pixel and uncompressed, read
-// directly: Qt's general reader takes ten times as long over it. A null
-// image for any other layout, which the general reader then takes.
-QImage ReadPlainBmp24(const QByteArray& file) {
-  if (file.size() < 54) return QImage();
+// Whether the file is in the layout strips are written in, 24 bits a pixel
+// and uncompressed, whole: ReadPlainBmp24 reads it.
+bool IsPlainBmp24(const QByteArray& file) {
+  if (file.size() < 54) return false;
   const auto* b = reinterpret_cast<const uchar*>(file.constData());
   const quint32 header_size = qFromLittleEndian<quint32>(b + 14);
   const qint64 offset = qFromLittleEndian<quint32>(b + 10);
@@ -212,10 +224,20 @@ QImage ReadPlainBmp24(const QByteArray& file) {
   if (header_size < 40 || offset < 14 + header_size || width <= 0 || height == 0 ||
       width * height > kMaxPicturePixels || qFromLittleEndian<quint16>(b + 26) != 1 ||
       qFromLittleEndian<quint16>(b + 28) != 24 || qFromLittleEndian<quint32>(b + 30) != 0) {
-    return QImage();
+    return false;
   }
+  return offset + ((3 * width + 3) & ~qint64{3}) * height <= file.size();
+}
+
+// A picture in the strips' own layout, read directly: Qt's general reader
+// takes ten times as long over it. Null when there is no memory for it.
+QImage ReadPlainBmp24(const QByteArray& file) {
+  const auto* b = reinterpret_cast<const uchar*>(file.constData());
+  const qint64 offset = qFromLittleEndian<quint32>(b + 10);
+  const qint64 width = qFromLittleEndian<qint32>(b + 18);
+  const qint64 stored_height = qFromLittleEndian<qint32>(b + 22);
+  const qint64 height = qAbs(stored_height);
   const qint64 row_bytes = (3 * width + 3) & ~qint64{3};
-  if (offset + row_bytes * height > file.size()) return QImage();
   QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
   if (image.isNull()) return image;
   for (qint64 y = 0; y < height; ++y) {
@@ -227,33 +249,26 @@ QImage ReadPlainBmp24(const QByteArray& file) {
   return image;
 }
 
-PictureResult Refused(PictureFailure failure, const QString& error) {
-  return {QImage(), error, failure};
-}
-
-PictureResult ReadFrom(const QByteArray& file, const QString& name) {
+Result<QImage> ReadFrom(const QByteArray& file, const QString& name) {
   // Only formats that keep every colour exactly, each read by a decoder
   // whose work is bounded by the picture's size.
   const char* format = file.startsWith("BM")                  ? "bmp"
                        : file.startsWith("\x89PNG\r\n\x1A\n") ? "png"
                                                               : nullptr;
   if (!format) {
-    return Refused(PictureFailure::kContent,
+    return Refused(Failure::Kind::kContent,
                    QStringLiteral("%1 is not a BMP or PNG picture, the formats a strip is kept in.")
                        .arg(name));
   }
-  if (const QString cut = CheckBmpComplete(file, name); !cut.isEmpty()) {
-    return Refused(PictureFailure::kContent, cut);
-  }
-  QByteArray png;
-  if (const QString damaged = CheckPngData(file, name, &png); !damaged.isEmpty()) {
-    return Refused(PictureFailure::kContent, damaged);
-  }
-  if (QImage plain = ReadPlainBmp24(file); !plain.isNull()) {
-    return {std::move(plain), QString(), PictureFailure::kNone};
+  if (const Result<void> whole = CheckBmpComplete(file, name); !whole.ok()) return whole.failure();
+  const Result<QByteArray> decoded = CheckPngData(file, name);
+  if (!decoded.ok()) return decoded.failure();
+  if (IsPlainBmp24(file)) {
+    // Without the memory for it, the general reader tells why.
+    if (QImage plain = ReadPlainBmp24(file); !plain.isNull()) return plain;
   }
   QBuffer device;
-  device.setData(png.isEmpty() ? file : png);
+  device.setData(decoded.value());
   device.open(QIODevice::ReadOnly);
   QImageReader reader(&device, format);
   reader.setAutoDetectImageFormat(false);
@@ -261,34 +276,32 @@ PictureResult ReadFrom(const QByteArray& file, const QString& name) {
   const QSize size = reader.size();
   if (size.isValid() &&
       static_cast<qint64>(size.width()) * static_cast<qint64>(size.height()) > kMaxPicturePixels) {
-    return Refused(PictureFailure::kContent,
-                   QStringLiteral("%1 claims a picture of %2 x %3 pixels, which is too large.")
-                       .arg(name, QString::number(size.width()), QString::number(size.height())));
+    return Refused(Failure::Kind::kContent, ClaimsTooLarge(name, size.width(), size.height()));
   }
   QImage image;
   if (!reader.read(&image) || image.isNull()) {
     return Refused(
-        PictureFailure::kContent,
+        Failure::Kind::kContent,
         QStringLiteral("%1 could not be read as a picture: %2.").arg(name, reader.errorString()));
   }
-  if (const QString damaged = CheckPalette(image, name); !damaged.isEmpty()) {
-    return Refused(PictureFailure::kContent, damaged);
-  }
-  return {std::move(image), QString(), PictureFailure::kNone};
+  if (const Result<void> coloured = CheckPalette(image, name); !coloured.ok())
+    return coloured.failure();
+  return image;
 }
 
 // A picture is a file, and its name is read the same way by a save and a
 // load: a path whose last name is empty, "." or ".." names a folder, which
 // the system would resolve to another name than the one the user reads
 // ("dir/x.jpg/." to a file x.jpg, "dir/new/." to a new file "new"). Both /
-// and \ end a name here, as in a program path. Why such a path is refused,
-// or an empty string.
-QString FolderNameRefusal(const QString& program_path) {
-  const qsizetype slash = std::max(program_path.lastIndexOf(u'/'), program_path.lastIndexOf(u'\\'));
-  const QString last = program_path.mid(slash + 1);
+// and \ end a name here, as in a program path. Such a path is refused: the
+// failure's sentence says why, as a clause.
+Result<void> PictureName(const QString& program_path) {
+  const QString last = os::LastName(program_path);
   if (program_path.isEmpty() || (!last.isEmpty() && last != u"." && last != u"..")) return {};
-  return QStringLiteral("its name ends in \"%1\", which names a folder, not a picture file")
-      .arg(program_path.mid(std::max<qsizetype>(slash, 0)));
+  // The name from its slash on.
+  return Failure{Failure::Kind::kFile,
+                 QStringLiteral("its name ends in \"%1\", which names a folder, not a picture file")
+                     .arg(program_path.right(std::min(last.size() + 1, program_path.size())))};
 }
 
 void PutLe16(char* at, quint16 v) { qToLittleEndian(v, at); }
@@ -296,32 +309,43 @@ void PutLe32(char* at, quint32 v) { qToLittleEndian(v, at); }
 
 }  // namespace
 
-PictureResult LoadPicture(const QString& program_path) {
-  if (const QString folder = FolderNameRefusal(program_path); !folder.isEmpty()) {
-    return Refused(
-        PictureFailure::kFile,
-        QStringLiteral("%1 could not be read: %2.").arg(os::ShownName(program_path), folder));
+std::optional<QString> Extension(const QString& name) {
+  const QString last = os::LastName(name);
+  const qsizetype dot = last.lastIndexOf(u'.');
+  if (dot <= 0 || last == u"..") return std::nullopt;
+  return last.mid(dot + 1);
+}
+
+PictureFormat FormatOfName(const QString& name) {
+  if (name.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) return PictureFormat::kPng;
+  const std::optional<QString> extension = Extension(name);
+  return !extension || extension->compare(QStringLiteral("bmp"), Qt::CaseInsensitive) == 0
+             ? PictureFormat::kBmp
+             : PictureFormat::kNone;
+}
+
+Result<QImage> LoadPicture(const QString& program_path) {
+  if (const Result<void> named = PictureName(program_path); !named.ok()) {
+    return Refused(Failure::Kind::kFile,
+                   ReadRefusal(os::ShownName(program_path), named.failure().sentence));
   }
   const QString host = os::HostPath(program_path);
   if (host.isEmpty()) {
-    return Refused(PictureFailure::kFile,
+    return Refused(Failure::Kind::kFile,
                    QStringLiteral("%1 leads outside its drive.").arg(os::ShownName(program_path)));
   }
   const QString shown = os::ShownName(host);
-  const os::FileRead file = os::ReadRegularFile(host, kMaxPictureFileBytes);
-  if (file.too_large) {
-    return Refused(PictureFailure::kContent,
+  const Result<QByteArray> file = os::ReadRegularFile(host, kMaxPictureFileBytes);
+  if (!file.ok() && file.failure().kind == Failure::Kind::kTooLarge) {
+    return Refused(Failure::Kind::kContent,
                    QStringLiteral("%1 is larger than %2 bytes, too large to be a strip picture.")
                        .arg(shown, QString::number(kMaxPictureFileBytes)));
   }
-  if (!file.ok()) {
-    return Refused(PictureFailure::kFile,
-                   QStringLiteral("%1 could not be read: %2.").arg(shown, file.error));
-  }
-  return ReadFrom(file.bytes, shown);
+  if (!file.ok()) return Refused(Failure::Kind::kFile, ReadRefusal(shown, file.failure().sentence));
+  return ReadFrom(file.value(), shown);
 }
 
-PictureResult LoadPictureData(const QByteArray& data, const QString& shown) {
+Result<QImage> LoadPictureData(const QByteArray& data, const QString& shown) {
   return ReadFrom(data, shown);
 }
 
@@ -373,54 +397,38 @@ QByteArray EncodeBmp24(const QImage& source) {
   return bytes;
 }
 
-SaveResult SavePicture(const QImage& image, const QString& program_path) {
-  SaveResult result;
-  if (const QString folder = FolderNameRefusal(program_path); !folder.isEmpty()) {
-    result.error = QStringLiteral("The picture could not be saved to %1: %2.")
-                       .arg(os::ShownName(program_path), folder);
-    return result;
-  }
+Result<os::Replaced> SavePicture(const QImage& image, const QString& program_path) {
+  const auto refused = [](const QString& shown, const QString& reason) {
+    return Refused(Failure::Kind::kFile,
+                   QStringLiteral("The picture could not be saved to %1: %2.").arg(shown, reason));
+  };
+  if (const Result<void> named = PictureName(program_path); !named.ok())
+    return refused(os::ShownName(program_path), named.failure().sentence);
   const QString host = os::HostPath(program_path);
-  if (host.isEmpty()) {
-    result.error = QStringLiteral(
-                       "The picture could not be saved to %1: the path leads outside "
-                       "its drive.")
-                       .arg(os::ShownName(program_path));
-    return result;
-  }
+  if (host.isEmpty())
+    return refused(os::ShownName(program_path), QStringLiteral("the path leads outside its drive"));
   const QString shown = os::ShownName(host);
   if (image.isNull() || image.width() == 0 || image.height() == 0) {
     // Nothing drawn (or no memory to draw in): the old picture is kept.
-    result.error = QStringLiteral(
-                       "The picture could not be saved to %1: there is no picture to "
-                       "save.")
-                       .arg(shown);
-    return result;
+    return refused(shown, QStringLiteral("there is no picture to save"));
   }
   // PNG when the name asks for it; it keeps every colour as BMP does.
   QByteArray bytes;
-  if (host.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)) {
+  if (FormatOfName(host) == PictureFormat::kPng) {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "png");
-    if (!writer.write(image.convertToFormat(QImage::Format_RGB32))) {
-      result.error = QStringLiteral("The picture could not be saved to %1: %2.")
-                         .arg(shown, writer.errorString());
-      return result;
-    }
+    if (!writer.write(image.convertToFormat(QImage::Format_RGB32)))
+      return refused(shown, writer.errorString());
   } else {
     bytes = EncodeBmp24(image);
   }
-  QString note;
-  const QString reason = os::ReplaceFileWith(host, bytes, {os::PrivateRoot(program_path), &note});
-  if (!reason.isEmpty()) {
-    result.error = QStringLiteral("The picture could not be saved to %1: %2.").arg(shown, reason);
-    return result;
-  }
-  if (!note.isEmpty())
-    result.note = QStringLiteral("The picture was saved to %1, but %2.").arg(shown, note);
-  result.ok = true;
-  return result;
+  const Result<os::Replaced> replaced =
+      os::ReplaceFileWith(host, bytes, os::PrivateRoot(program_path));
+  if (!replaced.ok()) return refused(shown, replaced.failure().sentence);
+  const QString& note = replaced.value().note;
+  if (note.isEmpty()) return os::Replaced{};
+  return os::Replaced{QStringLiteral("The picture was saved to %1, but %2.").arg(shown, note)};
 }
 
 }  // namespace quorvel::picture

@@ -54,7 +54,7 @@ QString PageAdvice(char32_t c, const CodePage& page) {
   return QStringLiteral("No code page Quorvel knows has it.");
 }
 
-const QString kNothingSaved = QStringLiteral(" Nothing was saved.");
+const QString kNothingSaved = u' ' + NothingSaved();
 
 }  // namespace
 
@@ -62,10 +62,15 @@ QString PicturePath() { return QStringLiteral("C:\\dpics\\pic.bmp"); }
 QString PictureFolder() { return QStringLiteral("c:\\dpics"); }
 QString DefaultKey() { return QStringLiteral("042"); }
 
-QString MakePictureFolder() {
-  QString error;
-  if (os::Dir(PictureFolder(), os::vbDirectory).isEmpty()) os::MkDir(PictureFolder(), &error);
-  return error;
+os::Result<void> MakePictureFolder() {
+  if (!os::Dir(PictureFolder(), os::vbDirectory).isEmpty()) return {};
+  return os::MkDir(PictureFolder());
+}
+
+QString NothingSaved() { return QStringLiteral("Nothing was saved."); }
+
+QString ReadRefusal(const QString& what, const QString& reason) {
+  return QStringLiteral("%1 could not be read: %2.").arg(what, reason);
 }
 
 QImage StripImage(const std::vector<Rgb>& columns, int height) {

@@ -11,6 +11,7 @@
 #include "cipher/codepage.h"
 #include "cipher/keys.h"
 #include "cipher/strip.h"
+#include "os/result.h"
 
 namespace quorvel::picture {
 
@@ -21,9 +22,9 @@ QString PictureFolder();
 QString DefaultKey();
 
 // Makes the picture folder when it is missing; an existing file or folder
-// of that name counts as found. Returns the sentence that says why it could
-// not be made, or an empty string.
-QString MakePictureFolder();
+// of that name counts as found. A failure's sentence says why it could not
+// be made.
+os::Result<void> MakePictureFolder();
 
 // Draws a strip on a surface as wide as the strip has columns (a picture
 // box or a bare image): the background, then each column as a line in its
@@ -44,6 +45,12 @@ QImage StripImage(const std::vector<Rgb>& columns, int height);
 // of each column, -1 for a column outside the picture.
 DecodeResult DecodePicture(const KeyTriple& keys, float width, const QImage& image,
                            const CodePage& page);
+
+// What ends every refusal of a text to hide: "Nothing was saved."
+QString NothingSaved();
+// That `what` ("The text file x.txt", an escaped name) could not be read,
+// and the system's reason.
+QString ReadRefusal(const QString& what, const QString& reason);
 
 // What the user is told when a text cannot be hidden; `text` is the text as
 // encoded, a line break as CR LF. Ends with "Nothing was saved."

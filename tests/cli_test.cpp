@@ -183,7 +183,7 @@ TEST_F(CliTest, PictureNamesMeanOneFileBothWays) {
     for (const QByteArray& err : {encoded.err, decoded.err})
       EXPECT_EQ(err.contains("\", which names a folder, not a picture file."), !works);
     const QString window = name.contains(u':') ? name : Local(name);
-    EXPECT_EQ(picture::SavePicture(testing::Sample(3, 8), window).ok, works);
+    EXPECT_EQ(picture::SavePicture(testing::Sample(3, 8), window).ok(), works);
     EXPECT_EQ(picture::LoadPicture(window).ok(), works);
   }
   // Nothing but the deep folders.

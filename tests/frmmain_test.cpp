@@ -144,7 +144,7 @@ TEST_F(FrmMainTest, RefusedEncryptsSayWhyAndKeepThePicture) {
     Encrypt(text);
     // The failing disk in the system's own words.
     const QString failed = icon == widgets::vbCritical
-                               ? picture::SavePicture(testing::Sample(3, 8), PicPath()).error
+                               ? Why(picture::SavePicture(testing::Sample(3, 8), PicPath()))
                                : QString();
     os::SetFileFaultForTesting(std::nullopt);
     ASSERT_EQ(Messages().size(), 1u) << message.toStdString();
@@ -211,7 +211,7 @@ TEST_F(FrmMainTest, DecryptAndLoadRefuseInTheirOrderAndKeepThePicture) {
   EXPECT_EQ(form_->txtDecrypt->Text(), "keep me");
   // One column more than a decode can count: "Error", and the text stays.
   QDir(PicPath()).removeRecursively();
-  ASSERT_TRUE(picture::SavePicture(testing::Sample(32768, 1), "C:\\dpics\\pic.bmp").ok);
+  ASSERT_TRUE(picture::SavePicture(testing::Sample(32768, 1), "C:\\dpics\\pic.bmp").ok());
   Load();
   ASSERT_EQ(form_->pDecrypt->ScaleWidth(), 32768);
   Decrypt();

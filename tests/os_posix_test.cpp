@@ -94,12 +94,12 @@ TEST_F(DriveTest, TodayIsTheLocalDate) {
 
 TEST_F(DriveTest, SavesReplaceTheOldFileOnlyWhenTheNewOneIsOnTheDisk) {
   const mode_t mask = ::umask(027);  // a new picture's mode is 0666 less the umask
-  ASSERT_TRUE(picture::SavePicture(Sample(5, 8), pic_).ok);
+  ASSERT_TRUE(picture::SavePicture(Sample(5, 8), pic_).ok());
   ::umask(mask);
   struct stat st {};
   EXPECT_EQ(::stat(Bytes(PicPath()), &st) == 0 ? st.st_mode & 0777 : 0, 0640u);
   const int synced = regular_files_synced;
-  ASSERT_TRUE(picture::SavePicture(Sample(50, 8), pic_).ok);
+  ASSERT_TRUE(picture::SavePicture(Sample(50, 8), pic_).ok());
   EXPECT_GT(regular_files_synced, synced);
   const QByteArray before = ReadFile(PicPath());
   using os::FileFault;
@@ -118,9 +118,8 @@ TEST_F(DriveTest, SavesReplaceTheOldFileOnlyWhenTheNewOneIsOnTheDisk) {
     const bool empty = !fault && path == pic_;
     for (const QImage& image : empty ? QList{QImage()} : QList{Sample(9, 8), Sample(3000, 200)}) {
       const auto r = picture::SavePicture(image, path);
-      EXPECT_FALSE(r.ok);
-      EXPECT_TRUE(r.error.contains(os::ShownName(os::HostPath(path)) + ": ")) << reason;
-      EXPECT_TRUE(r.error.contains(QLatin1StringView(reason))) << r.error.toStdString();
+      EXPECT_TRUE(Why(r).contains(os::ShownName(os::HostPath(path)) + ": ")) << reason;
+      EXPECT_TRUE(Why(r).contains(QLatin1StringView(reason))) << Why(r).toStdString();
     }
     os::SetFileFaultForTesting(std::nullopt);
     EXPECT_EQ(ReadFile(PicPath()), before);
@@ -136,7 +135,7 @@ TEST_F(DriveTest, NamedNewFilesAreLockedBeforeAnotherSaveSeesThem) {
   std::vector<std::thread> savers;
   for (int i = 0; i < 6; ++i) {
     savers.emplace_back([&] {
-      for (int j = 0; j < 20; ++j) failed += !os::ReplaceFileWith(PicPath(), "a").isEmpty();
+      for (int j = 0; j < 20; ++j) failed += !os::ReplaceFileWith(PicPath(), "a").ok();
     });
   }
   for (std::thread& saver : savers) saver.join();
@@ -157,19 +156,19 @@ TEST_F(DriveTest, OnlyRegularFilesAreReplacedOrRead) {
   for (const char* name : {"fifo", "folder", "link", "socket"}) {
     const QString path = "C:\\dpics\\" + QLatin1StringView(name);
     const auto saved = picture::SavePicture(Sample(5, 8), path);
-    EXPECT_TRUE(saved.error.contains("not a regular file")) << name;
+    EXPECT_TRUE(Why(saved).contains("not a regular file")) << name;
     // Refused at once, without waiting for a writer.
     const auto loaded = picture::LoadPicture(path);
-    EXPECT_EQ(loaded.failure, picture::PictureFailure::kFile) << name;
-    EXPECT_TRUE(loaded.error.contains("not a regular file")) << name;
+    EXPECT_EQ(loaded.failure().kind, os::Failure::Kind::kFile) << name;
+    EXPECT_TRUE(Why(loaded).contains("not a regular file")) << name;
   }
   EXPECT_TRUE(QFileInfo(dir + "/link").isSymLink());
   const auto device = picture::LoadPicture("/dev/null");
-  EXPECT_EQ(std::pair(device.failure, device.error.contains("it is a character device, not a")),
-            std::pair(picture::PictureFailure::kFile, true));
+  EXPECT_EQ(device.failure().kind, os::Failure::Kind::kFile);
+  EXPECT_TRUE(Why(device).contains("it is a character device, not a"));
   // A FIFO swapped with the picture again and again, between any two steps of a read, is never
   // opened: a read takes the picture or refuses the FIFO.
-  ASSERT_TRUE(picture::SavePicture(Sample(5, 8), pic_).ok);
+  ASSERT_TRUE(picture::SavePicture(Sample(5, 8), pic_).ok());
   const QByteArray fifo = QFile::encodeName(dir + "/fifo"), pic = QFile::encodeName(PicPath());
   const int watch = ::inotify_init1(IN_NONBLOCK);
   ASSERT_GE(::inotify_add_watch(watch, fifo.constData(), IN_OPEN), 0);
@@ -182,7 +181,7 @@ TEST_F(DriveTest, OnlyRegularFilesAreReplacedOrRead) {
   for (int i = 0; i < 50000; ++i) {
     const auto r = os::ReadRegularFile(PicPath(), 1 << 20);
     refused += !r.ok();
-    EXPECT_TRUE(r.ok() || r.error == "it is a FIFO, not a regular file") << r.error.toStdString();
+    EXPECT_TRUE(r.ok() || Why(r) == "it is a FIFO, not a regular file") << Why(r).toStdString();
   }
   done = true;
   swapper.join();
@@ -195,15 +194,15 @@ TEST_F(DriveTest, OnlyRegularFilesAreReplacedOrRead) {
 // Nor is a link read that another user made in a shared sticky folder; the user's own is.
 TEST_F(DriveTest, ReadsFollowNoLinkOfAnotherUserInASharedFolder) {
   if (::geteuid() != 0) GTEST_SKIP() << "links of other users can only be made by root";
-  ASSERT_TRUE(picture::SavePicture(Sample(5, 8), pic_).ok);
+  ASSERT_TRUE(picture::SavePicture(Sample(5, 8), pic_).ok());
   ASSERT_EQ(::chmod(Bytes(Drive("dpics")), 01777), 0);
   for (const uid_t owner : {65534u, 0u}) {
     const QString link = Drive("dpics/link") + QString::number(owner);
     ASSERT_TRUE(QFile::link(PicPath(), link));
     ASSERT_EQ(::lchown(Bytes(link), owner, owner), 0);
     const QString refused = "it is a link that another user (uid 65534) made in a shared folder";
-    EXPECT_EQ(picture::LoadPicture(link).error.contains(refused), owner != 0);
-    EXPECT_EQ(os::ReadInput(link, 1 << 20).error.startsWith(refused), owner != 0);
+    EXPECT_EQ(Why(picture::LoadPicture(link)).contains(refused), owner != 0);
+    EXPECT_EQ(Why(os::ReadInput(link, 1 << 20)).startsWith(refused), owner != 0);
   }
 }
 

@@ -43,21 +43,20 @@ QByteArray AccessList(const QString& path, const wchar_t* sddl = nullptr) {
 }
 
 TEST_F(DriveTest, PathsAreUsedAsWrittenAndFailuresInWindowsWords) {
-  QString error;
-  ASSERT_TRUE(os::MkDir("c:\\dpics\\a\\b", &error)) << error.toStdString();
+  ASSERT_TRUE(os::MkDir("c:\\dpics\\a\\b").ok());
   EXPECT_EQ(os::Dir("C:\\dpics\\A\\b", os::vbDirectory), "b");
   // A save keeps the old file's hidden mark and who may do what with it.
-  ASSERT_TRUE(picture::SavePicture(Sample(5, 8), pic_).ok);
+  ASSERT_TRUE(picture::SavePicture(Sample(5, 8), pic_).ok());
   ASSERT_TRUE(SetFileAttributesW(Wide(PicPath()), FILE_ATTRIBUTE_HIDDEN));
   const QByteArray access = AccessList(PicPath(), L"D:P(A;;FA;;;WD)");
-  ASSERT_TRUE(picture::SavePicture(Sample(6, 8), pic_).ok);
+  ASSERT_TRUE(picture::SavePicture(Sample(6, 8), pic_).ok());
   EXPECT_TRUE(GetFileAttributesW(Wide(PicPath())) & FILE_ATTRIBUTE_HIDDEN);
   EXPECT_EQ(AccessList(PicPath()), access);
   // Faults of the seam, and real ones (read-only, held open): old files stay.
   const QByteArray before = testing::ReadFile(PicPath());
   ASSERT_TRUE(testing::WriteFile(Drive("dpics\\ro.bmp"), before));
   ASSERT_TRUE(SetFileAttributesW(Wide(Drive("dpics\\ro.bmp")), FILE_ATTRIBUTE_READONLY));
-  EXPECT_FALSE(os::MkDir("C:\\dpics\\ro.bmp\\g", &error));  // a file in the way
+  const QString error = Why(os::MkDir("C:\\dpics\\ro.bmp\\g"));  // a file in the way
   EXPECT_TRUE(error.endsWith("g could not be created: " + WindowsText(ERROR_ALREADY_EXISTS) + "."));
   using os::FileFault, os::FileStep;
   const std::tuple<std::optional<FileFault>, QString, QString> cases[] = {
@@ -76,7 +75,7 @@ TEST_F(DriveTest, PathsAreUsedAsWrittenAndFailuresInWindowsWords) {
     const auto saved = picture::SavePicture(Sample(9, 8), path == "held" ? pic_ : path);
     CloseHandle(held);
     os::SetFileFaultForTesting(std::nullopt);
-    EXPECT_TRUE(saved.error.endsWith(": " + reason + ".")) << saved.error.toStdString();
+    EXPECT_TRUE(Why(saved).endsWith(": " + reason + ".")) << Why(saved).toStdString();
     EXPECT_EQ(testing::ReadFile(PicPath()) + testing::ReadFile(Drive("dpics\\ro.bmp")),
               before + before);
     EXPECT_EQ(Folder(), QStringList({"pic.bmp", "ro.bmp"}));
@@ -92,11 +91,11 @@ TEST_F(DriveTest, DevicesFoldersLeftoversAndLinks) {
                              "sub\\prn.bmp", "\\\\.\\C:", "folder.bmp"}) {
     const QString refusal = QStringLiteral("it is a %1, not a regular file.")
                                 .arg(name == "folder.bmp" ? "folder" : "device");
-    EXPECT_TRUE(picture::SavePicture(Sample(5, 8), path(name)).error.endsWith(refusal));
-    EXPECT_TRUE(picture::LoadPicture(path(name)).error.endsWith(refusal)) << name.toStdString();
+    EXPECT_TRUE(Why(picture::SavePicture(Sample(5, 8), path(name))).endsWith(refusal));
+    EXPECT_TRUE(Why(picture::LoadPicture(path(name))).endsWith(refusal)) << name.toStdString();
   }
   for (const QString name : {"nul2.bmp", "com10.bmp", "xprn.bmp", "\\\\.\\C:\\dpics\\pic.bmp"}) {
-    EXPECT_TRUE(picture::SavePicture(Sample(5, 8), path(name)).ok) << name.toStdString();
+    EXPECT_TRUE(picture::SavePicture(Sample(5, 8), path(name)).ok()) << name.toStdString();
   }
   // What killed saves left goes, whatever the name's case, but not the new file of a save still
   // running, which holds it open.
@@ -104,10 +103,10 @@ TEST_F(DriveTest, DevicesFoldersLeftoversAndLinks) {
   const QString running = Drive("dpics\\" + os::NewFileName("pic.bmp"));
   ASSERT_TRUE(testing::WriteFile(left, "x") && QFile::remove(PicPath()));
   const HANDLE held = CreateFileW(Wide(running), GENERIC_READ, 0, nullptr, CREATE_NEW, 0, nullptr);
-  ASSERT_TRUE(picture::SavePicture(Sample(5, 8), "C:\\dpics\\PIC.BMP").ok);
+  ASSERT_TRUE(picture::SavePicture(Sample(5, 8), "C:\\dpics\\PIC.BMP").ok());
   EXPECT_TRUE(!QFileInfo::exists(left) && QFileInfo::exists(running));
   CloseHandle(held);
-  ASSERT_TRUE(picture::SavePicture(Sample(5, 8), pic_).ok);
+  ASSERT_TRUE(picture::SavePicture(Sample(5, 8), pic_).ok());
   EXPECT_FALSE(QFileInfo::exists(running));
   // A link stays, its file is replaced. Wine makes no links: a Unix one.
   const QString link = Drive("dpics\\named.bmp");
@@ -120,8 +119,8 @@ TEST_F(DriveTest, DevicesFoldersLeftoversAndLinks) {
     return QTest::qWaitFor([&] { return !linked(); });
   });
   if (!QTest::qWaitFor(linked, 3000)) GTEST_SKIP() << "no links can be made here";
-  ASSERT_TRUE(picture::SavePicture(Sample(7, 8), "C:\\dpics\\named.bmp").ok);
-  EXPECT_EQ(picture::LoadPicture(pic_).image.width(), 7);
+  ASSERT_TRUE(picture::SavePicture(Sample(7, 8), "C:\\dpics\\named.bmp").ok());
+  EXPECT_EQ(picture::LoadPicture(pic_).value().width(), 7);
 }
 
 // Run again (tests/CMakeLists.txt) with Wine's ANSI code pages 1251 and 932.

@@ -21,7 +21,7 @@ using testing::WriteFile;
 
 TEST_F(DriveTest, WritesA24BitBottomUpBmpByteByByte) {
   const QImage image = Sample(2, 2);  // red 7 in column 1, green 31 in row 1, blue x ^ y
-  ASSERT_TRUE(picture::SavePicture(image, pic_).ok);
+  ASSERT_TRUE(picture::SavePicture(image, pic_).ok());
   // File size, pixels' offset, header size, width, height (bottom up), one plane of 24 bits, not
   // compressed, pixels' size, 96 dots per inch; the bottom row first, rows of 6 bytes padded to 8,
   // each pixel as blue, green, red.
@@ -30,7 +30,7 @@ TEST_F(DriveTest, WritesA24BitBottomUpBmpByteByByte) {
             "0e00000000000000000000011f00001f0700000000000100070000");
   const auto loaded = picture::LoadPicture(pic_);
   ASSERT_TRUE(loaded.ok());
-  EXPECT_EQ(loaded.image.convertToFormat(QImage::Format_RGB32), image);
+  EXPECT_EQ(loaded.value().convertToFormat(QImage::Format_RGB32), image);
 }
 
 TEST_F(DriveTest, ASaveRemovesWhatKilledSavesLeft) {
@@ -40,7 +40,7 @@ TEST_F(DriveTest, ASaveRemovesWhatKilledSavesLeft) {
   QStringList kept = {NewFileName("other.bmp"), ours.chopped(1), ours + "5", "pic.bmp.backup"};
   for (const QString& name : kept + QStringList{ours, NewFileName("pic.bmp")})
     ASSERT_TRUE(WriteFile(Drive("dpics/" + name), "x"));
-  ASSERT_TRUE(picture::SavePicture(Sample(5, 8), pic_).ok);
+  ASSERT_TRUE(picture::SavePicture(Sample(5, 8), pic_).ok());
   kept << "pic.bmp";
   kept.sort();
   EXPECT_EQ(Folder(), kept);
@@ -65,21 +65,21 @@ TEST_F(DriveTest, BadPictureFilesAreRefusedWithAReason) {
                                       {far, "colour 200 of"}}) {
     ASSERT_TRUE(WriteFile(PicPath(), bytes));
     const auto r = picture::LoadPicture(pic_);
-    EXPECT_EQ(r.failure, picture::PictureFailure::kContent) << reason;
-    EXPECT_TRUE(r.error.contains(PicPath()) && r.error.contains(QLatin1StringView(reason)))
-        << r.error.toStdString();
+    EXPECT_EQ(r.failure().kind, os::Failure::Kind::kContent) << reason;
+    EXPECT_TRUE(Why(r).contains(PicPath()) && Why(r).contains(QLatin1StringView(reason)))
+        << Why(r).toStdString();
   }
   // A file one byte over the limit is refused without being read; one of the limit is read.
   ASSERT_TRUE(QFile(PicPath()).resize(picture::kMaxPictureFileBytes + 1));
-  EXPECT_TRUE(picture::LoadPicture(pic_).error.contains("too large"));
+  EXPECT_TRUE(Why(picture::LoadPicture(pic_)).contains("too large"));
   for (const qint64 limit : {picture::kMaxPictureFileBytes, picture::kMaxPictureFileBytes + 1}) {
     const auto read = os::ReadRegularFile(PicPath(), limit);
     const bool over = limit == picture::kMaxPictureFileBytes;
-    EXPECT_EQ(std::tuple(read.ok(), read.too_large, read.bytes.size()),
-              std::tuple(!over, over, over ? 0 : limit));
+    EXPECT_EQ(std::tuple(Why(read), read.ok() ? read.value().size() : 0),
+              std::tuple(QString(over ? "it is too large" : ""), over ? 0 : limit));
   }
-  EXPECT_TRUE(picture::LoadPicture("C:\\dpics\\no\nne.bmp")
-                  .error.startsWith(Drive("dpics/no") + "\\nne.bmp could not be read: "));
+  EXPECT_TRUE(Why(picture::LoadPicture("C:\\dpics\\no\nne.bmp"))
+                  .startsWith(Drive("dpics/no") + "\\nne.bmp could not be read: "));
 }
 
 QByteArray Be32(quint32 v) {
@@ -109,7 +109,7 @@ TEST_F(DriveTest, PngDataPastItsPictureIsRefused) {
     for (const int more : {-1, 0, 1}) {  // a byte less is the decoder's to refuse
       const QByteArray data = qCompress(QByteArray(bytes + more, '\0')).mid(4);
       const auto r = picture::LoadPictureData(Png(width, height, depth, colour, interlace, data));
-      EXPECT_EQ(r.ok() ? 0 : r.error.contains("holds more than the") ? 1 : -1, more) << width;
+      EXPECT_EQ(r.ok() ? 0 : Why(r).contains("holds more than the") ? 1 : -1, more) << width;
     }
   }
   // A 10 MB file of 10 GiB of zeros, a MiB deflated alone (a full flush) repeated after a zlib
@@ -127,14 +127,14 @@ TEST_F(DriveTest, PngDataPastItsPictureIsRefused) {
   const QByteArray idat = QByteArray::fromHex("000000004944415435AF061E");
   for (const QByteArray& file : {png, png.chopped(20), png.left(33) + idat + png.mid(33)}) {
     const auto r = picture::LoadPictureData(file);
-    EXPECT_EQ(r.failure, picture::PictureFailure::kContent);
-    EXPECT_TRUE(r.error.endsWith("compressed data holds more than the 4 x 4 picture it declares."));
+    EXPECT_EQ(r.failure().kind, os::Failure::Kind::kContent);
+    EXPECT_TRUE(Why(r).endsWith("compressed data holds more than the 4 x 4 picture it declares."));
   }
   // A compressed comment (which may inflate to gigabytes) is not even read.
   const QByteArray comment = "zTXtComment" + QByteArray(2, '\0') + qCompress("hi").mid(4);
   const auto r = picture::LoadPictureData(
       Png(4, 1, 8, 2, 0, qCompress('\0' + QByteArray(12, '\x40')).mid(4), comment));
-  EXPECT_TRUE(r.image.pixel(3, 0) == qRgb(64, 64, 64) && r.image.textKeys().isEmpty());
+  EXPECT_TRUE(r.value().pixel(3, 0) == qRgb(64, 64, 64) && r.value().textKeys().isEmpty());
 }
 
 // Names keep their characters, backslashes too, and show as escapes what a terminal would act on:
@@ -154,8 +154,7 @@ TEST_F(DriveTest, NamesShowControlCharactersAsEscapes) {
   const QStringView text = u"a\n\tb\r\x1b\x7f\x85\u2029\u202e\u2066\u2069\u200f\xdc9b";
   EXPECT_EQ(os::EscapeControls(text.toString(), os::Escaping::kText),
             QStringView(u"a\n\tb\\r\\x1B\\x7F\\x85\\u2029\\u202E\\u2066\\u2069\u200f\\x9B"));
-  QString error;
-  EXPECT_TRUE(!os::MkDir("/dev/null/a\nb", &error) && error.contains("a\\nb"));
+  EXPECT_TRUE(Why(os::MkDir("/dev/null/a\nb")).contains("a\\nb"));
 }
 
 // A bitmap cut anywhere fails, whatever its layout, and a PNG under a .bmp name loads.
@@ -183,7 +182,7 @@ TEST_F(DriveTest, CutBitmapsFailAtEveryLength) {
        {MakeBmp(5, 3, 24, false, pixels), MakeBmp(5, 3, 24, true, pixels),
         MakeBmp(5, 3, 32, true, pixels), MakeBmp(5, 3, 8, false, indexes, {0, 0x102030}), rle, eol,
         zero, early}) {
-    const QImage image = picture::LoadPictureData(whole).image;
+    const QImage image = picture::LoadPictureData(whole).value();
     ASSERT_FALSE(image.isNull());
     EXPECT_TRUE(whole.size() == rle.size() || image.pixel(0, 0) == qRgb(0x10, 0x20, 0x30));
     for (qsizetype n = 0; n < whole.size(); ++n) {
@@ -191,7 +190,7 @@ TEST_F(DriveTest, CutBitmapsFailAtEveryLength) {
     }
   }
   ASSERT_TRUE(Sample(4, 2).save(PicPath(), "PNG"));
-  EXPECT_EQ(picture::LoadPicture(pic_).image.convertToFormat(QImage::Format_RGB32), Sample(4, 2));
+  EXPECT_EQ(picture::LoadPicture(pic_).value().convertToFormat(QImage::Format_RGB32), Sample(4, 2));
 }
 
 }  // namespace

@@ -250,7 +250,7 @@ TEST_F(SavingTest, NewFilesAreNeverReadableByOthers) {
     }
   });
   for (int i = 0; i < 20; ++i)
-    EXPECT_TRUE(picture::SavePicture(testing::Sample(3000, 200), path).ok);
+    EXPECT_TRUE(picture::SavePicture(testing::Sample(3000, 200), path).ok());
   done = true;
   watcher.join();
   ::close(watch);

@@ -28,6 +28,8 @@ class QtFixture : public ::testing::Test {
   const std::vector<widgets::MessageRecord>& Messages() const { return messages_; }
   QString LastPrompt() const { return messages_.empty() ? QString() : messages_.back().prompt; }
   void ClearMessages() { messages_.clear(); }
+  // Why a file or picture step failed (an os::Result); empty when it did not.
+  static QString Why(const auto& r) { return r.ok() ? QString() : r.failure().sentence; }
 
   QString data_home_;
 

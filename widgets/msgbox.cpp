@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "os/files.h"
 #include "os/utf8.h"
 
 namespace quorvel::widgets {
@@ -48,9 +49,8 @@ void MsgBox(const QString& prompt, int buttons, QWidget* parent) {
 }
 
 void StartUpFailure(const QString& prompt) {
-  const QByteArray line = os::FileNameBytes(QStringLiteral("quorvel: ") + prompt + u'\n');
-  std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stderr);
-  std::fflush(stderr);
+  // Told in the box too: a standard error that takes nothing stops nothing.
+  (void)os::WriteToStream(stderr, os::FileNameBytes(QStringLiteral("quorvel: ") + prompt + u'\n'));
   MsgBox(prompt, vbCritical);
 }
 

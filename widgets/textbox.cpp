@@ -7,6 +7,8 @@
 #include <QTextDocument>
 #include <limits>
 
+#include "os/line_breaks.h"
+
 namespace quorvel::widgets {
 
 TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
@@ -98,8 +100,7 @@ QString TextBox::Text() const {
 }
 
 void TextBox::SetText(const QString& text) {
-  QString shown = text;
-  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  const QString shown = os::ToHostLineBreaks(text);
   if (!shown.isEmpty()) LayOutWithoutShaping();
   setting_ = true;
   const bool long_run = HasLongRun(shown);
