@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QString>
 
+#include "picture/limits.h"
+
 namespace quorvel::picture {
 
 // Why a picture did not load: its file could not be read, or what it holds
@@ -17,13 +19,6 @@ struct PictureResult {
   PictureFailure failure = PictureFailure::kNone;
   bool ok() const { return failure == PictureFailure::kNone; }
 };
-
-// The largest picture the loader accepts, in pixels: far above any strip,
-// and small enough that a header claiming an absurd size fails at once.
-inline constexpr qint64 kMaxPicturePixels = 32LL * 1024 * 1024;
-// The largest picture file read: no picture of the largest size needs more
-// than 4 bytes a pixel.
-inline constexpr qint64 kMaxPictureFileBytes = 4 * kMaxPicturePixels + 1024 * 1024;
 
 // Loads a picture from a program path (mapped as HostPath does). Only the
 // lossless formats a strip keeps its colours in are read, BMP and PNG,
