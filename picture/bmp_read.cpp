@@ -185,13 +185,16 @@ os::Result<Layout> ReadLayout(const QByteArray& file, const QString& shown, qint
 // Runs the run-length encoded data of a picture: with `out` null, only
 // checks it and says why it is refused (or nothing); otherwise writes the
 // pixels it sets into `out`. Rows are stored from the bottom up: the strip's
-// own, the top one, comes last, and must be whole.
+// own, the top one, comes last, and must be whole. A row's runs may fill
+// the padding an uncompressed row would have (ImageMagick encodes its rows
+// so); those pixels are dropped.
 QString RunRle(const QByteArray& file, const Layout& l, const QString& shown, Pixels* out) {
   const auto* b = reinterpret_cast<const uchar*>(file.constData());
   const qint64 size = file.size();
   const bool four = l.bits == 4;
   const qint64 w = l.width;
   const qint64 h = l.height;
+  const qint64 padded = four ? (w + 7) / 8 * 8 : (w + 3) / 4 * 4;
   qint64 at = l.pixels_at;
   qint64 x = 0;
   qint64 y = 0;    // from the bottom
@@ -206,7 +209,7 @@ QString RunRle(const QByteArray& file, const Layout& l, const QString& shown, Pi
       // `code` pixels given one by one and padded to a whole word.
       const int n = count > 0 ? count : code;
       const qint64 bytes = four ? (n + 1) / 2 : n;
-      if (x + n > w) {
+      if (x + n > padded) {
         return QStringLiteral("%1 is damaged: its compressed pixels run past the end of a row.")
             .arg(shown);
       }
@@ -215,12 +218,12 @@ QString RunRle(const QByteArray& file, const Layout& l, const QString& shown, Pi
         const int packed = count > 0 ? code : b[at + (four ? i / 2 : i)];
         const int index = !four ? packed : i % 2 ? packed & 15 : packed >> 4;
         if (index >= l.colours) return PastPalette(shown, index, l.colours);
-        if (out) {
+        if (out && x < w) {
           std::copy_n(&l.palette[3 * std::size_t(index)], 3,
                       out->At(static_cast<int>(x), static_cast<int>(h - 1 - y)));
         }
       }
-      if (y == h - 1) top += n;
+      if (y == h - 1) top += std::min(x, w) - std::min(x - n, w);
       if (count == 0) at += bytes + (bytes & 1);
     } else if (code == 0) {  // the end of a row
       x = 0;
@@ -232,7 +235,7 @@ QString RunRle(const QByteArray& file, const Layout& l, const QString& shown, Pi
       x += b[at];
       y += b[at + 1];
       at += 2;
-      if (x > w) {
+      if (x > padded) {
         return QStringLiteral("%1 is damaged: its compressed pixels run past the end of a row.")
             .arg(shown);
       }
