@@ -282,7 +282,6 @@ os::Result<Pixels> ReadBmp(const QByteArray& file, const QString& shown, qint64 
   const auto* b = reinterpret_cast<const uchar*>(file.constData());
   const qint64 row = (l.width * l.bits + 31) / 32 * 4;
   const Channel red(l.masks[0]), green(l.masks[1]), blue(l.masks[2]);
-  const int per_byte = 8 / std::min(l.bits, 8);
   const int index_mask = (1 << std::min(l.bits, 8)) - 1;
   Pixels pixels(width, height);
   for (int y = 0; y < height; ++y) {
@@ -304,7 +303,10 @@ os::Result<Pixels> ReadBmp(const QByteArray& file, const QString& shown, qint64 
       }
     } else {
       for (int x = 0; x < width; ++x, out += 3) {
-        const int index = (in[x / per_byte] >> (8 - l.bits * (x % per_byte + 1))) & index_mask;
+        // The first pixel of a byte in its highest bits.
+        const qint64 bit = qint64{x} * l.bits;
+        const int index =
+            l.bits == 8 ? in[x] : (in[bit >> 3] >> (8 - l.bits - (bit & 7))) & index_mask;
         if (index >= l.colours) return Refusal(PastPalette(shown, index, l.colours));
         std::copy_n(&l.palette[3 * std::size_t(index)], 3, out);
       }
