@@ -9,14 +9,9 @@
 #include "os/files.h"
 #include "os/result.h"
 
-namespace quorvel::picture {
+#include "picture/limits.h"
 
-// The largest picture the loader accepts, in pixels: far above any strip,
-// and small enough that a header claiming an absurd size fails at once.
-inline constexpr qint64 kMaxPicturePixels = 32LL * 1024 * 1024;
-// The largest picture file read: no picture of the largest size needs more
-// than 4 bytes a pixel.
-inline constexpr qint64 kMaxPictureFileBytes = 4 * kMaxPicturePixels + 1024 * 1024;
+namespace quorvel::picture {
 
 // Loads a picture from a program path (mapped as HostPath does). Only the
 // lossless formats a strip keeps its colours in are read, BMP and PNG,

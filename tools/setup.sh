@@ -11,6 +11,8 @@ packages=(
   xvfb x11-utils xdotool imagemagick faketime
   weston qt6-wayland
   python3 tzdata
+  # Pictures in PIL's own BMP layouts for the BMP reader's test.
+  python3-pil
   # Access lists: libacl for the save, and setfacl, useradd and setpriv for
   # the tests that save among real users.
   libacl1-dev acl passwd util-linux
