@@ -14,6 +14,8 @@ packages=(
   # Access lists: libacl for the save, and setfacl, useradd and setpriv for
   # the tests that save among real users.
   libacl1-dev acl passwd util-linux
+  # PNG pictures, and the tools its test makes pictures with besides ImageMagick.
+  libspng-dev pkg-config python3-pil
   # What a screen reader gets (tests/accessibility_test.py): AT-SPI from Python
   # on a D-Bus session of the test's own.
   python3-gi gir1.2-atspi-2.0 at-spi2-core dbus-daemon
