@@ -51,14 +51,19 @@ qint64 DataBytes(qint64 width, qint64 height, int depth, int colour, int interla
   return bytes;
 }
 
-// The PNG as libspng is given it: the chunks ahead of the image data that
-// the pixels need (the header, the palette, transparency and any chunk
-// libspng must refuse; text and colour profiles are skipped unread), then
-// one IDAT chunk of stored, uncompressed blocks, then the end. The stored
-// blocks are inflated here from the file's IDAT chunks as libspng reads
-// them, so the picture is inflated once, only as far as libspng needs it,
-// and what the data holds past the declared picture is seen here. The
-// checksum of each chunk handed on is checked here first.
+// libspng inflates a PNG's image data only as far as the picture its header
+// declares, which bounds its work, but says nothing of data past it, for
+// which a file is refused. So libspng is given the PNG this class makes of
+// the file: the chunks ahead of the image data that the pixels need (the
+// header, the palette, transparency, and any other critical chunk, which
+// libspng refuses; text and colour profiles are skipped unread), then one
+// IDAT chunk of stored, uncompressed deflate blocks, then the end. The
+// stored blocks are made as libspng reads them, by inflating the file's
+// IDAT chunks here: the picture is inflated once, as far as libspng needs
+// it, and what the data holds past it is seen here. Every chunk libspng is
+// given has its checksum checked here first. libspng still validates the
+// header, palette and transparency, undoes the filters and the interlacing
+// and converts the pixels.
 class Source {
  public:
   explicit Source(const QByteArray& file)
@@ -73,6 +78,7 @@ class Source {
   Fault Prepare() {
     pieces_.push_back({b_, 8});
     qint64 at = 8;
+    // A few are enough: libspng refuses a second header or palette.
     for (int kept = 0; kept < 8;) {
       if (at + 12 > size_) return Fault::kCut;
       const qint64 length = qFromBigEndian<quint32>(b_ + at);

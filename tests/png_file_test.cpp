@@ -90,11 +90,12 @@ TEST(PngFileTest, PicturesReadAsQtReadsThemAndWriteBack) {
 from PIL import Image
 s = Image.open(sys.argv[1] + '/qt-5.png').convert('RGBA')
 p = lambda n: s.convert('RGB').convert('P', palette=Image.ADAPTIVE, colors=n)
-for n, im, kw in [('1', s.convert('1'), {}), ('L', s.convert('L'), {}), ('RGBA', s, {}),
-    ('Lt', s.convert('L'), {'transparency': 9}), ('RGBt', s.convert('RGB'), {'transparency': (0, 0, 0)}),
-    ('LA', s.convert('LA'), {}), ('I16', s.convert('L').convert('I').point(lambda v: v * 251 + 3), {}),
-    ('P8', p(256), {}), ('P4', p(16), {'bits': 4}), ('P2', p(4), {'bits': 2}), ('P1', p(2), {'bits': 1}),
-    ('Pt', p(256), {'transparency': 3})]:
+i16 = s.convert('L').convert('I').point(lambda v: v * 251 + 3)
+t = 'transparency'
+for n, im, kw in [('1', s.convert('1'), {}), ('1t', s.convert('1'), {t: 1}), ('L', s.convert('L'), {}),
+    ('Lt', s.convert('L'), {t: 9}), ('RGBA', s, {}), ('RGBt', s.convert('RGB'), {t: (0, 0, 0)}),
+    ('LA', s.convert('LA'), {}), ('I16', i16, {}), ('I16t', i16, {t: 1258}), ('P8', p(256), {}),
+    ('P4', p(16), {'bits': 4}), ('P2', p(4), {'bits': 2}), ('P1', p(2), {'bits': 1}), ('Pt', p(256), {t: 3})]:
     im.save(sys.argv[1] + '/pil-' + n + '.png', **kw))",
                                                           dir.path()}) == 0;
   std::map<QString, int> counts;
