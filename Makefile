@@ -56,8 +56,9 @@ bench: setup
 	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target quorvel_cipher_bench quorvel_window_bench quorvel_picture_bench quorvel_startup_probe quorvel_bare_probe quorvel-strip
 	@bench/run_all.sh $(BENCH_ARGS) $(BENCH_BUILD)
 
-# Windows, cross-built with MinGW-w64 against the cross-built Qt (unpacked
-# from ../shared/windows/qt6-mingw.tar.xz into the build folder), warnings
+# Windows, cross-built with MinGW-w64 against the cross-built Qt and libspng
+# (unpacked from ../shared/windows/qt6-mingw.tar.xz and spng-mingw.tar.xz
+# into the build folder), warnings
 # as errors: `make windows` builds both programs and the tests and packs the
 # zip and the installer; `make test-windows` runs the suite under Wine.
 WIN_BUILD ?= build-win
@@ -66,8 +67,10 @@ WIN_WERROR ?= ON
 windows-build:
 	@tools/setup.sh --windows
 	@tools/windows/unpack-qt.sh $(WIN_BUILD)
+	@tools/windows/unpack-spng.sh $(WIN_BUILD)
 	@cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake \
-	  -DQUORVEL_QT_MINGW=$(abspath $(WIN_BUILD))/qt6-mingw -DCMAKE_BUILD_TYPE=$(WIN_BUILD_TYPE) \
+	  -DQUORVEL_QT_MINGW=$(abspath $(WIN_BUILD))/qt6-mingw \
+	  -DQUORVEL_SPNG_MINGW=$(abspath $(WIN_BUILD))/spng-mingw -DCMAKE_BUILD_TYPE=$(WIN_BUILD_TYPE) \
 	  -DQUORVEL_WERROR=$(WIN_WERROR) -DBUILD_TESTING=ON $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(WIN_BUILD) -j $(JOBS)
 

@@ -11,11 +11,12 @@ packages=(
   xvfb x11-utils xdotool imagemagick faketime
   weston qt6-wayland
   python3 tzdata
-  # Pictures in PIL's own BMP layouts for the BMP reader's test.
-  python3-pil
   # Access lists: libacl for the save, and setfacl, useradd and setpriv for
   # the tests that save among real users.
   libacl1-dev acl passwd util-linux
+  # PNG pictures; PIL makes pictures in its own BMP and PNG layouts for the
+  # readers' tests, besides ImageMagick.
+  libspng-dev pkg-config python3-pil
   # What a screen reader gets (tests/accessibility_test.py): AT-SPI from Python
   # on a D-Bus session of the test's own.
   python3-gi gir1.2-atspi-2.0 at-spi2-core dbus-daemon
