@@ -46,9 +46,9 @@ void BM_LoadLargestPicture(benchmark::State& state, const char* format) {
     return;
   }
   for (auto _ : state) {
-    const os::Result<QImage> picture = picture::LoadPictureData(file);
+    const os::Result<picture::Pixels> picture = picture::LoadPictureData(file);
     if (!picture.ok()) state.SkipWithError(qPrintable(picture.failure().sentence));
-    benchmark::DoNotOptimize(picture.value().constBits());
+    benchmark::DoNotOptimize(picture.value().rgb.data());
   }
   state.counters["megabytes"] = static_cast<double>(file.size()) / 1e6;
 }

@@ -91,7 +91,7 @@ void BM_WindowEncode(benchmark::State& state) {
 // old one.
 void BM_QtDurableSave(benchmark::State& state) {
   if (!Prepare()) state.SkipWithError("the window did not save its strip");
-  const QImage image = form->pEncrypt->Image();
+  const QImage image = form->pEncrypt->Shown().copy();
   const QString path = FloorPath();
   for (auto _ : state) {
     QSaveFile file(path);
@@ -221,7 +221,7 @@ void BM_PartDrawStrip(benchmark::State& state) {
 
 void BM_PartEncodeBmp24(benchmark::State& state) {
   if (!Prepare()) state.SkipWithError("the window did not save its strip");
-  const QImage image = form->pEncrypt->Image();
+  const picture::Pixels image = form->pEncrypt->Image();
   for (auto _ : state) {
     QByteArray bytes = picture::EncodeBmp24(image);
     benchmark::DoNotOptimize(bytes.data());
@@ -231,7 +231,7 @@ void BM_PartEncodeBmp24(benchmark::State& state) {
 
 void BM_PartSavePicture(benchmark::State& state) {
   if (!Prepare()) state.SkipWithError("the window did not save its strip");
-  const QImage image = form->pEncrypt->Image();
+  const picture::Pixels image = form->pEncrypt->Image();
   for (auto _ : state) {
     if (!picture::SavePicture(image, kPicture).ok()) state.SkipWithError("SavePicture failed");
   }
@@ -242,15 +242,15 @@ void BM_PartSavePicture(benchmark::State& state) {
 void BM_PartLoadPicture(benchmark::State& state) {
   if (!Prepare()) state.SkipWithError("the window did not save its strip");
   for (auto _ : state) {
-    os::Result<QImage> picture = picture::LoadPicture(kPicture);
-    benchmark::DoNotOptimize(picture.value().constBits());
+    os::Result<picture::Pixels> picture = picture::LoadPicture(kPicture);
+    benchmark::DoNotOptimize(picture.value().rgb.data());
   }
   SetBytes(state);
 }
 
 void BM_PartSetPicture(benchmark::State& state) {
   if (!Prepare()) state.SkipWithError("the window did not save its strip");
-  const QImage image = picture::LoadPicture(kPicture).value();
+  const picture::Pixels image = picture::LoadPicture(kPicture).value();
   for (auto _ : state) form->pDecrypt->SetPicture(image);
   SetBytes(state);
 }

@@ -17,7 +17,6 @@
 #include "os/paths.h"
 #include "os/process.h"
 #include "os/shown_name.h"
-#include "picture/persistent_image.h"
 #include "picture/picture_files.h"
 #include "picture/strip_picture.h"
 
@@ -293,7 +292,7 @@ int Encode(const Request& r) {
   const EncodeResult strip = EncodeStrip(os::U16View(text), r.keys, *r.page);
   if (!strip.ok()) return Refuse(r.input, picture::EncodeRefusal(*strip.failure, text, *r.page));
 
-  const QImage picture = picture::StripImage(strip.columns, r.height);
+  const picture::Pixels picture = picture::StripImage(strip.columns, r.height);
   if (r.standard) {
     // A BMP, the strip format; every byte of it written, or a failure.
     if (const os::Result<void> written = os::WriteToStream(stdout, picture::EncodeBmp24(picture));
@@ -314,7 +313,7 @@ int Encode(const Request& r) {
 }
 
 // The picture that decode reads, from its file or standard input.
-os::Result<QImage> ReadPicture(const Request& r) {
+os::Result<picture::Pixels> ReadPicture(const Request& r) {
   if (!r.standard) return picture::LoadPicture(r.picture);
   const os::Result<QByteArray> input = os::ReadInput(QString(), picture::kMaxPictureFileBytes);
   if (!input.ok()) {
@@ -332,13 +331,11 @@ os::Result<QImage> ReadPicture(const Request& r) {
 }
 
 int Decode(const Request& r) {
-  const os::Result<QImage> picture = ReadPicture(r);
+  const os::Result<picture::Pixels> picture = ReadPicture(r);
   if (!picture.ok()) return Fail(picture.failure());
-  picture::PersistentImage image;
-  image.SetPicture(picture.value());
-  const int width = image.Size().width();
+  const int width = picture.value().width;
   const DecodeResult text =
-      picture::DecodePicture(r.keys, static_cast<float>(width), image.Image(), *r.page);
+      picture::DecodePicture(r.keys, static_cast<float>(width), picture.value(), *r.page);
   if (!text.ok()) {
     return Fail(
         kExitRefused,

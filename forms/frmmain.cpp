@@ -242,18 +242,18 @@ void frmmain::cmdDecrypt_Click() {
 }
 
 void frmmain::cmdLoad_Click() {
-  const os::Result<QImage> loaded = picture::LoadPicture(txtFilename->Text());
+  const os::Result<picture::Pixels> loaded = picture::LoadPicture(txtFilename->Text());
   if (!loaded.ok()) {
     // The previous picture and the loaded flag stay as they were.
     MsgBox(QStringLiteral("Error"), widgets::vbOKOnly, this);
     return;
   }
-  const QImage& picture = loaded.value();
+  const picture::Pixels& picture = loaded.value();
   pDecrypt->SetPicture(picture);
   pDecrypt->SetTag(QStringLiteral("1"));
   pDecrypt->setAccessibleName(
       QStringLiteral("Strip picture: %1 \u00d7 %2 pixels loaded")
-          .arg(QString::number(picture.width()), QString::number(picture.height())));
+          .arg(QString::number(picture.width), QString::number(picture.height)));
 }
 
 void frmmain::Command1_Click() { txtSrc->SetText(QString()); }

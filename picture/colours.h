@@ -2,24 +2,21 @@
 // low byte, which is the cipher's own packing (Packed).
 #pragma once
 
-#include <QRgb>
 #include <cstdint>
 
 #include "cipher/strip.h"
 
 namespace quorvel::picture {
 
-// A pixel's colour packed as 0x00BBGGRR.
-constexpr std::int32_t PackedColour(QRgb c) {
-  return static_cast<std::int32_t>(
-      Packed(Rgb{static_cast<std::uint8_t>(qRed(c)), static_cast<std::uint8_t>(qGreen(c)),
-                 static_cast<std::uint8_t>(qBlue(c))}));
+// A pixel's red, green and blue bytes packed as 0x00BBGGRR.
+constexpr std::int32_t PackedColour(const std::uint8_t* rgb) {
+  return static_cast<std::int32_t>(Packed(Rgb{rgb[0], rgb[1], rgb[2]}));
 }
 
-// A packed colour (its top byte ignored) as an opaque pixel.
-constexpr QRgb PixelColour(std::uint32_t packed) {
-  return qRgb(static_cast<int>(packed & 0xFF), static_cast<int>((packed >> 8) & 0xFF),
-              static_cast<int>((packed >> 16) & 0xFF));
+// A packed colour (its top byte ignored) as red, green and blue bytes.
+constexpr Rgb PixelColour(std::uint32_t packed) {
+  return Rgb{static_cast<std::uint8_t>(packed & 0xFF), static_cast<std::uint8_t>(packed >> 8),
+             static_cast<std::uint8_t>(packed >> 16)};
 }
 
 }  // namespace quorvel::picture

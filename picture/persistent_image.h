@@ -3,12 +3,12 @@
 // command-line companion draws and reads strips with the same code.
 #pragma once
 
-#include <QImage>
 #include <QSize>
 #include <cstdint>
 #include <vector>
 
 #include "picture/colours.h"
+#include "picture/pixels.h"
 
 namespace quorvel::picture {
 
@@ -22,7 +22,7 @@ class PersistentImage {
 
   // A new size keeps what still fits; new areas show the background colour.
   void Resize(QSize size);
-  QSize Size() const { return image_.size(); }
+  QSize Size() const { return {image_.width, image_.height}; }
 
   // Fills the whole image with the background colour.
   void Cls();
@@ -32,10 +32,8 @@ class PersistentImage {
   // is there and clipped to the image. Strips draw no other lines.
   void Lines(const std::vector<std::uint32_t>& packed, int top, int bottom);
 
-  // Makes a picture the content: its size, and its colour channels exactly
-  // as stored (an alpha channel is ignored; palette pictures give their
-  // palette colours).
-  void SetPicture(const QImage& picture);
+  // Makes a picture the content: its size and its colours.
+  void SetPicture(const Pixels& picture) { image_ = picture; }
 
   // Copies another image over this one from the top-left corner, cut at
   // this image's edges.
@@ -43,15 +41,14 @@ class PersistentImage {
 
   // The packed colour 0x00BBGGRR of a point, or -1 for a point outside.
   std::int32_t Point(int x, int y) const {
-    if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return -1;
-    return PackedColour(reinterpret_cast<const QRgb*>(image_.constScanLine(y))[x]);
+    if (x < 0 || y < 0 || x >= image_.width || y >= image_.height) return -1;
+    return PackedColour(image_.At(x, y));
   }
 
-  // The image, in QImage::Format_RGB32.
-  const QImage& Image() const { return image_; }
+  const Pixels& Image() const { return image_; }
 
  private:
-  QImage image_;
+  Pixels image_;
   std::uint32_t back_color_;
 };
 

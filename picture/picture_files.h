@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QImage>
 #include <QString>
 #include <optional>
 
@@ -10,6 +9,7 @@
 #include "os/result.h"
 
 #include "picture/limits.h"
+#include "picture/pixels.h"
 
 namespace quorvel::picture {
 
@@ -23,18 +23,20 @@ namespace quorvel::picture {
 // of the kind kFile when the file could not be read, kContent when what it
 // holds is not a strip picture the loader takes; its sentence names the
 // host path.
-os::Result<QImage> LoadPicture(const QString& program_path);
+os::Result<Pixels> LoadPicture(const QString& program_path);
 
 // The same from bytes in memory (at most kMaxPictureFileBytes of them, as
 // read from standard input), with `shown` naming where they came from in
-// messages, such as "Standard input".
-os::Result<QImage> LoadPictureData(const QByteArray& data,
-                                   const QString& shown = QStringLiteral("The data"));
+// messages, such as "Standard input"; a picture of more than `max_pixels`
+// is refused.
+os::Result<Pixels> LoadPictureData(const QByteArray& data,
+                                   const QString& shown = QStringLiteral("The data"),
+                                   qint64 max_pixels = kMaxPicturePixels);
 
 // The bytes of a 24-bit uncompressed bottom-up BMP file of the image: a
 // 54-byte header, then the rows from the bottom up, each padded to a
 // multiple of 4 bytes. The colours are written exactly.
-QByteArray EncodeBmp24(const QImage& image);
+QByteArray EncodeBmp24(const Pixels& image);
 
 // Writes the image at a program path, as PNG when its name ends in .png and
 // as a 24-bit BMP otherwise, replacing any regular file of that name as
@@ -44,7 +46,7 @@ QByteArray EncodeBmp24(const QImage& image);
 // that names a folder (see LoadPicture) is refused. A failure's sentence,
 // and the note of a save with a side effect the user should know of, name
 // the host path.
-os::Result<os::Replaced> SavePicture(const QImage& image, const QString& program_path);
+os::Result<os::Replaced> SavePicture(const Pixels& image, const QString& program_path);
 
 // The extension of a picture name, without its dot: what follows the last
 // dot of its last part (LastName). A name whose last part has no dot but a

@@ -73,20 +73,21 @@ QString ReadRefusal(const QString& what, const QString& reason) {
   return QStringLiteral("%1 could not be read: %2.").arg(what, reason);
 }
 
-QImage StripImage(const std::vector<Rgb>& columns, int height) {
+Pixels StripImage(const std::vector<Rgb>& columns, int height) {
   PersistentImage image;
   image.Resize(QSize(static_cast<int>(columns.size()), height));
   DrawStrip(image, columns, height);
   return image.Image();
 }
 
-DecodeResult DecodePicture(const KeyTriple& keys, float width, const QImage& image,
+DecodeResult DecodePicture(const KeyTriple& keys, float width, const Pixels& image,
                            const CodePage& page) {
-  const int columns = image.height() > 0 ? image.width() : 0;
-  const auto* row = reinterpret_cast<const QRgb*>(columns > 0 ? image.constScanLine(0) : nullptr);
+  const int columns = image.height > 0 ? image.width : 0;
   return DecodeStrip(
       keys, width,
-      [row, columns](std::int32_t x) { return x >= 0 && x < columns ? PackedColour(row[x]) : -1; },
+      [&image, columns](std::int32_t x) {
+        return x >= 0 && x < columns ? PackedColour(image.At(x, 0)) : -1;
+      },
       page);
 }
 

@@ -3,7 +3,6 @@
 // refusal is told in. Each program only frames these.
 #pragma once
 
-#include <QImage>
 #include <QString>
 #include <algorithm>
 #include <vector>
@@ -12,6 +11,7 @@
 #include "cipher/keys.h"
 #include "cipher/strip.h"
 #include "os/result.h"
+#include "picture/pixels.h"
 
 namespace quorvel::picture {
 
@@ -38,12 +38,12 @@ void DrawStrip(Surface& surface, const std::vector<Rgb>& columns, int bottom) {
 }
 
 // The strip drawn on a white image `height` pixels high.
-QImage StripImage(const std::vector<Rgb>& columns, int height);
+Pixels StripImage(const std::vector<Rgb>& columns, int height);
 
-// Reads the strip in a picture (in QImage::Format_RGB32, as a picture box
-// or a bare image holds it) with the given inner width: the colour of row 0
-// of each column, -1 for a column outside the picture.
-DecodeResult DecodePicture(const KeyTriple& keys, float width, const QImage& image,
+// Reads the strip in a picture (as a picture box or a bare image holds it)
+// with the given inner width: the colour of row 0 of each column, -1 for a
+// column outside the picture.
+DecodeResult DecodePicture(const KeyTriple& keys, float width, const Pixels& image,
                            const CodePage& page);
 
 // What ends every refusal of a text to hide: "Nothing was saved."

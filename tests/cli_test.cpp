@@ -13,6 +13,7 @@ const rlimit kOneGiB{1 << 30, 1 << 30};
 #include "cipher/codepage.h"
 #include "cli/text_io.h"
 #include "picture/picture_files.h"
+#include "picture/png_file.h"
 #include "tests/test_support.h"
 
 namespace quorvel {
@@ -234,8 +235,8 @@ TEST_F(CliTest, RefusedCommandsNameTheProblemAndWriteNothing) {
   ASSERT_TRUE(WriteFile(Local("text.bmp"), "just some text"));
   ASSERT_TRUE(WriteFile(Local("wide.bmp"), testing::MakeBmp(32768, 1, 24, false,
                                                             std::vector<std::uint32_t>(32768, 0))));
-  ASSERT_TRUE(testing::Sample(4, 2).save(Local("bad.png")));  // damaged, which libpng says itself:
-  ASSERT_TRUE(WriteFile(Local("bad.png"), ReadFile(Local("bad.png")).replace("IDAT", "IDATx")));
+  ASSERT_TRUE(WriteFile(Local("bad.png"),  // damaged:
+                        picture::WritePng(testing::Sample(4, 2)).replace("IDAT", "IDATx")));
   ASSERT_EQ(Strip({"encode"}, "already there").status, 0);
   const QByteArray existing = ReadFile(PicPath());
   const QByteArray euros = "\xEF\xBB\xBF" + QString(98301, QChar(0x20AC)).toUtf8();
@@ -254,7 +255,7 @@ TEST_F(CliTest, RefusedCommandsNameTheProblemAndWriteNothing) {
       {{"encode"}, QByteArray(10 << 20, 'z'), 1, "it has at least 294907 characters"},
       {{"encode"}, "abc\n\xc3", 1, "byte 5 (line 2)"},
       {{"decode", "text.bmp"}, "", 1, "text.bmp is not a BMP or PNG"},
-      {{"decode", "bad.png"}, "", 1, "bad.png could not be read as a picture"},
+      {{"decode", "bad.png"}, "", 1, "bad.png is damaged: the checksum"},
       {{"decode", "wide.bmp"}, "", 1, "32768 pixels wide"},
       {{}, "", 2, "No command given."},
       {{"hide"}, "", 2, "Unknown command \"hide\""},

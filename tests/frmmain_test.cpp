@@ -197,7 +197,7 @@ TEST_F(FrmMainTest, DecryptAndLoadRefuseInTheirOrderAndKeepThePicture) {
       std::tuple(form_->pDecrypt->Tag(), form_->pDecrypt->size(),
                  form_->pDecrypt->accessibleName()),
       std::tuple(QString("1"), QSize(3, 8), QString("Strip picture: 3 \u00d7 8 pixels loaded")));
-  const QImage shown = form_->pDecrypt->Image();
+  const picture::Pixels shown = form_->pDecrypt->Image();
   for (const QByteArray& bytes :
        {QByteArray("not a picture"), ReadFile(PicPath()).left(40), QByteArray("folder")}) {
     QFile::remove(PicPath());

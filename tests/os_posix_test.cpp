@@ -116,7 +116,8 @@ TEST_F(DriveTest, SavesReplaceTheOldFileOnlyWhenTheNewOneIsOnTheDisk) {
     os::SetFileFaultForTesting(fault);
     // Small pictures sit in buffers where there are any; large ones do not.
     const bool empty = !fault && path == pic_;
-    for (const QImage& image : empty ? QList{QImage()} : QList{Sample(9, 8), Sample(3000, 200)}) {
+    for (const picture::Pixels& image :
+         empty ? QList{picture::Pixels()} : QList{Sample(9, 8), Sample(3000, 200)}) {
       const auto r = picture::SavePicture(image, path);
       EXPECT_TRUE(Why(r).contains(os::ShownName(os::HostPath(path)) + ": ")) << reason;
       EXPECT_TRUE(Why(r).contains(QLatin1StringView(reason))) << Why(r).toStdString();

@@ -120,7 +120,7 @@ TEST_F(DriveTest, DevicesFoldersLeftoversAndLinks) {
   });
   if (!QTest::qWaitFor(linked, 3000)) GTEST_SKIP() << "no links can be made here";
   ASSERT_TRUE(picture::SavePicture(Sample(7, 8), "C:\\dpics\\named.bmp").ok());
-  EXPECT_EQ(picture::LoadPicture(pic_).value().width(), 7);
+  EXPECT_EQ(picture::LoadPicture(pic_).value().width, 7);
 }
 
 // Run again (tests/CMakeLists.txt) with Wine's ANSI code pages 1251 and 932.

@@ -58,10 +58,13 @@ void FrmMainTest::SetKeys(const QStringList& keys) {
   for (int i = 0; i < 3; ++i) form_->txtKeys[static_cast<std::size_t>(i)]->SetText(keys[i]);
 }
 
-QImage Sample(int width, int height) {
-  QImage image(width, height, QImage::Format_RGB32);
+picture::Pixels Sample(int width, int height) {
+  picture::Pixels image(width, height);
   for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) image.setPixel(x, y, qRgb(x * 7 % 256, y * 31 % 256, x ^ y));
+    for (int x = 0; x < width; ++x) {
+      std::uint8_t* rgb = image.At(x, y);
+      rgb[0] = std::uint8_t(x * 7), rgb[1] = std::uint8_t(y * 31), rgb[2] = std::uint8_t(x ^ y);
+    }
   return image;
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "forms/frmmain.h"
+#include "picture/pixels.h"
 #include "widgets/msgbox.h"
 
 namespace quorvel::testing {
@@ -64,7 +65,7 @@ class FrmMainTest : public QtFixture {
   std::unique_ptr<frmmain> form_;
 };
 
-QImage Sample(int width, int height);  // a pattern of colours
+picture::Pixels Sample(int width, int height);  // a pattern of colours
 
 // A path as the system's C calls take it.
 struct NativePath {

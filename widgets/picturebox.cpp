@@ -33,7 +33,13 @@ void PictureBox::Lines(const std::vector<std::uint32_t>& packed, int top, int bo
   update();
 }
 
-void PictureBox::SetPicture(const QImage& picture) {
+QImage PictureBox::Shown() const {
+  const picture::Pixels& pixels = Synced().Image();
+  return QImage(pixels.rgb.data(), pixels.width, pixels.height, 3 * pixels.width,
+                QImage::Format_RGB888);
+}
+
+void PictureBox::SetPicture(const picture::Pixels& picture) {
   image_.SetPicture(picture);
   resize(image_.Size());
   update();
@@ -41,8 +47,9 @@ void PictureBox::SetPicture(const QImage& picture) {
 
 void PictureBox::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.fillRect(rect(), QColor(picture::PixelColour(BackColor())));
-  painter.drawImage(0, 0, Synced().Image());
+  const Rgb back = picture::PixelColour(BackColor());
+  painter.fillRect(rect(), QColor(back.r, back.g, back.b));
+  painter.drawImage(0, 0, Shown());
   if (hasFocus()) {
     // The focus mark: a dotted rectangle over the box's edge, drawn over the
     // picture on the screen only; the persistent image keeps every pixel.

@@ -1,9 +1,10 @@
 // A picture box: a borderless widget measured in pixels whose drawing and
-// assigned pictures land in a persistent image. That image is what Image()
-// returns, what Point() reads and what the widget paints. With the keyboard
+// assigned pictures land in a persistent image of plain pixels. That image
+// is what Image() returns, what Point() reads and what the widget paints. With the keyboard
 // focus the box shows a dotted rectangle over its edge.
 #pragma once
 
+#include <QImage>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -32,13 +33,16 @@ class PictureBox : public QWidget {
   // which is left out, in the packed colour packed[x].
   void Lines(const std::vector<std::uint32_t>& packed, int top, int bottom);
 
-  // The persistent image exactly as drawn, in QImage::Format_RGB32.
-  const QImage& Image() const { return Synced().Image(); }
+  // The persistent image exactly as drawn.
+  const picture::Pixels& Image() const { return Synced().Image(); }
+  // The same as the screen is given it: a QImage over those pixels, valid
+  // until the image next changes. Painting is its only use.
+  QImage Shown() const;
 
   // Makes a picture the content of the box, its channel values unchanged,
   // and sizes the box to it (both of the window's boxes size themselves to
   // their picture).
-  void SetPicture(const QImage& picture);
+  void SetPicture(const picture::Pixels& picture);
 
   // The packed colour 0x00BBGGRR of a point of the persistent image, or -1
   // for a point outside it.
