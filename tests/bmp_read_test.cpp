@@ -46,15 +46,6 @@ QByteArray Make(const Bmp& m) {
   return file + m.data;
 }
 
-Pixels QtPixels(const QByteArray& bytes) {  // alpha dropped
-  QImage image = QImage::fromData(bytes, "BMP");
-  if (image.hasAlphaChannel()) image.reinterpretAsFormat(QImage::Format_RGB32);
-  image.convertTo(QImage::Format_RGB888);
-  Pixels p(image.width(), image.height());
-  for (int y = 0; y < p.height; ++y) std::copy_n(image.constScanLine(y), 3 * p.width, p.At(0, y));
-  return p;
-}
-
 struct Case {
   QString name;  // its first word: where it comes from
   QByteArray bytes;
@@ -129,7 +120,8 @@ TEST(BmpReadTest, PicturesReadAsQtReadsThemOrAsMade) {
   for (const Case& c : cases) {
     const auto read = ReadBmp(c.bytes, "pic");
     const bool same =
-        read.ok() && read.value() == QtPixels(c.oracle.isEmpty() ? c.bytes : c.oracle);
+        read.ok() &&
+        read.value() == testing::QtPixels(c.oracle.isEmpty() ? c.bytes : c.oracle, "bmp");
     EXPECT_TRUE(same) << c.name.toStdString()
                       << (read.ok() ? "" : ": " + read.failure().sentence.toStdString());
     ++counts[c.name.section(' ', 0, 0) + (same ? ": identical" : ": different")];

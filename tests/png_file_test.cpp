@@ -1,33 +1,20 @@
 // PNG files read into plain pixels as Qt's reader reads them, over pictures ImageMagick, PIL and Qt
 // make at run time, and written back; their cuts and broken files refused in our words, quickly.
-#include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <QBuffer>
-#include <QDir>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtEndian>
 #include <ctime>
 
 #include "picture/png_file.h"
+#include "tests/test_support.h"
 
 namespace quorvel::picture {
 namespace {
 
-Pixels QtPixels(const QByteArray& png) {  // as RGB, alpha dropped
-  QBuffer buffer;
-  buffer.setData(png);
-  const QImage image = QImageReader(&buffer, "png").read();
-  Pixels pixels(image.width(), image.height());
-  for (int i = 0; i < image.width() * image.height(); ++i) {
-    const QRgb c = image.pixel(i % image.width(), i / image.width());
-    for (const int k : {0, 1, 2}) pixels.rgb[3 * i + k] = uint8_t(c >> (16 - 8 * k));
-  }
-  return pixels;
-}
+Pixels QtPixels(const QByteArray& png) { return testing::QtPixels(png, "png"); }
 
 bool Quick(std::clock_t since) { return std::clock() - since < CLOCKS_PER_SEC; }  // a second
 

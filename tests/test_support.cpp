@@ -68,6 +68,17 @@ picture::Pixels Sample(int width, int height) {
   return image;
 }
 
+picture::Pixels QtPixels(const QByteArray& file, const char* format) {
+  const QImage image = QImage::fromData(file, format);
+  picture::Pixels pixels(image.width(), image.height());
+  for (int i = 0; i < image.width() * image.height(); ++i) {
+    const QRgb c = image.pixel(i % image.width(), i / image.width());
+    for (const int k : {0, 1, 2})
+      pixels.rgb[std::size_t(3 * i + k)] = std::uint8_t(c >> (16 - 8 * k));
+  }
+  return pixels;
+}
+
 QByteArray ReadFile(const QString& path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();

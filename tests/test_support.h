@@ -74,6 +74,9 @@ struct NativePath {
 };
 inline NativePath Bytes(const QString& path) { return {QFile::encodeName(path)}; }
 
+// The pixels Qt's own reader gives for a picture file of the format, alpha dropped.
+picture::Pixels QtPixels(const QByteArray& file, const char* format);
+
 QByteArray ReadFile(const QString& path);
 bool WriteFile(const QString& path, const QByteArray& bytes);
 
