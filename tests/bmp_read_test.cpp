@@ -101,6 +101,7 @@ TEST(BmpReadTest, PicturesReadAsQtReadsThemOrAsMade) {
   for (quint32 c : rgb) r565.push_back((c >> 8 & 0xF800) | (c >> 5 & 0x7E0) | (c >> 3 & 0x1F)), rgb565.push_back(c & 0xF8FCF8);
   for (quint32 c : rgb) r10.push_back(3u << 30 | (c >> 16 << 22) | (c >> 8 & 255) << 12 | (c & 255) << 2);
   const auto pick = [](const Values& palette, const Values& indexes) { Values v; for (quint32 i : indexes) v.push_back(palette[i]); return v; };
+  const auto at_offset = [](QByteArray file, quint32 offset) { qToLittleEndian(offset, file.data() + 10); return file; };
   const auto plain = [](const Values& rgb, int width = 4) { return Make({.width = width, .height = int(rgb.size()) / width, .bits = 24, .data = Pack(rgb, width, 24)}); };
   for (const Case& c : std::vector<Case>{
       {"hand 2 bits", Make({.bits = 2, .palette = four, .data = Pack(index, 4, 2)}), plain(pick(four, index))},
@@ -112,6 +113,9 @@ TEST(BmpReadTest, PicturesReadAsQtReadsThemOrAsMade) {
       {"hand 10 bits, alpha bit fields in V3", Make({.header = 56, .bits = 32, .compression = 6, .masks = {0x3FF00000, 0xFFC00, 0x3FF, 3u << 30}, .data = Pack(r10, 4, 32)}), plain(rgb)},
       {"hand odd masks", Make({.bits = 16, .compression = 3, .masks = {0x0A00, 0x00F0, 0x000F}, .data = Pack(r565, 4, 16)})},
       {"hand RLE8", Make({.compression = 1, .palette = four, .data = QByteArray::fromHex("0201 00020001 0103 0000 0003 030201 00 0100 0001")}), plain(pick(four, rle8))},
+      {"hand RLE8 ending at its top row's end", Make({.compression = 1, .palette = four, .data = QByteArray::fromHex("0201 00020001 0103 0000 0003 030201 00 0100 0000")}), plain(pick(four, rle8))},
+      {"hand pixels' offset 0, in the headers: they follow them", at_offset(plain(rgb), 0), plain(rgb)},
+      {"hand pixels' offset 14", at_offset(plain(rgb), 14), plain(rgb)},
       {"hand RLE4", Make({.width = 6, .height = 2, .bits = 4, .compression = 2, .palette = four, .data = QByteArray::fromHex("0312 0002 0200 0130 0000 0005 123012 00 0120 0001")}), plain(pick(four, rle4), 6)},
   }) cases.push_back(c);
   // clang-format on
