@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "cipher/strip.h"
+#include "picture/colours.h"
 #include "picture/picture_files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
