@@ -1,42 +1,51 @@
-# Installation into the usual places and a Debian package built with CPack.
+# Installation into the usual places and two Debian packages built with
+# CPack from one build: quorvel, the window (component "window"), and
+# quorvel-strip, the command line (component "strip"), which needs no
+# graphics library.
 include(GNUInstallDirs)
 
 set(QUORVEL_CONTACT "Quorvel developers <quorvel@quorvel.example.org>")
 
-install(TARGETS quorvel quorvel-strip RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# Without the compilers' version notes (the .comment section, which the C
-# run time's start files bring too), as Debian's own packages are stripped.
+set(quorvel_component window)
+set(quorvel-strip_component strip)
 foreach(program quorvel quorvel-strip)
+  set(component ${${program}_component})
+  install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${component})
+  # Without the compilers' version notes (the .comment section, which the C
+  # run time's start files bring too), as Debian's own packages are stripped.
   install(CODE "execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
     \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\"
-    COMMAND_ERROR_IS_FATAL ANY)")
+    COMMAND_ERROR_IS_FATAL ANY)" COMPONENT ${component})
+  install(FILES ${PROJECT_SOURCE_DIR}/resources/${program}.lintian-overrides
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME ${program}
+          COMPONENT ${component})
 endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/resources/quorvel.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications
-        RENAME ${QUORVEL_APP_ID}.desktop)
+        RENAME ${QUORVEL_APP_ID}.desktop COMPONENT window)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/quorvel.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
-        RENAME ${QUORVEL_APP_ID}.metainfo.xml)
+        RENAME ${QUORVEL_APP_ID}.metainfo.xml COMPONENT window)
 foreach(size 16 24 32 48 64 128 256)
   install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/quorvel-${size}.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
-          RENAME quorvel.png)
+          RENAME quorvel.png COMPONENT window)
 endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/quorvel.svg
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT window)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/quorvel-strip.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
-        RENAME quorvel-strip)
-install(FILES ${PROJECT_SOURCE_DIR}/resources/quorvel.lintian-overrides
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME quorvel)
+        RENAME quorvel-strip COMPONENT strip)
 
 # The documentation: the user's README with the picture it shows (the
 # repository's README is the developers'), the changelog gzipped without
 # name or time stamp (so every build gives the same bytes), and the licence
 # in Debian's machine-readable copyright format, its text taken from LICENSE.
+# Each package has its changelog and copyright.
 set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/quorvel)
-install(FILES ${PROJECT_SOURCE_DIR}/docs/README.user.md DESTINATION ${doc_dir} RENAME README.md)
-install(FILES ${PROJECT_SOURCE_DIR}/docs/main-window.png DESTINATION ${doc_dir})
+install(FILES ${PROJECT_SOURCE_DIR}/docs/README.user.md DESTINATION ${doc_dir} RENAME README.md
+        COMPONENT window)
+install(FILES ${PROJECT_SOURCE_DIR}/docs/main-window.png DESTINATION ${doc_dir} COMPONENT window)
 
 # The changelog is kept by hand in CHANGELOG.md; the package carries it in
 # Debian's changelog format, one entry per "## VERSION - YYYY-MM-DD"
@@ -101,7 +110,8 @@ if(QUORVEL_GZIP)
     DEPENDS ${PROJECT_BINARY_DIR}/changelog
     COMMENT "Compressing the changelog")
   add_custom_target(quorvel_changelog ALL DEPENDS ${changelog_gz})
-  install(FILES ${changelog_gz} DESTINATION ${doc_dir})
+  install(FILES ${changelog_gz} DESTINATION ${doc_dir} COMPONENT window)
+  install(FILES ${changelog_gz} DESTINATION ${doc_dir}-strip COMPONENT strip)
 endif()
 
 file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
@@ -122,31 +132,39 @@ License: MIT
 License: MIT
  ${licence}
 ")
-install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${doc_dir})
+install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${doc_dir} COMPONENT window)
+install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${doc_dir}-strip COMPONENT strip)
 
 set(CPACK_GENERATOR DEB)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL window strip)
 set(CPACK_PACKAGE_NAME quorvel)
+set(CPACK_DEBIAN_WINDOW_PACKAGE_NAME quorvel)
+set(CPACK_DEBIAN_STRIP_PACKAGE_NAME quorvel-strip)
 set(CPACK_PACKAGE_VENDOR "The Quorvel developers")
 set(CPACK_PACKAGE_CONTACT "${QUORVEL_CONTACT}")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Hide a short text in a strip picture and read it back")
-# Lines of at most 79 characters: the package adds a space before each.
-set(CPACK_PACKAGE_DESCRIPTION
-    "Quorvel turns a short text and three key numbers into a thin strip\n\
+# A summary line, then lines of at most 79 characters: the package adds a
+# space before each.
+set(about "Quorvel turns a short text and three key numbers into a thin strip\n\
 picture, every three characters one pixel column, and reads the text back\n\
 from the picture. It hides a text from a casual look; it does not protect\n\
 it.\n\
-.\n\
-Includes quorvel-strip, which makes and reads the same strips on the\n\
-command line.")
+.\n")
+set(CPACK_DEBIAN_WINDOW_DESCRIPTION "Hide a short text in a strip picture and read it back\n\
+${about}This package holds the window; quorvel-strip makes and reads the same\n\
+strips on the command line.")
+set(CPACK_DEBIAN_STRIP_DESCRIPTION "Hide a short text in a strip picture, on the command line\n\
+${about}This package holds quorvel-strip, which makes and reads the strips on\n\
+the command line, without a display or any graphics library.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # Dependencies from the shared libraries the programs actually use.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The main window needs Qt's X11 platform plugin and a font metric-compatible
 # with Arial, which no shared library dependency brings.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
+set(CPACK_DEBIAN_WINDOW_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
 # Without Qt's Wayland platform plugin a Wayland session warns at every start
 # and falls back to X11 (XWayland).
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+set(CPACK_DEBIAN_WINDOW_PACKAGE_RECOMMENDS "qt6-wayland, quorvel-strip")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

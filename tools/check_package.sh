@@ -1,29 +1,42 @@
 #!/usr/bin/env bash
-# Checks the Debian package that `make package` built: lintian with no tag
-# at all, the README's pictures and links, the desktop entry, the AppStream
-# metadata, both manual pages rendered without a warning, every icon size,
-# and the bash completion answering `quorvel-strip enc<TAB>` and option
-# values before and after the command word. Fails at the first problem.
+# Checks the two Debian packages that `make package` built, quorvel (the
+# window) and quorvel-strip (the command line): lintian with no tag at all
+# on either, the command line's depending on no graphics library, the
+# README's pictures and links, the desktop entry, the AppStream metadata,
+# both manual pages rendered without a warning, every icon size, and the
+# bash completion answering `quorvel-strip enc<TAB>` and option values
+# before and after the command word. Fails at the first problem.
 #
-# Usage: tools/check_package.sh [PACKAGE.deb]   (default: build-deb/quorvel_*_amd64.deb)
+# Usage: tools/check_package.sh [QUORVEL.deb [QUORVEL-STRIP.deb]]
+#   (default: build-deb/quorvel_*_amd64.deb and build-deb/quorvel-strip_*_amd64.deb)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 deb=${1:-$(ls build-deb/quorvel_*_amd64.deb)}
+strip_deb=${2:-$(ls "$(dirname "$deb")"/quorvel-strip_*_amd64.deb)}
 scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
+trap 'rm -rf "$scratch" "$scratch.lintian"' EXIT
 dpkg-deb -x "$deb" "$scratch"
+dpkg-deb -x "$strip_deb" "$scratch"
 share=$scratch/usr/share
 
 fail() { echo "check_package: $*" >&2; exit 1; }
 
 # No tag at all, down to the informational, pedantic and experimental ones
-# (an override in resources/quorvel.lintian-overrides says why).
-echo "lintian --display-info --pedantic --display-experimental $deb"
-lintian --display-info --pedantic --display-experimental --info --tag-display-limit 0 "$deb" |
-  tee "$scratch.lintian"
-if grep -q '^[A-Z]: ' "$scratch.lintian"; then rm -f "$scratch.lintian"; fail "lintian reports a tag"; fi
-rm -f "$scratch.lintian"
+# (an override in resources/*.lintian-overrides says why).
+for package in "$deb" "$strip_deb"; do
+  echo "lintian --display-info --pedantic --display-experimental $package"
+  lintian --display-info --pedantic --display-experimental --info --tag-display-limit 0 "$package" |
+    tee "$scratch.lintian"
+  if grep -q '^[A-Z]: ' "$scratch.lintian"; then fail "lintian reports a tag"; fi
+done
+
+# The command line installs without a display's libraries.
+depends=$(dpkg-deb -f "$strip_deb" Depends)
+echo "quorvel-strip Depends: $depends"
+if grep -Eiq 'qt6-?gui|qt6-?widgets|qpa|libx|xcb|libgl|libegl|libopengl|fontconfig|freetype|harfbuzz|dbus|fonts-' <<<"$depends"; then
+  fail "quorvel-strip depends on a graphics library: $depends"
+fi
 
 # Every picture and local link the installed README names is installed.
 doc=$share/doc/quorvel
@@ -74,4 +87,4 @@ quorvel-strip --height 2 encode --r|
 quorvel-strip decode --r|--raw
 EOF
 
-echo "check_package: $deb is clean"
+echo "check_package: $deb and $strip_deb are clean"
