@@ -233,8 +233,7 @@ TEST_F(CliTest, ATerminalSeesControlsAsEscapes) {
 TEST_F(CliTest, RefusedCommandsNameTheProblemAndWriteNothing) {
   ASSERT_TRUE(QDir().mkpath(Local("folder.txt")) && QDir().mkpath(Local("folder.bmp")));
   ASSERT_TRUE(WriteFile(Local("text.bmp"), "just some text"));
-  ASSERT_TRUE(WriteFile(Local("wide.bmp"), testing::MakeBmp(32768, 1, 24, false,
-                                                            std::vector<std::uint32_t>(32768, 0))));
+  ASSERT_TRUE(WriteFile(Local("wide.bmp"), picture::EncodeBmp24(picture::Pixels(32768, 1))));
   ASSERT_TRUE(WriteFile(Local("bad.png"),  // damaged:
                         picture::WritePng(testing::Sample(4, 2)).replace("IDAT", "IDATx")));
   ASSERT_EQ(Strip({"encode"}, "already there").status, 0);

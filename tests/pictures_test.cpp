@@ -11,7 +11,6 @@ namespace quorvel {
 namespace {
 
 using testing::DriveTest;
-using testing::MakeBmp;
 using testing::ReadFile;
 using testing::Sample;
 using testing::WriteFile;
@@ -47,7 +46,7 @@ TEST_F(DriveTest, BadPictureFilesAreRefusedWithAReason) {
   const QByteArray jpeg = QByteArray::fromHex("ffd8ffe000104a46494600010100");
   for (const auto& [bytes, reason] : {std::pair{QByteArray(), "not a BMP or PNG"},
                                       {jpeg, "not a BMP or PNG"},
-                                      {MakeBmp(1, 1, 24, false, {0}).chopped(1), "cut short"},
+                                      {picture::EncodeBmp24(Sample(1, 1)).chopped(1), "cut short"},
                                       {picture::WritePng(Sample(2, 1)).chopped(1), "cut short"}}) {
     ASSERT_TRUE(WriteFile(PicPath(), bytes));
     const auto r = picture::LoadPicture(pic_);

@@ -1,7 +1,6 @@
 #include "tests/test_support.h"
 
 #include <QFile>
-#include <QtEndian>
 
 #include "os/clock_testing.h"
 #include "os/paths.h"
@@ -87,30 +86,6 @@ QByteArray ReadFile(const QString& path) {
 bool WriteFile(const QString& path, const QByteArray& bytes) {
   QFile file(path);
   return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-QByteArray MakeBmp(int width, int height, int bits, bool top_down,
-                   const std::vector<std::uint32_t>& pixels,
-                   const std::vector<std::uint32_t>& palette) {
-  const int row = ((width * bits + 31) / 32) * 4, colours = bits == 8 ? int(palette.size()) : 0;
-  const int offset = 54 + 4 * colours;
-  QByteArray b(offset + row * height, '\0');
-  b.replace(0, 2, "BM");
-  // File size, pixels' offset, header size, width, height, one plane and the bits, pixels' size,
-  // colours.
-  const int at[] = {2, 10, 14, 18, 22, 26, 34, 46};
-  const qint64 value[] = {b.size(),       offset,       40,     width, top_down ? -height : height,
-                          1 | bits << 16, row * height, colours};
-  for (int i = 0; i < 8; ++i) qToLittleEndian(quint32(value[i]), b.data() + at[i]);
-  for (int i = 0; i < colours; ++i) qToLittleEndian(palette[std::size_t(i)], b.data() + 54 + 4 * i);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      const std::uint32_t p = pixels[std::size_t(y * width + x)];
-      for (int i = 0; i < bits / 8 && i < 3; ++i)  // of 32 bits, the fourth byte stays 0
-        b[offset + row * (top_down ? y : height - 1 - y) + x * bits / 8 + i] = char(p >> (8 * i));
-    }
-  }
-  return b;
 }
 
 }  // namespace quorvel::testing

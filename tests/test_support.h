@@ -80,10 +80,4 @@ picture::Pixels QtPixels(const QByteArray& file, const char* format);
 QByteArray ReadFile(const QString& path);
 bool WriteFile(const QString& path, const QByteArray& bytes);
 
-// A BMP built byte by byte: 24 or 32 bits (pixels 0x00RRGGBB) or 8 (pixels are indexes into
-// `palette`), rows given from the top; `top_down` stores them so (a negative height).
-QByteArray MakeBmp(int width, int height, int bits, bool top_down,
-                   const std::vector<std::uint32_t>& pixels,
-                   const std::vector<std::uint32_t>& palette = {});
-
 }  // namespace quorvel::testing
