@@ -36,7 +36,8 @@ class PictureBox : public QWidget {
   // The persistent image exactly as drawn.
   const picture::Pixels& Image() const { return Synced().Image(); }
   // The same as the screen is given it: a QImage over those pixels, valid
-  // until the image next changes. Painting is its only use.
+  // until the image next changes: what the box paints, and what a look at
+  // the screen is compared with.
   QImage Shown() const;
 
   // Makes a picture the content of the box, its channel values unchanged,
