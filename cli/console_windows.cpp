@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cipher/codepage.h"
 #include "cli/console.h"
+#include "os/codepage_host.h"
 #include "os/files.h"
 #include "os/paths.h"
 #include "os/win32_error.h"
@@ -76,7 +78,14 @@ os::Result<void> WriteText(std::FILE* stream, const QString& text) {
 
 QString EndOfInputKeys() { return QStringLiteral("Ctrl+Z and Enter"); }
 
-QString CodePageSource() { return QStringLiteral("the system's ANSI code page"); }
+QString CodePageSource() {
+  const int system = os::SystemCodePageNumber();
+  if (FindCodePage(system)) return QStringLiteral("the system's ANSI code page");
+  return QStringLiteral(
+             "the system's ANSI code page when it is one of these; this system's, %1, is not, so "
+             "1252 is used unless --codepage gives another")
+      .arg(QString::number(system));
+}
 
 QString PicturePathsHelp(const QString& picture_path) {
   return QStringLiteral("Picture files: FILE is any path; the default is the window's %1.\n")

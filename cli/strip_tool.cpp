@@ -37,6 +37,8 @@ static_assert(static_cast<qint64>(kMaxColumns) * kMaxHeight <= picture::kMaxPict
 // order mark. A text of more bytes is too long; no more than one byte past
 // this is read.
 inline constexpr qsizetype kMaxTextBytes = 3 * static_cast<qsizetype>(kMaxTextLength) + 3;
+// A keys file is read whole, and only its first line counts.
+inline constexpr qint64 kMaxKeysFileBytes = 64 * 1024;
 
 std::FILE* error_stream = stderr;
 
@@ -107,6 +109,15 @@ struct Options {
                               .arg(picture::DefaultKey()),
                           QStringLiteral("K1,K2,K3"),
                           QStringLiteral("%1,%1,%1").arg(picture::DefaultKey())};
+  QCommandLineOption keys_file{
+      QStringLiteral("keys-file"),
+      QStringLiteral("The keys from the first line of FILE, written as for --keys; FILE must be "
+                     "readable by its owner alone (chmod 600). Without --keys or --keys-file, "
+                     "the keys come from the environment variable QUORVEL_KEYS when it is set. "
+                     "Keys given with --keys are seen by every user of the computer (in its "
+                     "list of processes, and in the shell's history): give secret keys with "
+                     "--keys-file or QUORVEL_KEYS."),
+      QStringLiteral("FILE")};
   QCommandLineOption codepage{
       QStringLiteral("codepage"),
       QStringLiteral("The code page of the character codes: %1. Default: %2, here %3.")
@@ -202,16 +213,38 @@ os::Result<Request> Check(const QCommandLineParser& parser, const Options& o) {
   r.raw = parser.isSet(o.raw);
   const std::optional<QString> extension = picture::Extension(parser.value(o.output));
 
-  const QStringList keys = parser.value(o.keys).split(u',');
+  // The keys: --keys, else the first line of --keys-file, else QUORVEL_KEYS, each named in its
+  // refusals.
+  QString key_text = parser.value(o.keys), from;
+  QString takes = QStringLiteral("--keys takes"), as_in = QStringLiteral("--keys 42,42,42");
+  if (!parser.isSet(o.keys) && parser.isSet(o.keys_file)) {
+    const QString file = parser.value(o.keys_file);
+    const os::Result<QByteArray> read = os::ReadPrivateFile(file, kMaxKeysFileBytes);
+    if (!read.ok()) {
+      return os::Failure{os::Failure::Kind::kFile,
+                         picture::ReadRefusal(QStringLiteral("The keys file %1").arg(file),
+                                              read.failure().sentence)};
+    }
+    key_text = QString::fromUtf8(read.value()).section(u'\n', 0, 0);  // its first line
+    if (key_text.endsWith(u'\r')) key_text.chop(1);
+    from = QStringLiteral("the keys file %1").arg(file);
+    takes = QStringLiteral("The first line of %1 takes").arg(from);
+    as_in = QStringLiteral("42,42,42");
+  } else if (!parser.isSet(o.keys) && !qEnvironmentVariableIsEmpty("QUORVEL_KEYS")) {
+    key_text = qEnvironmentVariable("QUORVEL_KEYS");
+    from = QStringLiteral("QUORVEL_KEYS");
+    takes = QStringLiteral("QUORVEL_KEYS takes");
+    as_in = QStringLiteral("QUORVEL_KEYS=42,42,42");
+  }
+  const QStringList keys = key_text.split(u',');
   const KeyConversion converted =
       keys.size() == 3 ? ConvertKeys(os::ToU16(keys[0]), os::ToU16(keys[1]), os::ToU16(keys[2]))
                        : KeyConversion{};
   const std::optional<int> page = ParseWhole(parser.value(o.codepage));
   const std::optional<int> height = ParseWhole(parser.value(o.height));
   if (keys.size() != 3) {
-    problem = QStringLiteral(
-                  "--keys takes three keys separated by commas, as in --keys 42,42,42; %1 has %2.")
-                  .arg(Quoted(parser.value(o.keys)), QString::number(keys.size()));
+    problem = QStringLiteral("%1 three keys separated by commas, as in %2; %3 has %4.")
+                  .arg(takes, as_in, Quoted(key_text), QString::number(keys.size()));
   } else if (parser.isSet(o.codepage) && !(page && FindCodePage(*page))) {
     problem = QStringLiteral("Unknown code page %1; the known ones are %2.")
                   .arg(Quoted(parser.value(o.codepage)), KnownPagesList());
@@ -251,7 +284,7 @@ os::Result<Request> Check(const QCommandLineParser& parser, const Options& o) {
   if (!converted.keys) {
     // Keys are checked last: a bad key is refused input, not bad usage.
     QString refusal =
-        picture::KeyRefusal(converted.failed_index + 1, keys[converted.failed_index]) + u' ' +
+        picture::KeyRefusal(converted.failed_index + 1, keys[converted.failed_index], from) + u' ' +
         (r.encode ? picture::NothingSaved() : QStringLiteral("Nothing was decoded."));
     if (r.input) refusal = QStringLiteral("%1: %2").arg(*r.input, refusal);
     return os::Failure{os::Failure::Kind::kContent, refusal};
@@ -380,7 +413,8 @@ int RunStripTool(const QStringList& args, std::FILE* errors) {
       "        back into LF. Trailing spaces are not kept in a strip, so\n"
       "        \"encode -o - | decode -\" gives the text back less its trailing\n"
       "        spaces. Wrong keys give other characters, not an error."));
-  parser.addOptions({o.keys, o.codepage, o.height, o.output, o.raw, o.help, o.version});
+  parser.addOptions(
+      {o.keys, o.keys_file, o.codepage, o.height, o.output, o.raw, o.help, o.version});
   parser.addPositionalArgument(QStringLiteral("encode"), QStringLiteral("Hides a text."),
                                QStringLiteral("encode [TEXTFILE] |"));
   parser.addPositionalArgument(QStringLiteral("decode"), QStringLiteral("Reads one back."),

@@ -3,8 +3,10 @@
 
 namespace quorvel::os {
 
+int SystemCodePageNumber() { return detail::SystemPage(); }
+
 const CodePage& ActiveCodePage() {
-  const CodePage* page = FindCodePage(detail::SystemCodePageNumber());
+  const CodePage* page = FindCodePage(SystemCodePageNumber());
   return page ? *page : *FindCodePage(1252);
 }
 

@@ -15,6 +15,11 @@ namespace quorvel::os {
 // then LANG (the first one set and not empty).
 const CodePage& ActiveCodePage();
 
+// The number of the page the system asks for, known or not: the ANSI code
+// page on Windows (932, 936, 949, 950 or 65001 among those ActiveCodePage
+// falls back from), the locale's language's page elsewhere.
+int SystemCodePageNumber();
+
 // How the user makes the page of a language the active one, for messages:
 // on Windows, "make Windows use Russian as the language for non-Unicode
 // programs"; elsewhere, "start Quorvel under a matching locale, such as

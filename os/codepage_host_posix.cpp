@@ -11,7 +11,7 @@ QString CodePageAdvice(QLatin1StringView, QLatin1StringView locale) {
 
 namespace detail {
 
-int SystemCodePageNumber() {
+int SystemPage() {
   for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
     const QByteArray value = qgetenv(name);
     if (!value.isEmpty()) return CodePageForLocale(value.toStdString());

@@ -4,8 +4,7 @@
 
 namespace quorvel::os::detail {
 
-// The number of the page the system asks for, known or not: the ANSI code
-// page on Windows, the locale's language's elsewhere.
-int SystemCodePageNumber();
+// SystemCodePageNumber, from the system.
+int SystemPage();
 
 }  // namespace quorvel::os::detail

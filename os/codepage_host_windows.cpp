@@ -12,7 +12,7 @@ QString CodePageAdvice(QLatin1StringView language, QLatin1StringView) {
 
 namespace detail {
 
-int SystemCodePageNumber() { return static_cast<int>(GetACP()); }
+int SystemPage() { return static_cast<int>(GetACP()); }
 
 }  // namespace detail
 

@@ -26,6 +26,14 @@ namespace quorvel::os {
 // or "it is a FIFO, not a regular file", without the path.
 Result<QByteArray> ReadRegularFile(const QString& path, qint64 limit);
 
+// Reads a whole regular file of at most `limit` bytes as ReadRegularFile
+// does, for a secret such as keys: where the system gives files permission
+// bits, a file that its group or other users may read or write is refused
+// (its owner alone may, as with chmod 600), so that a secret kept where
+// others can read it is not taken for a private one. Windows keeps access
+// lists instead, which this does not judge: there the file is read as it is.
+Result<QByteArray> ReadPrivateFile(const QString& path, qint64 limit);
+
 // Reads a whole input of at most `limit` bytes: the file at `path`, of any
 // kind (a pipe, a device), found as ReadRegularFile finds it, or standard
 // input when `path` is empty. Reading stops one byte past the limit, so an

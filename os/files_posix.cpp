@@ -681,9 +681,9 @@ Fd Reopen(const Found& found, int flags) {
   return Fd(::openat(found.folder.get(), found.name.constData(), flags | O_NOFOLLOW | O_CLOEXEC));
 }
 
-}  // namespace
-
-Result<QByteArray> ReadRegularFile(const QString& path, qint64 limit) {
+// A regular file, read whole; with `owner_only`, one that no one but its
+// owner may read or write.
+Result<QByteArray> ReadRegular(const QString& path, qint64 limit, bool owner_only) {
   // Judged by what was found, before it is opened to be read: a FIFO or a
   // device is never opened, so nothing waits or acts on a device. A file
   // known to be too large is not read at all.
@@ -697,7 +697,22 @@ Result<QByteArray> ReadRegularFile(const QString& path, qint64 limit) {
   if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) return FromErrno(errno);
   // Opened by its name again where there is no /proc: still the same kind?
   if (!S_ISREG(st.st_mode)) return NotRegular(st.st_mode);
+  if (owner_only && (st.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
+    return Refusal(QStringLiteral("others may read or write it (its mode is %1); only its owner "
+                                  "may, as chmod 600 makes it")
+                       .arg(st.st_mode & 07777, 4, 8, QChar(u'0')));
+  }
   return ReadAtMost(fd.get(), limit, st.st_size);
+}
+
+}  // namespace
+
+Result<QByteArray> ReadRegularFile(const QString& path, qint64 limit) {
+  return ReadRegular(path, limit, false);
+}
+
+Result<QByteArray> ReadPrivateFile(const QString& path, qint64 limit) {
+  return ReadRegular(path, limit, true);
 }
 
 Result<QByteArray> ReadInput(const QString& path, qint64 limit) {

@@ -368,6 +368,10 @@ Result<QByteArray> ReadRegularFile(const QString& path, qint64 limit) {
   return ReadAtMost(file.get(), limit, size);
 }
 
+Result<QByteArray> ReadPrivateFile(const QString& path, qint64 limit) {
+  return ReadRegularFile(path, limit);
+}
+
 Result<QByteArray> ReadInput(const QString& path, qint64 limit) {
   if (path.isEmpty()) {
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);

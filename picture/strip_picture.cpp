@@ -123,9 +123,10 @@ QString TooLongRefusal(qsizetype length, bool at_least) {
          kNothingSaved;
 }
 
-QString KeyRefusal(int index, const QString& text) {
-  return QStringLiteral("Key %1 \"%2\" is not a number from 0 to 255.")
-      .arg(QString::number(index), text);
+QString KeyRefusal(int index, const QString& text, const QString& source) {
+  return QStringLiteral("Key %1 \"%2\"%3 is not a number from 0 to 255.")
+      .arg(QString::number(index), text,
+           source.isEmpty() ? QString() : QStringLiteral(" from %1").arg(source));
 }
 
 QString DecodeRefusal(const DecodeFailure& failure, const QString& picture, int width) {

@@ -58,8 +58,9 @@ QString EncodeRefusal(const EncodeFailure& failure, const QString& text, const C
 // The same for a text too long to read whole: it has at least `length`
 // characters.
 QString TooLongRefusal(qsizetype length, bool at_least);
-// A key text, 1 to 3, that is not a key.
-QString KeyRefusal(int index, const QString& text);
+// A key text, 1 to 3, that is not a key; `source`, when not empty, says
+// where the keys came from ("QUORVEL_KEYS", "the keys file k.txt").
+QString KeyRefusal(int index, const QString& text, const QString& source = QString());
 // A picture whose strip cannot be read.
 QString DecodeRefusal(const DecodeFailure& failure, const QString& picture, int width);
 

@@ -196,6 +196,42 @@ TEST_F(CliTest, PictureNamesMeanOneFileBothWays) {
 #endif
 }
 
+// Keys come from --keys, else the first line of a keys file that only its owner may read, else
+// QUORVEL_KEYS; each refusal names where they came from.
+TEST_F(CliTest, KeysComeFromTheOptionAKeysFileOrTheEnvironment) {
+  const auto owner = QFile::ReadOwner | QFile::WriteOwner;
+  for (const auto& [name, keys, mode] : {std::tuple{"k", "7,8,9\r\nmore", owner},
+                                         {"bad", "7,x,9", owner},
+                                         {"open", "7,8,9", owner | QFile::ReadGroup}})
+    ASSERT_TRUE(WriteFile(Local(name), keys) && QFile::setPermissions(Local(name), mode));
+  ASSERT_EQ(Strip({"encode", "--keys", "7,8,9", "-o", "s.bmp"}, "text").status, 0);
+  const std::tuple<const char*, QStringList, int, QByteArray> cases[] = {
+      {"", {"--keys-file", "k"}, 0, "text"},
+      {"7,8,9", {}, 0, "text"},
+      {"1,1,1", {"--keys-file", "k"}, 0, "text"},
+      {"1,1,1", {"--keys", "7,8,9", "--keys-file", "bad"}, 0, "text"},
+      {"", {"--keys-file", "bad"}, 1, "s.bmp: Key 2 \"x\" from the keys file bad is not a number"},
+      {"7,9",
+       {},
+       2,
+       "QUORVEL_KEYS takes three keys separated by commas, as in QUORVEL_KEYS=42,42,42"},
+      {"", {"--keys-file", "none"}, 3, "The keys file none could not be read: "},
+#ifndef _WIN32  // Windows keeps access lists, which are not judged
+      {"",
+       {"--keys-file", "open"},
+       3,
+       "open could not be read: others may read or write it (its mode is 0640)"},
+#endif
+  };
+  for (const auto& [environment, args, status, said] : cases) {
+    qputenv("QUORVEL_KEYS", environment);
+    const Outcome run = Strip(QStringList{"decode", "s.bmp"} + args);
+    EXPECT_TRUE(run.status == status && (status ? run.err : run.out).contains(said))
+        << args.join(u' ').toStdString() << ": " << run.err.toStdString();
+  }
+  qunsetenv("QUORVEL_KEYS");
+}
+
 // The offset of the first byte that belongs to no well-formed UTF-8 character.
 TEST(CliText, Utf8CheckFindsTheFirstBadByte) {
   // Well-formed; overlong, surrogates, past U+10FFFF, cut short, a continuation byte alone.

@@ -129,6 +129,13 @@ TEST(WindowsCodePageTest, TheCodePageIsTheSystemsAnsiCodePage) {
   const int page = qEnvironmentVariableIntValue("QUORVEL_ANSI_PAGE");  // 0 when unset
   ASSERT_TRUE(page == 0 || page == ansi) << ansi;
   EXPECT_EQ(os::ActiveCodePage().Number(), ansi == 932 ? 1252 : ansi);  // 932: unknown
+  // quorvel-strip's help says which page it uses, and why.
+  QProcess strip;
+  strip.start(QUORVEL_STRIP, {"--help"});
+  ASSERT_TRUE(strip.waitForFinished());
+  EXPECT_EQ(strip.readAllStandardOutput().simplified().contains(
+                "this system's, 932, is not, so 1252 is used unless --codepage gives another"),
+            ansi == 932);
 }
 
 }  // namespace

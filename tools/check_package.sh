@@ -85,6 +85,8 @@ quorvel-strip -o /dev/nul|/dev/null
 quorvel-strip --keys 1,2,3 decode --codepage=874|874
 quorvel-strip --height 2 encode --r|
 quorvel-strip decode --r|--raw
+quorvel-strip --keys-file /dev/nul|/dev/null
+quorvel-strip --keys-file k decode --k|--keys --keys-file
 EOF
 
 echo "check_package: $deb and $strip_deb are clean"
