@@ -66,8 +66,7 @@ WIN_BUILD_TYPE ?= Release
 WIN_WERROR ?= ON
 windows-build:
 	@tools/setup.sh --windows
-	@tools/windows/unpack-qt.sh $(WIN_BUILD)
-	@tools/windows/unpack-spng.sh $(WIN_BUILD)
+	@tools/windows/unpack.sh $(WIN_BUILD)
 	@cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake \
 	  -DQUORVEL_QT_MINGW=$(abspath $(WIN_BUILD))/qt6-mingw \
 	  -DQUORVEL_SPNG_MINGW=$(abspath $(WIN_BUILD))/spng-mingw -DCMAKE_BUILD_TYPE=$(WIN_BUILD_TYPE) \

@@ -1,6 +1,6 @@
 # Cross build for 64-bit Windows with Debian's MinGW-w64 (POSIX threads)
 # against the cross-built Qt and the static libspng unpacked by
-# tools/windows/unpack-qt.sh and unpack-spng.sh:
+# tools/windows/unpack.sh:
 #   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
 #         -DQUORVEL_QT_MINGW=build-win/qt6-mingw -DQUORVEL_SPNG_MINGW=build-win/spng-mingw
 # `make windows` does this. Qt's generators (moc, rcc, uic) are the host's,
@@ -18,12 +18,12 @@ set(QUORVEL_SPNG_MINGW "" CACHE PATH "The unpacked static libspng (spng-mingw)")
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QUORVEL_QT_MINGW QUORVEL_SPNG_MINGW)
 if(NOT QUORVEL_QT_MINGW OR NOT EXISTS "${QUORVEL_QT_MINGW}/lib/cmake/Qt6")
   message(FATAL_ERROR "QUORVEL_QT_MINGW must name the unpacked Qt for Windows "
-                      "(tools/windows/unpack-qt.sh), not '${QUORVEL_QT_MINGW}'")
+                      "(tools/windows/unpack.sh), not '${QUORVEL_QT_MINGW}'")
 endif()
 get_filename_component(QUORVEL_QT_MINGW "${QUORVEL_QT_MINGW}" ABSOLUTE)
 if(NOT QUORVEL_SPNG_MINGW OR NOT EXISTS "${QUORVEL_SPNG_MINGW}/lib/libspng.a")
   message(FATAL_ERROR "QUORVEL_SPNG_MINGW must name the unpacked libspng for Windows "
-                      "(tools/windows/unpack-spng.sh), not '${QUORVEL_SPNG_MINGW}'")
+                      "(tools/windows/unpack.sh), not '${QUORVEL_SPNG_MINGW}'")
 endif()
 get_filename_component(QUORVEL_SPNG_MINGW "${QUORVEL_SPNG_MINGW}" ABSOLUTE)
 
