@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
 build=build-fuzz
-targets=(keys codepage picture png)
+targets=(keys codepage picture bmp png)
 
 tools/setup.sh clang libclang-rt-14-dev
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
