@@ -29,13 +29,16 @@ bool Critical(const uchar* type) { return (type[0] & 0x20) == 0; }
 // The number of bytes a PNG's image data inflates to: on every row of every
 // pass a filter byte, then the row's pixels packed into whole bytes; an
 // interlaced picture is seven passes over parts of it. -1 for a header that
-// libspng refuses by itself.
+// libspng refuses by itself, or one ReadPng refuses by its size.
 qint64 DataBytes(qint64 width, qint64 height, int depth, int colour, int interlace) {
   constexpr int kChannels[] = {1, 0, 3, 1, 2, 0, 4};  // for each colour type
   const bool known = colour <= 6 && kChannels[colour] > 0 &&
                      (depth == 8 || (depth == 16 && colour != 3) ||
                       ((depth == 1 || depth == 2 || depth == 4) && (colour == 0 || colour == 3)));
-  if (!known || interlace > 1 || width == 0 || height == 0) return -1;
+  // A picture of more than 2^40 pixels, whose count could overflow, is
+  // refused by its size before its data is needed.
+  if (!known || interlace > 1 || width == 0 || height == 0 || width > (qint64{1} << 40) / height)
+    return -1;
   const qint64 bits = qint64{kChannels[colour]} * depth;
   // Pass p holds the pixels from column x0 and row y0 on, every dx-th and dy-th.
   constexpr int kPasses[8][4] = {{0, 0, 1, 1},                              // not interlaced
