@@ -37,16 +37,18 @@ def medians(path):
 
 def startup(paths):
     """Median time of each side over all rounds, and the median ratio."""
-    times = {"bare": [], "quorvel": []}
-    ratios = []
+    times = {"bare": [], "label": [], "quorvel": []}
+    ratios, bare_ratios = [], []
     for path in paths:
         with open(path, encoding="utf-8") as f:
             results = {r["command"]: r for r in json.load(f)["results"]}
         for side in times:
             times[side] += results[side]["times"]
-        ratios.append(results["quorvel"]["median"] / results["bare"]["median"])
+        ratios.append(results["quorvel"]["median"] / results["label"]["median"])
+        bare_ratios.append(results["quorvel"]["median"] / results["bare"]["median"])
     figures = {side: statistics.median(t) for side, t in times.items()}
     figures["ratio"] = statistics.median(ratios)
+    figures["bare_ratio"] = statistics.median(bare_ratios)
     figures["rounds"] = len(ratios)
     return figures
 
@@ -115,10 +117,14 @@ def main(argv):
 
     rows.append(("Start-up to the main window shown", f"{start['quorvel'] * 1e3:.1f} ms", "",
                  None))
-    rows.append(("  floor: bare Qt window", f"{start['bare'] * 1e3:.1f} ms", "", None))
+    rows.append(("  floor: a Qt window with one label of text", f"{start['label'] * 1e3:.1f} ms", "",
+                 None))
     ratio = start["ratio"]
-    rows.append((f"  ratio (median of {start['rounds']} rounds)", f"{ratio:.2f}x", "<= 1.3x",
-                 ratio <= 1.3))
+    rows.append((f"  ratio (median of {start['rounds']} rounds)", f"{ratio:.2f}x", "<= 1.1x",
+                 ratio <= 1.1))
+    rows.append(("  for the record: a bare, empty Qt window", f"{start['bare'] * 1e3:.1f} ms", "",
+                 None))
+    rows.append(("  ratio to it", f"{start['bare_ratio']:.2f}x", "", None))
 
     print(f"{'Figure (median)':<50}{'Value':<14}{'Target':<14}Met")
     for figure, value, target, met in rows:

@@ -2,7 +2,7 @@
 # Runs every benchmark and prints the figures with their targets: the
 # cipher, the window's encode and load paths against plain Qt, Load and
 # Decrypt of an unbroken text against a worded one, and start-up against a
-# bare Qt program. Each figure is the median of repeated
+# bare Qt window with a label of text. Each figure is the median of repeated
 # runs; each ratio compares two sides measured in the same run.
 #
 # Usage: bench/run_all.sh [--quick] [BUILD_DIR]

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Start-up, timed as whole processes with hyperfine: the program until its
-# main window is shown (quorvel_startup_probe) against a bare Qt program that
-# shows one empty window (quorvel_bare_probe). Both run on Qt's offscreen
-# platform with libfaketime's clock on the 6th of a month, a day without the
-# notice window, in a private data folder. Only the clock is faked: with
-# faked file times as well, fontconfig finds its cache out of date and
-# rebuilds it, some 400 ms, in every run.
+# main window is shown (quorvel_startup_probe) against its floor, a bare Qt
+# program that shows one window with a label of text in the main window's
+# font (quorvel_label_probe: any window with text pays for loading a font),
+# and, for the record, one that shows an empty window (quorvel_bare_probe).
+# All run on Qt's offscreen platform with libfaketime's clock on the 6th of
+# a month, a day without the notice window, in a private data folder. Only
+# the clock is faked: with faked file times as well, fontconfig finds its
+# cache out of date and rebuilds it, some 400 ms, in every run.
 #
-# The two are timed in rounds, one after the other in each round, so that
-# a change in the machine's load between rounds shows in both sides alike;
+# The three are timed in rounds, one after the other in each round, so that
+# a change in the machine's load between rounds shows in all sides alike;
 # bench/report.py takes the median of the rounds' ratios.
 #
 # Usage: bench/startup.sh [--quick] [BUILD_DIR] [JSON_PREFIX]
@@ -42,7 +44,7 @@ on_the_6th=(env "LD_PRELOAD=$libfaketime" NO_FAKE_STAT=1 "FAKETIME=@2026-12-06 1
 
 # Each probe must start and end by itself; the first run of the program
 # also makes its picture folder, as any run after the first finds it.
-for probe in quorvel_bare_probe quorvel_startup_probe; do
+for probe in quorvel_bare_probe quorvel_label_probe quorvel_startup_probe; do
   if ! timeout 60 "${on_the_6th[@]}" "$probes/$probe"; then
     echo "startup: $probe did not end by itself with status 0" >&2
     exit 1
@@ -63,5 +65,6 @@ for round in $(seq "$rounds"); do
   [ -n "$json_prefix" ] && export_json=(--export-json "$json_prefix-$round.json")
   hyperfine -N --style basic "${runs[@]}" "${export_json[@]}" \
     -n bare "$clock $probes/quorvel_bare_probe" \
+    -n label "$clock $probes/quorvel_label_probe" \
     -n quorvel "$clock $probes/quorvel_startup_probe"
 done
