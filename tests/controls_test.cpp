@@ -22,9 +22,21 @@ TEST(Controls, TextBoxesGiveLineBreaksAsCrLfAndWrapLongRunsAnywhere) {
   EXPECT_EQ(box.wordWrapMode(), QTextOption::WrapAnywhere);
   QTest::keyClick(&box, Qt::Key_Backspace);
   EXPECT_EQ(box.wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
-  // Spaces break a run only between letters or digits.
-  EXPECT_FALSE(widgets::TextBox::HasLongRun(QString("word ").repeated(200)));
-  EXPECT_TRUE(widgets::TextBox::HasLongRun(QString(300, u'!') + " " + QString(300, u'a')));
+  // Spaces and tabs break a run only between letters or digits; line breaks always.
+  const auto run = [](int n, char16_t c = u'a') { return QString(n, QChar(c)); };
+  for (const auto& [text, long_run] : std::initializer_list<std::pair<QString, bool>>{
+           {QString("word ").repeated(200), false},
+           {run(500), false},
+           {run(501), true},
+           {run(500) + run(300, u' '), false},
+           {run(400) + "\r\n" + run(500) + "\n" + run(500), false},
+           {run(400) + " \t " + run(400, u'b') + QString(u'\u2029') + run(400), false},
+           {"(" + run(300) + " (" + run(300, u'b'), true},
+           {run(300, u'!') + " " + run(300), true},
+           {run(600, u' ') + run(400), true},
+           {"x " + run(500), false}}) {
+    EXPECT_EQ(widgets::TextBox::HasLongRun(text), long_run) << text.left(8).toStdString();
+  }
   // A text taller than the box gets a vertical scroll bar, never a horizontal one.
   for (const int lines : {1, 40}) {
     box.SetText(QString(lines == 1 ? "a short line\r\n"

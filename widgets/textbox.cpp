@@ -29,22 +29,39 @@ TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
 }
 
 bool TextBox::HasLongRun(QStringView text) {
+  const char16_t* p = text.utf16();
+  const qsizetype n = text.size();
+  const auto space = [](char16_t c) { return c == u' ' || c == u'\t'; };
+  // Where a run starts if one starts at e (e > 0): after a line break, or
+  // at a letter or digit after spaces that follow a letter or digit. Other
+  // spaces (before punctuation, after an opening bracket, no-break spaces)
+  // do not always allow a break, so they do not count. -1: none starts.
+  const auto starts = [&](qsizetype e) -> qsizetype {
+    const char16_t c = p[e];
+    if (c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+      return e + 1;
+    if (!QChar::isLetterOrNumber(c) || !space(p[e - 1])) return -1;
+    qsizetype j = e - 1;
+    while (j > 0 && space(p[j])) --j;
+    return QChar::isLetterOrNumber(p[j]) ? e : -1;
+  };
+  // Not every character is looked at: from the first one too far from the
+  // run's start, back to the last place where a new run starts. Each
+  // character is looked at once at most; in text of words, a few in every
+  // kLongestWordWrapped.
   qsizetype run_start = 0;
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    const QChar c = text[i];
-    if (c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator) {
-      run_start = i + 1;
-      continue;
+  while (run_start + kLongestWordWrapped < n) {
+    qsizetype at = run_start + kLongestWordWrapped, next = -1;
+    for (qsizetype e = at; e > run_start && next < 0; --e) next = starts(e);
+    if (next < 0) {
+      // None: the run is too long at its next character that is not a
+      // space, unless a run starts there.
+      while (at < n && space(p[at])) ++at;
+      if (at == n) return false;
+      next = starts(at);
+      if (next < 0) return true;
     }
-    // A letter or digit after spaces that follow a letter or digit starts a
-    // new word. Other spaces (before punctuation, after an opening bracket,
-    // no-break spaces) do not always allow a break, so they do not count.
-    if (c.isLetterOrNumber() && i > 0 && (text[i - 1] == u' ' || text[i - 1] == u'\t')) {
-      qsizetype j = i - 1;
-      while (j > run_start && (text[j] == u' ' || text[j] == u'\t')) --j;
-      if (text[j].isLetterOrNumber()) run_start = i;
-    }
-    if (i - run_start >= kLongestWordWrapped && c != u' ' && c != u'\t') return true;
+    run_start = next;
   }
   return false;
 }
