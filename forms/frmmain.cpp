@@ -1,5 +1,7 @@
 #include "forms/frmmain.h"
 
+#include <utility>
+
 #include "cipher/keys.h"
 #include "cipher/strip.h"
 #include "forms/app_icon.h"
@@ -242,18 +244,17 @@ void frmmain::cmdDecrypt_Click() {
 }
 
 void frmmain::cmdLoad_Click() {
-  const os::Result<picture::Pixels> loaded = picture::LoadPicture(txtFilename->Text());
+  os::Result<picture::Pixels> loaded = picture::LoadPicture(txtFilename->Text());
   if (!loaded.ok()) {
     // The previous picture and the loaded flag stay as they were.
     MsgBox(QStringLiteral("Error"), widgets::vbOKOnly, this);
     return;
   }
-  const picture::Pixels& picture = loaded.value();
-  pDecrypt->SetPicture(picture);
+  const int width = loaded.value().width, height = loaded.value().height;
+  pDecrypt->SetPicture(std::move(loaded).value());  // the pixels read, not a copy of them
   pDecrypt->SetTag(QStringLiteral("1"));
-  pDecrypt->setAccessibleName(
-      QStringLiteral("Strip picture: %1 \u00d7 %2 pixels loaded")
-          .arg(QString::number(picture.width), QString::number(picture.height)));
+  pDecrypt->setAccessibleName(QStringLiteral("Strip picture: %1 \u00d7 %2 pixels loaded")
+                                  .arg(QString::number(width), QString::number(height)));
 }
 
 void frmmain::Command1_Click() { txtSrc->SetText(QString()); }

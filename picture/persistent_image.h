@@ -5,6 +5,7 @@
 
 #include <QSize>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "picture/colours.h"
@@ -33,7 +34,7 @@ class PersistentImage {
   void Lines(const std::vector<std::uint32_t>& packed, int top, int bottom);
 
   // Makes a picture the content: its size and its colours.
-  void SetPicture(const Pixels& picture) { image_ = picture; }
+  void SetPicture(Pixels picture) { image_ = std::move(picture); }
 
   // Copies another image over this one from the top-left corner, cut at
   // this image's edges.

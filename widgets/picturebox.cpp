@@ -1,6 +1,7 @@
 #include "widgets/picturebox.h"
 
 #include <QPainter>
+#include <utility>
 
 namespace quorvel::widgets {
 
@@ -39,8 +40,8 @@ QImage PictureBox::Shown() const {
                 QImage::Format_RGB888);
 }
 
-void PictureBox::SetPicture(const picture::Pixels& picture) {
-  image_.SetPicture(picture);
+void PictureBox::SetPicture(picture::Pixels picture) {
+  image_.SetPicture(std::move(picture));
   resize(image_.Size());
   update();
 }

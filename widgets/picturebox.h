@@ -43,7 +43,7 @@ class PictureBox : public QWidget {
   // Makes a picture the content of the box, its channel values unchanged,
   // and sizes the box to it (both of the window's boxes size themselves to
   // their picture).
-  void SetPicture(const picture::Pixels& picture);
+  void SetPicture(picture::Pixels picture);
 
   // The packed colour 0x00BBGGRR of a point of the persistent image, or -1
   // for a point outside it.
