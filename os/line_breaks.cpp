@@ -1,6 +1,7 @@
 #include "os/line_breaks.h"
 
 #include <QStringView>
+#include <algorithm>
 
 namespace quorvel::os {
 
@@ -23,8 +24,19 @@ QString ToProgramLineBreaks(const QByteArray& utf8) {
 }
 
 QString ToHostLineBreaks(const QString& text) {
-  QString out = text;
-  out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  const qsizetype first = text.indexOf(u'\r');
+  if (first < 0) return text;
+  // One pass, every character but the CR of a CR LF copied.
+  const char16_t* in = QStringView(text).utf16();
+  const qsizetype size = text.size();
+  QString out(size, Qt::Uninitialized);
+  auto* to = reinterpret_cast<char16_t*>(out.data());
+  std::copy_n(in, first, to);
+  qsizetype kept = first;
+  for (qsizetype i = first; i < size; ++i) {
+    if (in[i] != u'\r' || i + 1 == size || in[i + 1] != u'\n') to[kept++] = in[i];
+  }
+  out.truncate(kept);
   return out;
 }
 
