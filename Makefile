@@ -53,7 +53,9 @@ BENCH_ARGS ?=
 bench: setup
 	@tools/setup.sh hyperfine faketime
 	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DQUORVEL_WERROR=$(WERROR) -DBUILD_TESTING=OFF -DQUORVEL_BENCH=ON $(CMAKE_FLAGS) >/dev/null
-	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target quorvel_cipher_bench quorvel_window_bench quorvel_picture_bench quorvel_startup_probe quorvel_bare_probe quorvel-strip
+	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target quorvel_cipher_bench quorvel_window_bench \
+	  quorvel_picture_bench quorvel_startup_probe quorvel_bare_probe quorvel_label_probe quorvel-strip \
+	  quorvel_strip_version_floor quorvel_strip_encode_floor quorvel_strip_decode_floor
 	@bench/run_all.sh $(BENCH_ARGS) $(BENCH_BUILD)
 
 # Windows, cross-built with MinGW-w64 against the cross-built Qt and libspng

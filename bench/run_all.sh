@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Runs every benchmark and prints the figures with their targets: the
-# cipher, the window's encode and load paths against plain Qt, Load and
-# Decrypt of an unbroken text against a worded one, and start-up against a
-# bare Qt window with a label of text. Each figure is the median of repeated
-# runs; each ratio compares two sides measured in the same run.
+# Runs every benchmark and prints the figures with their floors and targets:
+# the cipher, the window's encode and load paths against plain Qt, Load and
+# Decrypt of an unbroken text against a worded one, the picture loader
+# against Qt's reader, quorvel-strip against a Qt Core program and plain C++
+# programs doing its work, and start-up against a bare Qt window with a
+# label of text. Each figure is the median of repeated runs; each ratio
+# compares two sides measured in the same run.
 #
 # Usage: bench/run_all.sh [--quick] [BUILD_DIR]
 #   --quick    every benchmark once and briefly, only to show that they all
@@ -11,7 +13,8 @@
 #   BUILD_DIR  a build with the benchmarks, Release for real figures
 #              (default: build-bench, as `make bench` makes it)
 # REPETITIONS (default 10) sets the repetitions of each Google Benchmark;
-# STARTUP_ROUNDS and STARTUP_RUNS, those of bench/startup.sh.
+# CLI_ROUNDS and CLI_RUNS, those of bench/cli.sh; STARTUP_ROUNDS and
+# STARTUP_RUNS, those of bench/startup.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -44,15 +47,14 @@ echo "== The window's paths and their floors"
 QT_QPA_PLATFORM=offscreen "$build/bench/quorvel_window_bench" "${repeat[@]}" \
   --benchmark_out="$out/window.json" --benchmark_out_format=json
 echo
-echo "== The picture loader on the heaviest files it takes"
-"$build/bench/quorvel_picture_bench" --benchmark_out="$out/picture.json" \
+echo "== The picture loader against Qt's reader, and on the heaviest files it takes"
+"$build/bench/quorvel_picture_bench" "${repeat[@]}" --benchmark_out="$out/picture.json" \
   --benchmark_out_format=json
 echo
-echo "== quorvel-strip against its own start"
-bench/cli.sh "${quick[@]}" "$build" "$out/cli.json"
+echo "== quorvel-strip against its floors"
+bench/cli.sh "${quick[@]}" "$build" "$out/cli"
 echo
 echo "== Start-up"
 bench/startup.sh "${quick[@]}" "$build" "$out/startup"
 echo
-python3 bench/report.py "${quick[@]}" "$out/cipher.json" "$out/window.json" "$out/picture.json" \
-  "$out/cli.json" "$out"/startup-*.json
+python3 bench/report.py "${quick[@]}" "$out"
