@@ -23,12 +23,22 @@ void PersistentImage::Draw(const PersistentImage& source) {
 }
 
 void PersistentImage::Cls() {
+  if (image_.rgb.empty()) return;
+  // The first row filled, the others copies of it.
   const Rgb c = PixelColour(back_color_);
-  for (std::size_t i = 0; i < image_.rgb.size(); i += 3) {
-    image_.rgb[i] = c.r;
-    image_.rgb[i + 1] = c.g;
-    image_.rgb[i + 2] = c.b;
+  std::uint8_t* row = image_.At(0, 0);
+  for (int x = 0; x < image_.width; ++x) {
+    row[3 * x] = c.r;
+    row[3 * x + 1] = c.g;
+    row[3 * x + 2] = c.b;
   }
+  for (int y = 1; y < image_.height; ++y) std::copy_n(row, 3 * image_.width, image_.At(0, y));
+}
+
+Pixels PersistentImage::Take() {
+  Pixels taken = std::move(image_);
+  image_ = Pixels();
+  return taken;
 }
 
 void PersistentImage::Lines(const std::vector<std::uint32_t>& packed, int top, int bottom) {

@@ -47,6 +47,8 @@ class PersistentImage {
   }
 
   const Pixels& Image() const { return image_; }
+  // The image itself, taken out; this one is left empty, 0 x 0.
+  Pixels Take();
 
  private:
   Pixels image_;

@@ -77,7 +77,7 @@ Pixels StripImage(const std::vector<Rgb>& columns, int height) {
   PersistentImage image;
   image.Resize(QSize(static_cast<int>(columns.size()), height));
   DrawStrip(image, columns, height);
-  return image.Image();
+  return image.Take();
 }
 
 DecodeResult DecodePicture(const KeyTriple& keys, float width, const Pixels& image,
