@@ -13,8 +13,9 @@ namespace {
 
 constexpr std::size_t kPageCount = std::size(kCodePageTables);
 
-// Each page is built the first time it is asked for and then kept; building
-// it fills a 65536-entry reverse table, so pages nobody uses cost nothing.
+// Each page is built the first time it is asked for and then kept, and its
+// 65536-entry reverse table the first time it encodes: pages nobody uses
+// cost nothing.
 template <std::size_t I>
 const CodePage& PageAt() {
   static const CodePage page(kCodePageTables[I].number, kCodePageTables[I].table);
@@ -102,10 +103,16 @@ constexpr int kDefaultPage = 1252;
 }  // namespace
 
 CodePage::CodePage(int number, const std::array<char16_t, 256>& table)
-    : number_(number), to_unicode_(table), from_unicode_(65536, std::int16_t{-1}) {
-  for (int code = 0; code < 256; ++code) {
-    from_unicode_[to_unicode_[code]] = static_cast<std::int16_t>(code);
-  }
+    : number_(number), to_unicode_(table) {}
+
+const std::int16_t* CodePage::Codes() const {
+  std::call_once(codes_made_, [this] {
+    from_unicode_.assign(65536, std::int16_t{-1});
+    for (int code = 0; code < 256; ++code) {
+      from_unicode_[to_unicode_[code]] = static_cast<std::int16_t>(code);
+    }
+  });
+  return from_unicode_.data();
 }
 
 const CodePage* FindCodePage(int number) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -25,12 +26,16 @@ class CodePage {
   char16_t Char(std::uint8_t code) const { return to_unicode_[code]; }
 
   // The code of a character, or -1 when the page has none for it.
-  int Code(char16_t c) const { return from_unicode_[c]; }
+  int Code(char16_t c) const { return Codes()[c]; }
+  // The code of every character, 65536 entries, -1 for none: made the first
+  // time a code is asked for, so that a page that only decodes never fills it.
+  const std::int16_t* Codes() const;
 
  private:
   int number_;
   std::array<char16_t, 256> to_unicode_;
-  std::vector<std::int16_t> from_unicode_;  // 65536 entries, -1 for none
+  mutable std::once_flag codes_made_;
+  mutable std::vector<std::int16_t> from_unicode_;
 };
 
 // The pages Quorvel knows: 874, 1250 to 1258. Returns nullptr for any other

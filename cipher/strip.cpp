@@ -24,12 +24,13 @@ EncodeResult EncodeStrip(std::u16string_view text, const KeyTriple& keys, const 
   const std::size_t columns = (length + static_cast<std::size_t>(PaddingCount(length))) / 3;
   result.columns.resize(columns);
 
+  const std::int16_t* codes_of = page.Codes();
   auto code_at = [&](std::size_t i, int& code) {
     if (i >= length) {
       code = u' ';  // padding
       return true;
     }
-    code = page.Code(text[i]);
+    code = codes_of[text[i]];
     return code >= 0;
   };
 
