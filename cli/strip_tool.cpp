@@ -347,7 +347,8 @@ int Encode(const Request& r) {
 
 // The picture that decode reads, from its file or standard input.
 os::Result<picture::Pixels> ReadPicture(const Request& r) {
-  if (!r.standard) return picture::LoadPicture(r.picture);
+  // Only the top row holds the strip.
+  if (!r.standard) return picture::LoadPicture(r.picture, picture::Rows::kTop);
   const os::Result<QByteArray> input = os::ReadInput(QString(), picture::kMaxPictureFileBytes);
   if (!input.ok()) {
     return os::Failure{
@@ -360,7 +361,8 @@ os::Result<picture::Pixels> ReadPicture(const Request& r) {
         QStringLiteral("Standard input holds more than %1 bytes, too many for a strip picture.")
             .arg(QString::number(picture::kMaxPictureFileBytes))};
   }
-  return picture::LoadPictureData(input.value(), QStringLiteral("Standard input"));
+  return picture::LoadPictureData(input.value(), QStringLiteral("Standard input"),
+                                  picture::kMaxPicturePixels, picture::Rows::kTop);
 }
 
 int Decode(const Request& r) {

@@ -218,7 +218,7 @@ QString RunRle(const QByteArray& file, const Layout& l, const QString& shown, Pi
         const int packed = count > 0 ? code : b[at + (four ? i / 2 : i)];
         const int index = !four ? packed : i % 2 ? packed & 15 : packed >> 4;
         if (index >= l.colours) return PastPalette(shown, index, l.colours);
-        if (out && x < w) {
+        if (out && x < w && h - 1 - y < out->height) {
           std::copy_n(&l.palette[3 * std::size_t(index)], 3,
                       out->At(static_cast<int>(x), static_cast<int>(h - 1 - y)));
         }
@@ -258,12 +258,14 @@ QString RunRle(const QByteArray& file, const Layout& l, const QString& shown, Pi
 
 }  // namespace
 
-os::Result<Pixels> ReadBmp(const QByteArray& file, const QString& shown, qint64 max_pixels) {
+os::Result<Pixels> ReadBmp(const QByteArray& file, const QString& shown, qint64 max_pixels,
+                           Rows rows) {
   os::Result<Layout> read = ReadLayout(file, shown, max_pixels);
   if (!read.ok()) return read.failure();
   const Layout& l = read.value();
   const int width = static_cast<int>(l.width);
   const int height = static_cast<int>(l.height);
+  const int kept = rows == Rows::kTop ? 1 : height;
 
   if (l.compression == 1 || l.compression == 2) {
     // Checked whole before anything is allocated; pixels the data leaves
@@ -271,7 +273,7 @@ os::Result<Pixels> ReadBmp(const QByteArray& file, const QString& shown, qint64 
     if (const QString refusal = RunRle(file, l, shown, nullptr); !refusal.isEmpty()) {
       return Refusal(refusal);
     }
-    Pixels pixels(width, height);
+    Pixels pixels(width, kept);
     for (std::size_t i = 0; i < pixels.rgb.size(); i += 3) {
       std::copy_n(l.palette.begin(), 3, pixels.rgb.begin() + std::ptrdiff_t(i));
     }
@@ -283,10 +285,13 @@ os::Result<Pixels> ReadBmp(const QByteArray& file, const QString& shown, qint64 
   const qint64 row = (l.width * l.bits + 31) / 32 * 4;
   const Channel red(l.masks[0]), green(l.masks[1]), blue(l.masks[2]);
   const int index_mask = (1 << std::min(l.bits, 8)) - 1;
-  Pixels pixels(width, height);
-  for (int y = 0; y < height; ++y) {
+  Pixels pixels(width, kept);
+  // The rows past those kept are only checked, where a pixel can name a
+  // colour past the palette.
+  const bool checked = l.bits <= 8 && l.colours < (1 << l.bits);
+  for (int y = 0; y < height && (y < kept || checked); ++y) {
     const uchar* in = b + l.pixels_at + row * (l.top_down ? y : height - 1 - y);
-    uchar* out = pixels.At(0, y);
+    uchar* out = y < kept ? pixels.At(0, y) : nullptr;
     if (l.bits == 24) {
       for (int x = 0; x < width; ++x, in += 3, out += 3) {
         out[0] = in[2];
@@ -302,13 +307,13 @@ os::Result<Pixels> ReadBmp(const QByteArray& file, const QString& shown, qint64 
         out[2] = blue(p);
       }
     } else {
-      for (int x = 0; x < width; ++x, out += 3) {
+      for (int x = 0; x < width; ++x) {
         // The first pixel of a byte in its highest bits.
         const qint64 bit = qint64{x} * l.bits;
         const int index =
             l.bits == 8 ? in[x] : (in[bit >> 3] >> (8 - l.bits - (bit & 7))) & index_mask;
         if (index >= l.colours) return Refusal(PastPalette(shown, index, l.colours));
-        std::copy_n(&l.palette[3 * std::size_t(index)], 3, out);
+        if (out) std::copy_n(&l.palette[3 * std::size_t(index)], 3, out + 3 * x);
       }
     }
   }

@@ -24,8 +24,9 @@ namespace quorvel::picture {
 // unset, a picture of no pixels or of more than `max_pixels`, a layout not
 // read. Nothing is allocated before the header's size is checked against
 // `max_pixels` and the file's length; the time taken is linear in the
-// file's and the picture's size.
+// file's and the picture's size. With Rows::kTop only the top row is kept,
+// and the file is refused or taken as it is whole.
 os::Result<Pixels> ReadBmp(const QByteArray& file, const QString& shown,
-                           qint64 max_pixels = kMaxPicturePixels);
+                           qint64 max_pixels = kMaxPicturePixels, Rows rows = Rows::kAll);
 
 }  // namespace quorvel::picture

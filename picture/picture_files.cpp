@@ -19,12 +19,18 @@ using os::Result;
 
 Failure Refused(Failure::Kind kind, const QString& sentence) { return {kind, sentence}; }
 
-Result<Pixels> ReadFrom(const QByteArray& file, const QString& name,
-                        qint64 max_pixels = kMaxPicturePixels) {
+Result<Pixels> ReadFrom(const QByteArray& file, const QString& name, qint64 max_pixels, Rows rows) {
   // Only formats that keep every colour exactly, each read by a reader of
   // ours whose work is bounded by the picture's size.
-  if (file.startsWith("BM")) return ReadBmp(file, name, max_pixels);
-  if (file.startsWith("\x89PNG\r\n\x1A\n")) return ReadPng(file, name, max_pixels);
+  if (file.startsWith("BM")) return ReadBmp(file, name, max_pixels, rows);
+  if (file.startsWith("\x89PNG\r\n\x1A\n")) {
+    Result<Pixels> read = ReadPng(file, name, max_pixels);
+    if (read.ok() && rows == Rows::kTop) {
+      read.value().rgb.resize(3 * std::size_t(read.value().width));
+      read.value().height = 1;
+    }
+    return read;
+  }
   return Refused(
       Failure::Kind::kContent,
       QStringLiteral("%1 is not a BMP or PNG picture, the formats a strip is kept in.").arg(name));
@@ -65,7 +71,7 @@ PictureFormat FormatOfName(const QString& name) {
              : PictureFormat::kNone;
 }
 
-Result<Pixels> LoadPicture(const QString& program_path) {
+Result<Pixels> LoadPicture(const QString& program_path, Rows rows) {
   if (const Result<void> named = PictureName(program_path); !named.ok()) {
     return Refused(Failure::Kind::kFile,
                    ReadRefusal(os::ShownName(program_path), named.failure().sentence));
@@ -83,11 +89,12 @@ Result<Pixels> LoadPicture(const QString& program_path) {
                        .arg(shown, QString::number(kMaxPictureFileBytes)));
   }
   if (!file.ok()) return Refused(Failure::Kind::kFile, ReadRefusal(shown, file.failure().sentence));
-  return ReadFrom(file.value(), shown);
+  return ReadFrom(file.value(), shown, kMaxPicturePixels, rows);
 }
 
-Result<Pixels> LoadPictureData(const QByteArray& data, const QString& shown, qint64 max_pixels) {
-  return ReadFrom(data, shown, max_pixels);
+Result<Pixels> LoadPictureData(const QByteArray& data, const QString& shown, qint64 max_pixels,
+                               Rows rows) {
+  return ReadFrom(data, shown, max_pixels, rows);
 }
 
 QByteArray EncodeBmp24(const Pixels& image) {

@@ -22,8 +22,9 @@ namespace quorvel::picture {
 // SavePicture too, so that every name that saves also loads. A failure is
 // of the kind kFile when the file could not be read, kContent when what it
 // holds is not a strip picture the loader takes; its sentence names the
-// host path.
-os::Result<Pixels> LoadPicture(const QString& program_path);
+// host path. With Rows::kTop, only the picture's top row is kept (a picture
+// 1 pixel high); the file is refused or taken as it is whole.
+os::Result<Pixels> LoadPicture(const QString& program_path, Rows rows = Rows::kAll);
 
 // The same from bytes in memory (at most kMaxPictureFileBytes of them, as
 // read from standard input), with `shown` naming where they came from in
@@ -31,7 +32,7 @@ os::Result<Pixels> LoadPicture(const QString& program_path);
 // is refused.
 os::Result<Pixels> LoadPictureData(const QByteArray& data,
                                    const QString& shown = QStringLiteral("The data"),
-                                   qint64 max_pixels = kMaxPicturePixels);
+                                   qint64 max_pixels = kMaxPicturePixels, Rows rows = Rows::kAll);
 
 // The bytes of a 24-bit uncompressed bottom-up BMP file of the image: a
 // 54-byte header, then the rows from the bottom up, each padded to a

@@ -26,4 +26,8 @@ struct Pixels {
   bool operator==(const Pixels&) const = default;
 };
 
+// How much of a picture a reader keeps: every row, or the top row alone,
+// which is all a strip's reader looks at.
+enum class Rows { kAll, kTop };
+
 }  // namespace quorvel::picture

@@ -130,6 +130,13 @@ TEST(BmpReadTest, PicturesReadAsQtReadsThemOrAsMade) {
     EXPECT_TRUE(same) << c.name.toStdString()
                       << (read.ok() ? "" : ": " + read.failure().sentence.toStdString());
     ++counts[c.name.section(' ', 0, 0) + (same ? ": identical" : ": different")];
+    if (same) {  // the top row alone, as a strip's reader keeps it
+      Pixels top = read.value();
+      top.rgb.resize(3 * std::size_t(top.width));
+      top.height = 1;
+      const auto row = ReadBmp(c.bytes, "pic", kMaxPicturePixels, Rows::kTop);
+      EXPECT_TRUE(row.ok() && row.value() == top) << c.name.toStdString();
+    }
     for (int cut = 10; same && cut < c.bytes.size(); cut += 10) {
       const auto part = ReadBmp(c.bytes.left(cut), "pic");
       ++counts[part.ok() ? "cuts still whole, the same" : "cuts refused as cut short"];
@@ -174,9 +181,11 @@ TEST(BmpReadTest, BrokenFilesAreRefusedInOurWords) {
   };
   // clang-format on
   for (const auto& c : cases) {
-    const auto read = ReadBmp(c.bytes, "pic", c.max_pixels);
-    const QString sentence = read.ok() ? "read" : read.failure().sentence;
-    EXPECT_EQ(sentence, "pic " + QString(c.sentence) + '.') << c.bytes.toHex().toStdString();
+    for (const Rows rows : {Rows::kAll, Rows::kTop}) {  // refused alike, whatever is kept
+      const auto read = ReadBmp(c.bytes, "pic", c.max_pixels, rows);
+      const QString sentence = read.ok() ? "read" : read.failure().sentence;
+      EXPECT_EQ(sentence, "pic " + QString(c.sentence) + '.') << c.bytes.toHex().toStdString();
+    }
   }
 }
 

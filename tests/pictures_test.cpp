@@ -27,6 +27,10 @@ TEST_F(DriveTest, WritesA24BitBottomUpBmpByteByByte) {
   EXPECT_EQ(picture::LoadPicture(pic_).value(), image);
   ASSERT_TRUE(WriteFile(PicPath(), picture::WritePng(image)));  // a PNG under a .bmp name
   EXPECT_EQ(picture::LoadPicture(pic_).value(), image);
+  // Its top row alone, as quorvel-strip reads it.
+  const picture::Pixels top = picture::LoadPicture(pic_, picture::Rows::kTop).value();
+  EXPECT_EQ(std::pair(top.height, top.rgb),
+            std::pair(1, std::vector(image.rgb.begin(), image.rgb.begin() + 6)));
 }
 
 TEST_F(DriveTest, ASaveRemovesWhatKilledSavesLeft) {
