@@ -721,7 +721,10 @@ Result<QByteArray> ReadInput(const QString& path, qint64 limit) {
   if (!found.ok()) return found.failure();
   const Fd fd = Reopen(found.value(), O_RDONLY | O_NOCTTY);
   if (fd.get() < 0) return FromErrno(errno);
-  return ReadAtMost(fd.get(), limit, 0);
+  // A regular file's size, as it is now, is room enough for it in one go.
+  struct stat st;
+  const bool regular = ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode);
+  return ReadAtMost(fd.get(), limit, regular ? st.st_size : 0);
 }
 
 namespace detail {
