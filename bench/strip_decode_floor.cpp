@@ -15,9 +15,9 @@ namespace {
 using quorvel::bench::CharOf1252;
 using quorvel::bench::kFloorKey;
 
-std::uint32_t Le32(const std::string& b, std::size_t at) {
+std::uint32_t Le32(const quorvel::bench::Bytes& b, std::size_t at) {
   std::uint32_t v = 0;
-  for (int k = 3; k >= 0; --k) v = v << 8 | static_cast<unsigned char>(b[at + k]);
+  for (int k = 3; k >= 0; --k) v = v << 8 | b[at + std::size_t(k)];
   return v;
 }
 
@@ -41,9 +41,9 @@ int main(int argc, char* argv[]) {
     std::fputs("usage: quorvel_strip_decode_floor PICTURE\n", stderr);
     return 2;
   }
-  std::string bmp;
-  if (!quorvel::bench::ReadWholeFile(argv[1], bmp) || bmp.size() < 54 || bmp.compare(0, 2, "BM") ||
-      Le32(bmp, 28) != 24 || Le32(bmp, 30) != 0) {
+  quorvel::bench::Bytes bmp;
+  if (!quorvel::bench::ReadWholeFile(argv[1], bmp) || bmp.size < 54 || bmp[0] != 'B' ||
+      bmp[1] != 'M' || (Le32(bmp, 28) & 0xFFFF) != 24 || Le32(bmp, 30) != 0) {
     std::fputs("quorvel_strip_decode_floor: not an uncompressed 24-bit BMP\n", stderr);
     return 1;
   }
@@ -52,13 +52,13 @@ int main(int argc, char* argv[]) {
   const std::size_t row = (3 * width + 3) & ~std::size_t{3};
   // The top row: stored last, unless the rows are stored from the top down.
   const std::size_t top = at + (height > 0 ? row * static_cast<std::size_t>(height - 1) : 0);
-  if (height == 0 || width > 32767 || top + 3 * width > bmp.size()) {
+  if (height == 0 || width > 32767 || top + 3 * width > bmp.size) {
     std::fputs("quorvel_strip_decode_floor: not a strip\n", stderr);
     return 1;
   }
   std::u16string text(3 * width, u' ');
   for (std::size_t x = 0; x < width; ++x) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bmp.data() + top + 3 * x);
+    const auto* p = reinterpret_cast<const unsigned char*>(bmp.data.get() + top + 3 * x);
     text[3 * x] = CharOf1252(p[2] ^ kFloorKey);  // red, green, blue
     text[3 * x + 1] = CharOf1252(p[1] ^ kFloorKey);
     text[3 * x + 2] = CharOf1252(p[0] ^ kFloorKey);

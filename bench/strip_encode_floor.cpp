@@ -25,9 +25,9 @@ constexpr int kHeight = 8;
 // The text's character codes: UTF-8 decoded, a leading byte order mark
 // dropped, each LF not after a CR stored as CR LF. False for bytes that are
 // not UTF-8 or a character the page does not have.
-bool Codes(const std::string& utf8, std::vector<std::uint8_t>& codes) {
-  const auto* b = reinterpret_cast<const unsigned char*>(utf8.data());
-  const std::size_t n = utf8.size();
+bool Codes(const quorvel::bench::Bytes& utf8, std::vector<std::uint8_t>& codes) {
+  const auto* b = reinterpret_cast<const unsigned char*>(utf8.data.get());
+  const std::size_t n = utf8.size;
   std::size_t i = n >= 3 && std::memcmp(b, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
   codes.reserve(n);
   while (i < n) {
@@ -60,14 +60,16 @@ bool Codes(const std::string& utf8, std::vector<std::uint8_t>& codes) {
 
 // A 24-bit bottom-up BMP of the strip: each column's three codes XOR the
 // keys as its red, green and blue, on every row.
-std::string Bitmap(std::vector<std::uint8_t> codes) {
+quorvel::bench::Bytes Bitmap(std::vector<std::uint8_t> codes) {
   codes.resize(codes.size() + (2 * codes.size()) % 3, ' ');
   const std::size_t width = codes.size() / 3;
   const std::size_t row = (3 * width + 3) & ~std::size_t{3};
   const std::size_t size = 54 + row * kHeight;
-  std::string bmp(size, '\0');
-  const auto le = [&bmp](std::size_t at, std::uint32_t v, int bytes) {
-    for (int k = 0; k < bytes; ++k) bmp[at + k] = static_cast<char>(v >> (8 * k));
+  quorvel::bench::Bytes file(size);
+  char* bmp = file.data.get();
+  std::memset(bmp, 0, 54);
+  const auto le = [bmp](std::size_t at, std::uint32_t v, int bytes) {
+    for (int k = 0; k < bytes; ++k) bmp[at + std::size_t(k)] = static_cast<char>(v >> (8 * k));
   };
   bmp[0] = 'B';
   bmp[1] = 'M';
@@ -81,29 +83,30 @@ std::string Bitmap(std::vector<std::uint8_t> codes) {
   le(34, static_cast<std::uint32_t>(row * kHeight), 4);
   le(38, 3780, 4);
   le(42, 3780, 4);
-  char* first = bmp.data() + 54;
+  char* first = bmp + 54;
+  std::memset(first + 3 * width, 0, row - 3 * width);  // the row's padding
   for (std::size_t x = 0; x < width; ++x) {
     first[3 * x] = static_cast<char>(codes[3 * x + 2] ^ kFloorKey);  // blue, green, red
     first[3 * x + 1] = static_cast<char>(codes[3 * x + 1] ^ kFloorKey);
     first[3 * x + 2] = static_cast<char>(codes[3 * x] ^ kFloorKey);
   }
   for (int y = 1; y < kHeight; ++y) std::memcpy(first + row * y, first, row);
-  return bmp;
+  return file;
 }
 
-bool SaveDurably(const std::string& path, const std::string& bytes) {
+bool SaveDurably(const std::string& path, const quorvel::bench::Bytes& bytes) {
   const std::size_t slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
   const std::string temporary = path + ".new";
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return false;
   std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+  while (done < bytes.size) {
+    const ssize_t n = ::write(fd, bytes.data.get() + done, bytes.size - done);
     if (n <= 0) break;
     done += static_cast<std::size_t>(n);
   }
-  const bool written = done == bytes.size() && ::fsync(fd) == 0;
+  const bool written = done == bytes.size && ::fsync(fd) == 0;
   if (::close(fd) != 0 || !written || ::rename(temporary.c_str(), path.c_str()) != 0) {
     ::unlink(temporary.c_str());
     return false;
@@ -121,7 +124,7 @@ int main(int argc, char* argv[]) {
     std::fputs("usage: quorvel_strip_encode_floor TEXTFILE PICTURE\n", stderr);
     return 2;
   }
-  std::string text;
+  quorvel::bench::Bytes text;
   std::vector<std::uint8_t> codes;
   if (!quorvel::bench::ReadWholeFile(argv[1], text) || !Codes(text, codes)) {
     std::fputs("quorvel_strip_encode_floor: the text does not make a strip\n", stderr);

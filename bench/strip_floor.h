@@ -5,7 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <memory>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -36,20 +36,29 @@ inline int CodeOf1252(char32_t c) {
   return -1;
 }
 
-// The whole file, or false.
-inline bool ReadWholeFile(const char* path, std::string& bytes) {
+// Bytes in memory that is not cleared first: what is read or written fills it.
+struct Bytes {
+  std::unique_ptr<char[]> data;
+  std::size_t size = 0;
+
+  explicit Bytes(std::size_t n = 0) : data(new char[n]), size(n) {}
+  unsigned char operator[](std::size_t i) const { return static_cast<unsigned char>(data[i]); }
+};
+
+// The whole file, read at once into room of its size, or false.
+inline bool ReadWholeFile(const char* path, Bytes& bytes) {
   const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
   struct stat st;
   if (fd < 0 || ::fstat(fd, &st) != 0) return false;
-  bytes.resize(static_cast<std::size_t>(st.st_size));
+  bytes = Bytes(static_cast<std::size_t>(st.st_size));
   std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+  while (done < bytes.size) {
+    const ssize_t n = ::read(fd, bytes.data.get() + done, bytes.size - done);
     if (n <= 0) break;
     done += static_cast<std::size_t>(n);
   }
   ::close(fd);
-  return done == bytes.size();
+  return done == bytes.size;
 }
 
 }  // namespace quorvel::bench
