@@ -52,7 +52,6 @@ QString FileNameFromBytes(const QByteArray& bytes) {
 
 QByteArray FileNameBytes(const QString& name) {
   QByteArray bytes;
-  bytes.reserve(name.size());
   qsizetype start = 0;
   for (qsizetype i = 0; i < name.size(); ++i) {
     const char16_t c = name[i].unicode();
@@ -64,7 +63,9 @@ QByteArray FileNameBytes(const QString& name) {
       start = i + 1;
     }
   }
-  return bytes + QStringView(name).mid(start).toUtf8();
+  // Without such a byte, the UTF-8 as it is, made once.
+  if (start == 0) return name.toUtf8();
+  return bytes.append(QStringView(name).mid(start).toUtf8());
 }
 
 }  // namespace quorvel::os
