@@ -34,7 +34,8 @@ TEST(Controls, TextBoxesGiveLineBreaksAsCrLfAndWrapLongRunsAnywhere) {
            {"(" + run(300) + " (" + run(300, u'b'), true},
            {run(300, u'!') + " " + run(300), true},
            {run(600, u' ') + run(400), true},
-           {"x " + run(500), false}}) {
+           {"x " + run(500), false},
+           {"\n" + run(500), false}}) {
     EXPECT_EQ(widgets::TextBox::HasLongRun(text), long_run) << text.left(8).toStdString();
   }
   // A text taller than the box gets a vertical scroll bar, never a horizontal one.

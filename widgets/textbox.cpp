@@ -32,7 +32,7 @@ bool TextBox::HasLongRun(QStringView text) {
   const char16_t* p = text.utf16();
   const qsizetype n = text.size();
   const auto space = [](char16_t c) { return c == u' ' || c == u'\t'; };
-  // Where a run starts if one starts at e (e > 0): after a line break, or
+  // Where a run starts if one starts at e: after a line break, or
   // at a letter or digit after spaces that follow a letter or digit. Other
   // spaces (before punctuation, after an opening bracket, no-break spaces)
   // do not always allow a break, so they do not count. -1: none starts.
@@ -40,7 +40,7 @@ bool TextBox::HasLongRun(QStringView text) {
     const char16_t c = p[e];
     if (c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
       return e + 1;
-    if (!QChar::isLetterOrNumber(c) || !space(p[e - 1])) return -1;
+    if (e == 0 || !QChar::isLetterOrNumber(c) || !space(p[e - 1])) return -1;
     qsizetype j = e - 1;
     while (j > 0 && space(p[j])) --j;
     return QChar::isLetterOrNumber(p[j]) ? e : -1;
@@ -52,7 +52,10 @@ bool TextBox::HasLongRun(QStringView text) {
   qsizetype run_start = 0;
   while (run_start + kLongestWordWrapped < n) {
     qsizetype at = run_start + kLongestWordWrapped, next = -1;
-    for (qsizetype e = at; e > run_start && next < 0; --e) next = starts(e);
+    for (qsizetype e = at; e >= run_start && next < 0; --e) {
+      next = starts(e);
+      if (next == run_start) next = -1;  // the run it is in already starts there
+    }
     if (next < 0) {
       // None: the run is too long at its next character that is not a
       // space, unless a run starts there.
