@@ -48,7 +48,8 @@ test: setup
 # build flags: fortified functions, the stack protector, relocations
 # resolved at start and then made read-only (-z relro -z now), and the
 # clone's folder mapped to "." (-ffile-prefix-map), so that where it was
-# built is not in the programs.
+# built is not in the programs. cpack gives the packages' members the modes
+# of the files it writes for them, so it runs with umask 022.
 PACKAGE_TOOLS = scdoc gzip lintian appstream desktop-file-utils man-db bash-completion
 PACKAGE_BUILD ?= build-deb
 buildflag = $(shell DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get $(1))
@@ -58,7 +59,7 @@ package:
 	  -DBUILD_TESTING=OFF -DCMAKE_CXX_FLAGS="$(call buildflag,CPPFLAGS) $(call buildflag,CXXFLAGS)" \
 	  -DCMAKE_EXE_LINKER_FLAGS="$(call buildflag,LDFLAGS)" $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(PACKAGE_BUILD) -j $(JOBS)
-	cd $(PACKAGE_BUILD) && cpack -G DEB
+	cd $(PACKAGE_BUILD) && umask 022 && cpack -G DEB
 
 # Benchmarks in a Release build of their own; BENCH_ARGS=--quick runs each
 # once, briefly. Figures and targets: bench/run_all.sh.
