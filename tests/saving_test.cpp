@@ -166,6 +166,10 @@ TEST_F(SavingTest, OnlyTheUsersOwnLinksAndFoldersAreTrusted) {
   ASSERT_EQ(::stat(Bytes(victim), &st), 0);
   EXPECT_EQ(std::tuple(st.st_uid, st.st_gid, st.st_mode & 07777),
             std::tuple(victim_.uid, member_.gid, 0750u));
+  // The saver's own file keeps its group, another of the saver's.
+  ASSERT_EQ(::chown(Bytes(mine), 0, member_.gid), 0);
+  ASSERT_EQ(Encode(kRoot, mine).first, 0);
+  EXPECT_EQ(::stat(Bytes(mine), &st) == 0 ? st.st_gid : 0, member_.gid);
 }
 
 // Folders it makes, whatever the umask, are closed to a user who shares the saver's primary group.
