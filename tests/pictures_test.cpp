@@ -27,6 +27,10 @@ TEST_F(DriveTest, WritesA24BitBottomUpBmpByteByByte) {
   EXPECT_EQ(picture::LoadPicture(pic_).value(), image);
   ASSERT_TRUE(WriteFile(PicPath(), picture::WritePng(image)));  // a PNG under a .bmp name
   EXPECT_EQ(picture::LoadPicture(pic_).value(), image);
+  picture::Pixels right(3, 2);  // rows that differ only on the right
+  right.At(2, 1)[2] = 9;
+  ASSERT_TRUE(picture::SavePicture(right, pic_).ok());
+  EXPECT_EQ(picture::LoadPicture(pic_).value(), right);
 }
 
 TEST_F(DriveTest, ASaveRemovesWhatKilledSavesLeft) {
