@@ -8,8 +8,20 @@ JOBS ?= $(shell nproc)
 MAKEFLAGS += --no-print-directory
 CMAKE_FLAGS ?=
 
+# Reproducible builds: every time a build writes into what it makes (the
+# built-in pictures' file times, the Windows programs' and DLLs' time
+# stamps, the times of the files in the packages and the zip) is this one,
+# the last commit's unless SOURCE_DATE_EPOCH gives another, so that two
+# builds of one commit give the same bytes (`make reproducible` checks).
+ifeq ($(origin SOURCE_DATE_EPOCH),undefined)
+SOURCE_DATE_EPOCH := $(shell git log -1 --format=%ct 2>/dev/null)
+endif
+ifneq ($(SOURCE_DATE_EPOCH),)
+export SOURCE_DATE_EPOCH
+endif
+
 .PHONY: all setup configure build run test package bench format format-check clean \
-	windows windows-build test-windows mutants
+	windows windows-build test-windows mutants reproducible
 
 all: build
 
@@ -33,8 +45,11 @@ test: setup
 
 # The package also needs the tools that make its manual pages and check it.
 # It is built in a folder of its own, without the tests, with Debian's
-# build flags: fortified functions, the stack protector, and relocations
-# resolved at start and then made read-only (-z relro -z now).
+# build flags: fortified functions, the stack protector, relocations
+# resolved at start and then made read-only (-z relro -z now), and the
+# clone's folder mapped to "." (-ffile-prefix-map), so that where it was
+# built is not in the programs. cpack gives the packages' members the modes
+# of the files it writes for them, so it runs with umask 022.
 PACKAGE_TOOLS = scdoc gzip lintian appstream desktop-file-utils man-db bash-completion
 PACKAGE_BUILD ?= build-deb
 buildflag = $(shell DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get $(1))
@@ -44,7 +59,7 @@ package:
 	  -DBUILD_TESTING=OFF -DCMAKE_CXX_FLAGS="$(call buildflag,CPPFLAGS) $(call buildflag,CXXFLAGS)" \
 	  -DCMAKE_EXE_LINKER_FLAGS="$(call buildflag,LDFLAGS)" $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(PACKAGE_BUILD) -j $(JOBS)
-	cd $(PACKAGE_BUILD) && cpack -G DEB
+	cd $(PACKAGE_BUILD) && umask 022 && cpack -G DEB
 
 # Benchmarks in a Release build of their own; BENCH_ARGS=--quick runs each
 # once, briefly. Figures and targets: bench/run_all.sh.
@@ -80,6 +95,15 @@ windows: windows-build
 
 test-windows: windows-build
 	@tools/windows/test.sh $(WIN_BUILD)
+
+# Two builds of this commit, from two clones in other folders, with other
+# umasks, time zones and times, must give the same packages, zip and
+# installer byte for byte (tools/check_reproducible.sh; slow: four builds).
+# REPRO_ARGS=--no-windows checks the Debian packages alone.
+REPRO_ARGS ?=
+reproducible:
+	@tools/setup.sh diffoscope-minimal
+	@tools/check_reproducible.sh $(REPRO_ARGS)
 
 # Mutation run (slow, not part of CI): FAULTS=own (tools/mutants.txt, the
 # default), blind (tools/mutants-blind.txt) or both; ARGS= passes more

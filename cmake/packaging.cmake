@@ -6,6 +6,12 @@ include(GNUInstallDirs)
 
 set(QUORVEL_CONTACT "Quorvel developers <quorvel@quorvel.example.org>")
 
+# The folders installation makes are 0755 whatever the umask (the files are
+# 0644 and the programs 0755 anyway), in the packages too.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+    GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS ${CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS})
+
 set(quorvel_component window)
 set(quorvel-strip_component strip)
 foreach(program quorvel quorvel-strip)
@@ -167,4 +173,12 @@ set(CPACK_DEBIAN_WINDOW_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
 # and falls back to X11 (XWayland).
 set(CPACK_DEBIAN_WINDOW_PACKAGE_RECOMMENDS "qt6-wayland, quorvel-strip")
 set(CPACK_STRIP_FILES ON)
+# cpack runs with the build's SOURCE_DATE_EPOCH (cmake/source_date.cmake):
+# the packages' members and every file in them carry that time, owned by
+# root.
+if(QUORVEL_SOURCE_DATE_EPOCH)
+  set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/CPackSourceDate.cmake)
+  file(WRITE ${CPACK_PROJECT_CONFIG_FILE}
+       "set(ENV{SOURCE_DATE_EPOCH} ${QUORVEL_SOURCE_DATE_EPOCH})\n")
+endif()
 include(CPack)

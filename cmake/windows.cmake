@@ -1,6 +1,13 @@
 # Pieces of the cross build for Windows that the targets need before they
 # are defined.
 
+# The same bytes from every build of a commit: the clone's folder is "." in
+# whatever the compiler writes of source paths (__FILE__, debug
+# information), and the linker writes no time into the programs' headers;
+# the packing stamps SOURCE_DATE_EPOCH there (tools/windows/package.sh).
+add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=.)
+add_link_options(LINKER:--no-insert-timestamp)
+
 # GoogleTest from Debian's sources (the googletest package), built with the
 # cross compiler; find_package(GTest) then finds this build.
 if(BUILD_TESTING)

@@ -164,6 +164,8 @@ TEST_F(DriveTest, OnlyRegularFilesAreReplacedOrRead) {
     EXPECT_TRUE(Why(loaded).contains("not a regular file")) << name;
   }
   EXPECT_TRUE(QFileInfo(dir + "/link").isSymLink());
+  ASSERT_TRUE(QFile::link(dir + "/loop", dir + "/loop"));  // a link to itself
+  EXPECT_TRUE(Why(picture::LoadPicture("C:\\dpics\\loop")).contains("Too many levels of symbolic"));
   const auto device = picture::LoadPicture("/dev/null");
   EXPECT_EQ(device.failure().kind, os::Failure::Kind::kFile);
   EXPECT_TRUE(Why(device).contains("it is a character device, not a"));

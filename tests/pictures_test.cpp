@@ -31,6 +31,10 @@ TEST_F(DriveTest, WritesA24BitBottomUpBmpByteByByte) {
   const picture::Pixels top = picture::LoadPicture(pic_, picture::Rows::kTop).value();
   EXPECT_EQ(std::pair(top.height, top.rgb),
             std::pair(1, std::vector(image.rgb.begin(), image.rgb.begin() + 6)));
+  picture::Pixels right(3, 2);  // rows that differ only on the right
+  right.At(2, 1)[2] = 9;
+  ASSERT_TRUE(picture::SavePicture(right, pic_).ok());
+  EXPECT_EQ(picture::LoadPicture(pic_).value(), right);
 }
 
 TEST_F(DriveTest, ASaveRemovesWhatKilledSavesLeft) {

@@ -148,8 +148,16 @@ TEST(PngFileTest, BrokenPicturesAreRefusedQuickly) {
        "x could not be read as a picture: it holds a part this program does not know, and may not "
        "skip."},
       {"GIF89a", "x could not be read as a picture: it is not a PNG file."},
+      {Png(4, 1, row).insert(33, QByteArray("\x80\0\0\0teXt", 8)),
+       "x is damaged: its parts are not laid out as a PNG picture's are."},
+      {Png(4, 1, row).chopped(1) + '?', "x is damaged: the checksum of a part of it is wrong."},
+      // A transparent grey level reads as Qt reads it.
+      {Png(1, 1, qCompress(QByteArray("\0\x09", 2)).mid(4), Chunk("tRNS", QByteArray("\0\x09", 2)),
+           8, 0),
+       ""},
       // Interlaced, one column wide: four of the seven passes have no pixels, nor bytes.
       {Png(1, 12, qCompress(QByteArray(24, '\0')).mid(4), {}, 1, 0, 1), ""}};
+  EXPECT_TRUE(ReadPng(Png(4, 1, row), "x", 4).ok());  // as many pixels as the limit allows
   for (const auto& [png, sentence] : cases) {
     const std::clock_t start = std::clock();
     const auto read = ReadPng(png, "x");

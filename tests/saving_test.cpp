@@ -125,6 +125,7 @@ TEST_F(SavingTest, OnlyTheUsersOwnLinksAndFoldersAreTrusted) {
       {"a folder that cannot be synced", [&] { ::chmod(Bytes(home_), 0333); }, victim_, home_ + "/x.bmp", 3, "cannot be synced"},
       {"an access list that lets another user write", acl("-m u:" + mallory_.name + ":rwx"), victim_, {}, 3, "its access list lets the user " + mallory_.name},
       {"an access list whose mask does not let them", acl("-m u:" + mallory_.name + ":rwx,m::r-x"), victim_, {}, 0, ""},
+      {"a group's access list whose mask does not let it", acl("-m g:" + shared_group_ + ":rwx,m::r-x"), victim_, {}, 0, ""},
       {"a default access list", acl("-d -m u:" + mallory_.name + ":rwx"), victim_, {}, 3, "its default access list lets the user " + mallory_.name},
       {"an access list that lets a group write", acl("-m g:" + shared_group_ + ":rwx"), victim_, {}, 3, "lets the group " + shared_group_},
       {"a group-writable folder of a shared group", data(member_, member_.gid, 0775), member_, {}, 3, "its group " + shared_group_ + " (gid " + QString::number(member_.gid) + ") may write, and it is not the user's private group"},
@@ -166,6 +167,10 @@ TEST_F(SavingTest, OnlyTheUsersOwnLinksAndFoldersAreTrusted) {
   ASSERT_EQ(::stat(Bytes(victim), &st), 0);
   EXPECT_EQ(std::tuple(st.st_uid, st.st_gid, st.st_mode & 07777),
             std::tuple(victim_.uid, member_.gid, 0750u));
+  // The saver's own file keeps its group, another of the saver's.
+  ASSERT_EQ(::chown(Bytes(mine), 0, member_.gid), 0);
+  ASSERT_EQ(Encode(kRoot, mine).first, 0);
+  EXPECT_EQ(::stat(Bytes(mine), &st) == 0 ? st.st_gid : 0, member_.gid);
 }
 
 // Folders it makes, whatever the umask, are closed to a user who shares the saver's primary group.

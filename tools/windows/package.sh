@@ -18,22 +18,27 @@ work=$build/package
 stage=$work/$name
 zip=$build/$name-windows-x64.zip
 setup=$build/$name-setup.exe
-# The release date and time (midnight where the entry gives none, in UTC),
-# from the changelog, for the files' times in the zip.
-release=$(sed -n "s/^## $version - \([0-9-]*\)\( \([0-9:]*\) UTC\)\?\$/\1 \3/p" \
-  "$repo/CHANGELOG.md" | head -n 1)
-date=${release% *}
-clock=${release#* }
-[ -n "$date" ] || { echo "package: no entry for $version in CHANGELOG.md" >&2; exit 1; }
+# The same build of a commit gives the same bytes, whatever the folder, the
+# umask, the time zone or the clock: every time written is SOURCE_DATE_EPOCH
+# (the last commit's time where it is not set), which the strip in
+# deploy.sh also stamps into each program's and DLL's header (it would
+# stamp the clock's time otherwise); files are 0644, programs, DLLs and
+# folders 0755.
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git -C "$repo" log -1 --format=%ct 2>/dev/null || date +%s)
+fi
+export SOURCE_DATE_EPOCH
 
 rm -rf "$work"
 mkdir -p "$work"
 "$here/deploy.sh" --qt "$qt" --dest "$stage" "${programs[@]}" >"$work/deploy.log"
 sed 's/$/\r/' "$repo/LICENSE" >"$stage/LICENSE.txt"
+find "$stage" -type d -exec chmod 0755 {} +
+find "$stage" -type f -exec chmod 0644 {} +
+find "$stage" -type f \( -iname '*.exe' -o -iname '*.dll' \) -exec chmod 0755 {} +
+find "$stage" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 
-# The zip: one folder, entries in a fixed order and time, no extra fields,
-# so that the same build gives the same bytes.
-find "$stage" -exec touch -h -d "$date ${clock:-00:00}:00 UTC" {} +
+# The zip: one folder, entries in a fixed order, in UTC, without extra fields.
 rm -f "$zip"
 (cd "$work" && find "$name" -type f | LC_ALL=C sort | TZ=UTC zip -X -D -q -9 "$zip" -@)
 
