@@ -80,8 +80,7 @@ for n, im, kw in [('1', s.convert('1'), {t: 1}), ('L', s.convert('L'), {}), ('Lt
                                                           dir.path()}) == 0;
   std::map<QString, int> counts;
   for (const QString& name : QDir(dir.path()).entryList({"*.png"})) {
-    QFile file(dir.filePath(name));
-    const QByteArray png = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    const QByteArray png = testing::ReadFile(dir.filePath(name));
     const auto read = ReadPng(png, name);
     ASSERT_TRUE(read.ok()) << read.failure().sentence.toStdString();
     // Qt reads 16-bit RGB with a transparency chunk a channel off: such a picture is compared with
@@ -109,8 +108,7 @@ for n, im, kw in [('1', s.convert('1'), {t: 1}), ('L', s.convert('L'), {}), ('Lt
   }
   for (const auto& [what, count] : counts) std::printf("%s: %d\n", qPrintable(what), count);
   if (!magick || !pil)
-    GTEST_SKIP() << "not made: " << (magick ? "" : "ImageMagick's pictures (no /usr/bin/convert) ")
-                 << (pil ? "" : "PIL's pictures (no /usr/bin/python3 with PIL)");
+    GTEST_SKIP() << "not made: " << (magick ? "PIL's" : "ImageMagick's") << " pictures";
 }
 
 TEST(PngFileTest, BrokenPicturesAreRefusedQuickly) {
@@ -126,35 +124,33 @@ TEST(PngFileTest, BrokenPicturesAreRefusedQuickly) {
   const QByteArray huge = QByteArray(2, '\0') + qCompress(QByteArray(1 << 26, 'a')).mid(4);
   QByteArray bad_sum = Png(4, 1, row);
   bad_sum[45] = char(bad_sum[45] ^ 1);
-  const QString data = "x is damaged: its compressed data %1 the 4 x 1 picture it declares.";
+  const QString damaged = "x is damaged: %1.", unread = "x could not be read as a picture: %1.",
+                data = damaged.arg("its compressed data %1 the 4 x 1 picture it declares"),
+                layout = damaged.arg("its parts are not laid out as a PNG picture's are"),
+                sum = damaged.arg("the checksum of a part of it is wrong");
+  const QByteArray palette = qCompress(QByteArray::fromHex("0000010201")).mid(4), grey("\0\x09", 2);
   const std::pair<QByteArray, QString> cases[] = {
       {Png(4, 1, "\x78\xDA" + out.chopped(z.avail_out).repeated(10240)),
        data.arg("holds more than")},
       {Png(4, 1, qCompress(QByteArray(12, '\0')).mid(4)), data.arg("ends before")},
       {Png(4, 1, row, Chunk("zTXt", "Comment" + huge) + Chunk("iCCP", "Profile" + huge)), ""},
-      {bad_sum, "x is damaged: the checksum of a part of it is wrong."},
+      {bad_sum, sum},
       {Png(4, 1, row.chopped(6) + QByteArray(6, '\xFF')),
-       "x is damaged: its compressed picture data is not valid."},
+       damaged.arg("its compressed picture data is not valid")},
       {Png(0x80000000, 0x80000000, row),
        "x claims a picture of 2147483648 x 2147483648 pixels, which is too large."},
-      {Png(0, 1, row), "x is damaged: its parts are not laid out as a PNG picture's are."},
+      {Png(0, 1, row), layout},
       {Png(4, 1, row, {}, 3),
-       "x could not be read as a picture: its header declares colour type 2 at 3 bits, which PNG "
-       "does not have."},
-      {Png(4, 1, qCompress(QByteArray::fromHex("0000010201")).mid(4), Chunk("PLTE", "123456"), 8,
-           3),
-       "x is damaged: a pixel refers to colour 2 of a palette of 2."},
+       unread.arg("its header declares colour type 2 at 3 bits, which PNG does not have")},
+      {Png(4, 1, palette, Chunk("PLTE", "123456"), 8, 3),
+       damaged.arg("a pixel refers to colour 2 of a palette of 2")},
       {Png(4, 1, row, Chunk("QUUX", "?")),
-       "x could not be read as a picture: it holds a part this program does not know, and may not "
-       "skip."},
-      {"GIF89a", "x could not be read as a picture: it is not a PNG file."},
-      {Png(4, 1, row).insert(33, QByteArray("\x80\0\0\0teXt", 8)),
-       "x is damaged: its parts are not laid out as a PNG picture's are."},
-      {Png(4, 1, row).chopped(1) + '?', "x is damaged: the checksum of a part of it is wrong."},
+       unread.arg("it holds a part this program does not know, and may not skip")},
+      {"GIF89a", unread.arg("it is not a PNG file")},
+      {Png(4, 1, row).insert(33, QByteArray("\x80\0\0\0teXt", 8)), layout},
+      {Png(4, 1, row).chopped(1) + '?', sum},
       // A transparent grey level reads as Qt reads it.
-      {Png(1, 1, qCompress(QByteArray("\0\x09", 2)).mid(4), Chunk("tRNS", QByteArray("\0\x09", 2)),
-           8, 0),
-       ""},
+      {Png(1, 1, qCompress(grey).mid(4), Chunk("tRNS", grey), 8, 0), ""},
       // Interlaced, one column wide: four of the seven passes have no pixels, nor bytes.
       {Png(1, 12, qCompress(QByteArray(24, '\0')).mid(4), {}, 1, 0, 1), ""}};
   EXPECT_TRUE(ReadPng(Png(4, 1, row), "x", 4).ok());  // as many pixels as the limit allows
