@@ -1,5 +1,4 @@
-// quorvel-strip run as the built program, with the test's private data folder and no display. Its
-// strips hold fixed colours and are the window's.
+// quorvel-strip run as the built program, with the test's private data folder and no display.
 #ifndef _WIN32
 #include <sys/resource.h>
 const rlimit kOneGiB{1 << 30, 1 << 30};
@@ -19,8 +18,7 @@ const rlimit kOneGiB{1 << 30, 1 << 30};
 namespace quorvel {
 namespace {
 
-using testing::ReadFile;
-using testing::WriteFile;
+using testing::ReadFile, testing::WriteFile;
 
 struct Outcome {
   int status = -1;  // -1: did not start, crashed or hung
@@ -29,8 +27,7 @@ struct Outcome {
 
 class CliTest : public testing::FrmMainTest {
  protected:
-  // Runs `program` (quorvel-strip) in the data folder, without a display, with `input` on its
-  // standard input and `out` as its standard output.
+  // Runs `program` in the data folder, `input` on its standard input and `out` its standard output.
   Outcome Strip(const QStringList& args, const QByteArray& input = {}, const QString& out = {},
                 const QString& program = QStringLiteral(QUORVEL_STRIP)) const {
     QProcess process;
@@ -38,9 +35,7 @@ class CliTest : public testing::FrmMainTest {
     process.setChildProcessModifier([] { setrlimit(RLIMIT_DATA, &kOneGiB); });
 #endif
     if (!out.isEmpty()) process.setStandardOutputFile(out);
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
-    process.setProcessEnvironment(env);
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) qunsetenv(name);
     process.setWorkingDirectory(data_home_);
     process.start(program, args);
     if (!process.waitForStarted(30000)) return {};
@@ -48,9 +43,8 @@ class CliTest : public testing::FrmMainTest {
     process.closeWriteChannel();
     if (!process.waitForFinished(60000)) process.kill();  // and the status stays -1
     process.waitForFinished();
-    const bool ended = process.exitStatus() == QProcess::NormalExit;
-    return {ended ? process.exitCode() : -1, process.readAllStandardOutput(),
-            process.readAllStandardError()};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput(), process.readAllStandardError()};
   }
 
   // A shell command, with quorvel-strip as $0.
@@ -61,9 +55,8 @@ class CliTest : public testing::FrmMainTest {
 };
 
 // Each column holds three characters' codes XOR the keys (red, green, blue), in every row, a line
-// feed read as CR LF; at the height of 8 the file is the window's for the same text and key texts.
-// Decoded, the text comes back less its trailing spaces, CR LF as LF (as CR LF in the window, which
-// says "Done.").
+// feed read as CR LF; at the height of 8 the file is the window's. Decoded, the text comes back
+// less its trailing spaces, CR LF as LF (as CR LF in the window, which says "Done.").
 TEST_F(CliTest, StripsHoldTheCodesXorTheKeysAsTheWindowsDo) {
   QString codes;  // every character with a code in page 1252, in code order
   for (int c = 0; c < 256; ++c) codes.append(QChar(FindCodePage(1252)->Char(std::uint8_t(c))));
@@ -79,6 +72,7 @@ TEST_F(CliTest, StripsHoldTheCodesXorTheKeysAsTheWindowsDo) {
       {codes, {"7", "250", "42"}, 8, {}, {}},
       {QString(49150, u'y') + u'\n' + QString(49149, u'y'), {"1", "2", "3"}, 8, {}, {}},
       {QChar(0xFEFF) + euros, {"1", "2", "3"}, 2, {}, euros}};
+  const QRegularExpression lone_lf("(?<!\r)\n");  // the window's line breaks are CR LF
   for (const auto& [text, keys, height, row, back] : cases) {
     SCOPED_TRACE(text.left(20).toStdString());
     QStringList with, tall;
@@ -89,27 +83,22 @@ TEST_F(CliTest, StripsHoldTheCodesXorTheKeysAsTheWindowsDo) {
     const Outcome run = Strip(with + QStringList{"encode", "-o", "-"} + tall, text.toUtf8());
     ASSERT_TRUE(run.status == 0 && run.err.isEmpty()) << run.err.toStdString();
     EXPECT_EQ(Strip(QStringList{"decode"} + with + QStringList{"--", "-"}, run.out).out, expected);
-    const QImage image = QImage::fromData(run.out, "BMP");
+    const QImage image = QImage::fromData(run.out, "BMP").convertToFormat(QImage::Format_RGB888);
     EXPECT_EQ(image.height(), height);
-    for (const int y : {0, height - 1}) {
-      QByteArray colours;
-      for (int x = 0; x < image.width() && !row.isEmpty(); ++x)
-        colours += QByteArray::number(image.pixel(x, y) & 0xFFFFFF, 16).rightJustified(6, '0');
-      EXPECT_EQ(colours, row);
-    }
+    const qsizetype bytes = row.isEmpty() ? 0 : 3 * image.width();  // red, green, blue
+    for (const int y : {0, height - 1})
+      EXPECT_EQ(QByteArrayView(image.constScanLine(y), bytes).toByteArray().toHex(), row);
     if (height != 8) continue;
-    const QRegularExpression lone_lf("(?<!\r)\n");  // the window's line breaks are CR LF
     SetKeys(keys.isEmpty() ? QStringList(3, "042") : keys);
     ClearMessages();
     Encrypt(QString(text).replace(lone_lf, "\r\n"));
     Load();
     Decrypt();
     EXPECT_EQ(run.out, ReadFile(PicPath()));
-    ASSERT_EQ(Messages().size(), 1u);
-    EXPECT_EQ(std::tuple(Messages()[0].prompt, Messages()[0].title, Messages()[0].buttons,
-                         form_->txtDecrypt->Text()),
-              std::tuple(QString("Done."), QString("Quorvel"), 0,
-                         QString::fromUtf8(expected).replace(lone_lf, "\r\n")));
+    EXPECT_EQ(form_->txtDecrypt->Text(), QString::fromUtf8(expected).replace(lone_lf, "\r\n"));
+    const auto& [title, prompt, buttons] = Messages().at(0);  // throws if there is none
+    EXPECT_EQ(std::tuple(Messages().size(), prompt, title, buttons),
+              std::tuple(1u, QString("Done."), QString("Quorvel"), 0));
     EXPECT_FALSE(form_->pEncrypt->isVisibleTo(form_.get()));
   }
 }
@@ -238,31 +227,41 @@ TEST(CliText, Utf8CheckFindsTheFirstBadByte) {
   EXPECT_FALSE(cli::FirstInvalidUtf8(
       "a\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"));
   const std::pair<QByteArray, int> cases[] = {
-      {"ab\xC0\xAF", 2},    {"\xC1\xBF", 0},     {"\xE0\x9F\xBF", 0},     {"\xF0\x8F\xBF\xBF", 0},
-      {"x\xED\xA0\x80", 1}, {"\xED\xBF\xBF", 0}, {"\xF4\x90\x80\x80", 0}, {"\xF5\x80\x80\x80", 0},
-      {"\xFF", 0},          {"a\xE2\x82", 1},    {"\xF0\x9F\x98", 0},     {"\xE2\x82x", 0},
-      {"\xC3", 0},          {"\x80", 0},         {"\xC3\xA9\xBF", 2},     {"1234567\xC3", 7}};
+      {"ab\xC0\xAF", 2},  {"\xC1\xBF", 0},  {"x\xED\xA0\x80", 1}, {"\xF0\x8F\xBF\xBF", 0},
+      {"1234567\xC3", 7}, {"a\xE2\x82", 1}, {"\xE0\x9F\xBF", 0},  {"\xF4\x90\x80\x80", 0},
+      {"\xE2\x82x", 0},   {"\x80", 0},      {"\xC3\xA9\xBF", 2},  {"\xF5\x80\x80\x80", 0}};
   for (const auto& [bytes, bad] : cases)
     EXPECT_EQ(cli::FirstInvalidUtf8(bytes).value_or(-1), bad) << bytes.toHex().toStdString();
 }
 
+TEST_F(CliTest, ControlsShowAsEscapesAndNamesAreTheirBytes) {
 #ifndef _WIN32
-// At a terminal, decode shows a text's control characters as escapes and ends its last line, unless
-// --raw; no picture is written to or read from it.
-TEST_F(CliTest, ATerminalSeesControlsAsEscapes) {
-  const QByteArray text =
-      "a\x1b]0;T\x07"
-      "b\r\x7f\tc\xC2\x81\n\x1b[31m";  // U+0081 is code 0x81
+  // At a terminal, decode shows a text's control characters as escapes and ends its last line,
+  // unless --raw; no picture is written to or read from it.
+  const QByteArray text = "a\x1b]0;T\ab\r\x7f\tc\xC2\x81\n\x1b[31m";  // U+0081 is code 0x81
   ASSERT_EQ(Strip({"encode", "-o", "t.bmp"}, text).status, 0);
-  const QString strip = QStringLiteral("'%1' ").arg(QUORVEL_STRIP);
-  const QString commands =
-      "decode t.bmp; %1decode --raw t.bmp; echo; %1encode -o - < t.bmp "
-      "2>&-; echo $?; %1decode - 2>&-; echo $?";
-  const Outcome run = Strip({"-qc", strip + commands.arg(strip), "/dev/null"}, {}, {}, "script");
+  const QString commands = "q='" QUORVEL_STRIP
+                           "'; \"$q\" decode t.bmp; \"$q\" decode --raw t.bmp; echo; \"$q\" encode "
+                           "-o - < t.bmp 2>&-; echo $?; \"$q\" decode - 2>&-; echo $?";
+  const Outcome run = Strip({"-qc", commands, "/dev/null"}, {}, {}, "script");
   EXPECT_EQ(QByteArray(run.out).replace("\r\n", "\n").toStdString(),
             ("a\\x1B]0;T\\x07b\\r\\x7F\tc\\x81\n\\x1B[31m\n" + text + "\n2\n2\n").toStdString());
-}
+  // Names given as bytes that are not UTF-8 each name their own file (a FIFO, a picture); a name's
+  // 8-bit CSI, OSC and ST (0x9B, 0x9D, 0x9C) and U+202E are escaped on standard error.
+  const QString script =
+      R"x(n=$(printf 'caf\351.txt'); o=$(printf '\200\376.bmp'); mkfifo "$n"; printf latin >"$n" & "$0" encode)x"
+      R"x( -o "$o" "$n" && test -f "$o" && "$0" decode "$o"; s=$?; rm "$n" "$o"; "$0" decode)x"
+      R"x( "$(printf '\233\235\234\342\200\256')"; exit $s)x";
+  const Outcome sh = Strip({"-c", script, QUORVEL_STRIP}, {}, {}, "/bin/sh");
+  EXPECT_EQ(std::tuple(sh.status, sh.out, sh.err),
+            std::tuple(0, "latin",
+                       "quorvel-strip: \\x9B\\x9D\\x9C\\u202E could not be read: No such file or "
+                       "directory.\n"));
 #endif
+  const Outcome help = Strip({"decode", "x.bmp", "-h"});
+  EXPECT_TRUE(help.status == 0 && help.out.contains(PicPath().toUtf8())) << help.out.toStdString();
+  EXPECT_EQ(Strip({"--version"}).out, QByteArray("quorvel-strip " QUORVEL_VERSION "\n"));
+}
 
 // Refused command lines leave the window's picture as it was and say what is wrong on one line: 1
 // refused input, 2 bad usage, 3 a file problem.
@@ -336,26 +335,5 @@ TEST_F(CliTest, RefusedCommandsNameTheProblemAndWriteNothing) {
   EXPECT_EQ(QDir(Drive("dpics")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
             QStringList{"pic.bmp"});
 }
-
-TEST_F(CliTest, FileNamesAreTheirBytesAndHelpIsShown) {
-#ifndef _WIN32
-  // A text file (a FIFO) and a picture whose names are not UTF-8, given as bytes through the
-  // shell: each names exactly its own file.
-  const Outcome run = Sh(
-      R"x(n=$(printf 'caf\351.txt'); o=$(printf '\200\376.bmp'); mkfifo "$n"; printf latin >"$n" & "$0" encode)x"
-      R"x( -o "$o" "$n" && test -f "$o" && "$0" decode "$o"; s=$?; rm "$n" "$o"; "$0" decode)x"
-      R"x( "$(printf '\233\235\234\342\200\256')"; exit $s)x");
-  ASSERT_EQ(run.status, 0) << run.err.toStdString();
-  EXPECT_EQ(run.out, "latin");
-  // Its bytes 0x9B, 0x9D and 0x9C (8-bit CSI, OSC, ST) and U+202E, escaped on standard error.
-  EXPECT_EQ(run.err,
-            R"(quorvel-strip: \x9B\x9D\x9C\u202E could not be read: No such file or directory.)"
-            "\n");
-#endif
-  const Outcome help = Strip({"decode", "x.bmp", "-h"});
-  EXPECT_TRUE(help.status == 0 && help.out.contains(PicPath().toUtf8())) << help.out.toStdString();
-  EXPECT_EQ(Strip({"--version"}).out, QByteArray("quorvel-strip " QUORVEL_VERSION "\n"));
-}
-
 }  // namespace
 }  // namespace quorvel
