@@ -46,11 +46,6 @@ class CliTest : public testing::FrmMainTest {
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             process.readAllStandardOutput(), process.readAllStandardError()};
   }
-
-  // A shell command, with quorvel-strip as $0.
-  Outcome Sh(const QString& command) const {
-    return Strip({"-c", command, QStringLiteral(QUORVEL_STRIP)}, {}, {}, "/bin/sh");
-  }
   QString Local(const QString& name) const { return data_home_ + u'/' + name; }
 };
 
@@ -103,20 +98,50 @@ TEST_F(CliTest, StripsHoldTheCodesXorTheKeysAsTheWindowsDo) {
   }
 }
 
-// The window's folder is made when missing, and decode reads its picture by default; a program path
-// in lower case names the same file. A save over a file that has other names says so.
-TEST_F(CliTest, TheWindowsPictureAndCodePages) {
+// A picture name means the same file to encode and decode, in quorvel-strip and in the window's
+// save and load. Its extension is its last part's, in any case; none is a BMP. One that ends in a
+// folder's name is refused both ways in one sentence, with nothing written, and a path longer than
+// the system takes whole works both ways. The window's folder is made when missing, and decode
+// reads its picture by default; a save over a file that has other names says so.
+TEST_F(CliTest, PictureNamesAndCodePages) {
+  QStringList names = {
+      "d/x.jpg/.", "d/new/.",    "d/",    "d/..",  ".",       "C:\\dpics\\pic.bmp\\.",
+      "c:/dpics/", "\u20ac.bmp", "X.PNG", "Y.Bmp", ".hidden", "d.v2/s"};
+#ifndef _WIN32
+  const QString deep = "d" + QString("/" + QString(200, u'd')).repeated(25);
+  ASSERT_EQ(Strip({"-p", deep}, {}, {}, "mkdir").status, 0);
+  names << deep + "/x.bmp";
+#endif
+  ASSERT_TRUE(QDir().mkpath(Local("d")) && QDir().mkpath(Local("d.v2")));
+  for (const QString& name : names) {
+    SCOPED_TRACE(name.left(40).toStdString());
+    const bool works = !name.endsWith(u'.') && !name.endsWith(u'/');
+    const QString window = name.contains(u':') ? name : Local(name);
+    EXPECT_EQ(picture::SavePicture(testing::Sample(3, 8), window).ok(), works);
+    EXPECT_EQ(picture::LoadPicture(window).ok(), works);
+    const Outcome made = Strip({"encode", "-o", name}, "same"), read = Strip({"decode", name});
+    EXPECT_EQ(std::tuple(made.status, read.status, read.out),
+              std::tuple(works ? 0 : 3, works ? 0 : 3, QByteArray(works ? "same" : "")));
+    for (const QByteArray& err : {made.err, read.err})
+      EXPECT_EQ(err.contains("\", which names a folder, not a picture file."), !works);
+  }
+  // Nothing but the deep folders; quorvel-strip's pictures in the formats their names ask for.
+  EXPECT_EQ(std::tuple(QFile::exists(PicPath()),
+                       QDir(Local("d")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(),
+                       ReadFile(Local("X.PNG")).left(4), ReadFile(Local("d.v2/s")).left(2)),
+            std::tuple(false, names.size() - 12, QByteArray("\x89PNG"), QByteArray("BM")));
+#ifndef _WIN32
+  Strip({"-rf", "d"}, {}, {}, "rm");  // too deep for the temporary folder's removal
+#endif
   ASSERT_TRUE(QDir(Drive("dpics")).removeRecursively());
   EXPECT_EQ(Strip({"encode"}, "abc").status, 0);
-  EXPECT_EQ(Strip({"decode"}).out, "abc");
   for (const char* name : {"other.bmp", "third.bmp"})
     std::filesystem::create_hard_link(PicPath().toStdString(), Local(name).toStdString());
-  const Outcome run = Strip({"encode"}, "new");
+  const Outcome run = Strip({"encode", "-o", "c:\\dpics\\pic.bmp"}, "new");
   EXPECT_EQ(std::pair(run.status, run.err.trimmed()),
             std::pair(0, "quorvel-strip: The picture was saved to " + PicPath().toUtf8() +
                              ", but the file had 2 other names, which still show the old file."));
-  EXPECT_EQ(Strip({"decode", "c:\\dpics\\pic.bmp"}).out + Strip({"decode", "other.bmp"}).out,
-            "newabc");
+  EXPECT_EQ(Strip({"decode"}).out + Strip({"decode", "other.bmp"}).out, "newabc");
   // The code page from the option, else from the locale, LC_ALL first.
   const QByteArray text = "\u041f\u0440\u0438\u0432\u0435\u0442, \u0451";
   ASSERT_EQ(Strip({"encode", "--codepage", "1251", "-o", "n.bmp"}, text).status, 0);
@@ -130,59 +155,19 @@ TEST_F(CliTest, TheWindowsPictureAndCodePages) {
 }
 
 // Heights and code pages are plain decimal numbers, keys three numbers typed as in the window: a
-// bad value is bad usage, a bad key refused input. A picture name's extension is its last part's,
-// in any case; none is a BMP.
+// bad value is bad usage, a bad key refused input.
 TEST_F(CliTest, OptionValuesFollowTheirGrammar) {
-  ASSERT_TRUE(QDir().mkpath(Local("d.v2")));
   const std::pair<QStringList, int> cases[] = {
-      {{"-o", "X.PNG"}, 0},         {{"-o", "Y.Bmp"}, 0},         {{"-o", ".hidden"}, 0},
-      {{"-o", "d.v2/s"}, 0},        {{"--height", "+8"}, 0},      {{"--height", "0"}, 2},
-      {{"--height", " 8"}, 2},      {{"--height", "8 "}, 2},      {{"--height", "8.0"}, 2},
-      {{"--height", "0x8"}, 2},     {{"--codepage", "01251"}, 0}, {{"--codepage", "0x4E3"}, 2},
-      {{"--codepage", "1251 "}, 2}, {{"--codepage", "-1251"}, 2}, {{"--keys", " +7 ,8.5,-.4"}, 0},
-      {{"--keys", "1,2,3,"}, 2},    {{"--keys", "1,,2,3"}, 2},    {{"--keys", ",1,2"}, 1},
-      {{"--keys", "1,2,0x3"}, 1},   {{"--keys", "\t1,2,3"}, 1},   {{"--keys", "1,2,3e0"}, 1}};
+      {{"--height", "+8"}, 0},      {{"--height", "0"}, 2},          {{"--height", " 8"}, 2},
+      {{"--height", "8 "}, 2},      {{"--height", "8.0"}, 2},        {{"--height", "0x8"}, 2},
+      {{"--codepage", "01251"}, 0}, {{"--codepage", "0x4E3"}, 2},    {{"--codepage", "1251 "}, 2},
+      {{"--codepage", "-1251"}, 2}, {{"--keys", " +7 ,8.5,-.4"}, 0}, {{"--keys", "1,2,3,"}, 2},
+      {{"--keys", "1,,2,3"}, 2},    {{"--keys", ",1,2"}, 1},         {{"--keys", "1,2,0x3"}, 1},
+      {{"--keys", "\t1,2,3"}, 1},   {{"--keys", "1,2,3e0"}, 1}};
   for (const auto& [option, status] : cases) {
     EXPECT_EQ(Strip(QStringList{"encode"} + option, "text").status, status)
         << option.join(u' ').toStdString();
   }
-  EXPECT_TRUE(ReadFile(Local("X.PNG")).startsWith("\x89PNG") &&
-              ReadFile(Local("d.v2/s")).startsWith("BM"));
-  EXPECT_EQ(Strip({"decode", "X.PNG"}).out, "text");
-}
-
-// A picture name means the same file to encode and decode, in quorvel-strip and in the window's
-// save and load: one that ends in a folder's name is refused both ways in one sentence, with
-// nothing written, and a path longer than the system takes whole works both ways.
-TEST_F(CliTest, PictureNamesMeanOneFileBothWays) {
-  QStringList names = {"d/x.jpg/.", "d/new/.",   "d/", "d/..", ".", "C:\\dpics\\pic.bmp\\.",
-                       "c:/dpics/", "\u20ac.bmp"};
-#ifndef _WIN32
-  const QString deep = "d" + QString("/" + QString(200, u'd')).repeated(25);
-  ASSERT_EQ(Sh("mkdir -p " + deep).status, 0);
-  names << deep + "/x.bmp";
-#endif
-  ASSERT_TRUE(QDir().mkpath(Local("d")));
-  for (const QString& name : names) {
-    SCOPED_TRACE(name.left(40).toStdString());
-    const bool works = name.endsWith(".bmp");
-    const Outcome encoded = Strip({"encode", "-o", name}, "same"),
-                  decoded = Strip({"decode", name});
-    EXPECT_EQ(std::tuple(encoded.status, decoded.status, decoded.out),
-              std::tuple(works ? 0 : 3, works ? 0 : 3, QByteArray(works ? "same" : "")));
-    for (const QByteArray& err : {encoded.err, decoded.err})
-      EXPECT_EQ(err.contains("\", which names a folder, not a picture file."), !works);
-    const QString window = name.contains(u':') ? name : Local(name);
-    EXPECT_EQ(picture::SavePicture(testing::Sample(3, 8), window).ok(), works);
-    EXPECT_EQ(picture::LoadPicture(window).ok(), works);
-  }
-  // Nothing but the deep folders.
-  EXPECT_FALSE(QFile::exists(PicPath()));
-  EXPECT_EQ(QDir(Local("d")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(),
-            names.size() - 8);
-#ifndef _WIN32
-  Sh("rm -rf d");  // too deep for the temporary folder's removal
-#endif
 }
 
 // Keys come from --keys, else the first line of a keys file that only its owner may read, else
