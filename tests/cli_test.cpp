@@ -154,58 +154,6 @@ TEST_F(CliTest, PictureNamesAndCodePages) {
 #endif
 }
 
-// Heights and code pages are plain decimal numbers, keys three numbers typed as in the window: a
-// bad value is bad usage, a bad key refused input.
-TEST_F(CliTest, OptionValuesFollowTheirGrammar) {
-  const std::pair<QStringList, int> cases[] = {
-      {{"--height", "+8"}, 0},      {{"--height", "0"}, 2},          {{"--height", " 8"}, 2},
-      {{"--height", "8 "}, 2},      {{"--height", "8.0"}, 2},        {{"--height", "0x8"}, 2},
-      {{"--codepage", "01251"}, 0}, {{"--codepage", "0x4E3"}, 2},    {{"--codepage", "1251 "}, 2},
-      {{"--codepage", "-1251"}, 2}, {{"--keys", " +7 ,8.5,-.4"}, 0}, {{"--keys", "1,2,3,"}, 2},
-      {{"--keys", "1,,2,3"}, 2},    {{"--keys", ",1,2"}, 1},         {{"--keys", "1,2,0x3"}, 1},
-      {{"--keys", "\t1,2,3"}, 1},   {{"--keys", "1,2,3e0"}, 1}};
-  for (const auto& [option, status] : cases) {
-    EXPECT_EQ(Strip(QStringList{"encode"} + option, "text").status, status)
-        << option.join(u' ').toStdString();
-  }
-}
-
-// Keys come from --keys, else the first line of a keys file that only its owner may read, else
-// QUORVEL_KEYS; each refusal names where they came from.
-TEST_F(CliTest, KeysComeFromTheOptionAKeysFileOrTheEnvironment) {
-  const auto owner = QFile::ReadOwner | QFile::WriteOwner;
-  for (const auto& [name, keys, mode] : {std::tuple{"k", "7,8,9\r\nmore", owner},
-                                         {"bad", "7,x,9", owner},
-                                         {"open", "7,8,9", owner | QFile::ReadGroup}})
-    ASSERT_TRUE(WriteFile(Local(name), keys) && QFile::setPermissions(Local(name), mode));
-  ASSERT_EQ(Strip({"encode", "--keys", "7,8,9", "-o", "s.bmp"}, "text").status, 0);
-  const std::tuple<const char*, QStringList, int, QByteArray> cases[] = {
-      {"", {"--keys-file", "k"}, 0, "text"},
-      {"7,8,9", {}, 0, "text"},
-      {"1,1,1", {"--keys-file", "k"}, 0, "text"},
-      {"1,1,1", {"--keys", "7,8,9", "--keys-file", "bad"}, 0, "text"},
-      {"", {"--keys-file", "bad"}, 1, "s.bmp: Key 2 \"x\" from the keys file bad is not a number"},
-      {"7,9",
-       {},
-       2,
-       "QUORVEL_KEYS takes three keys separated by commas, as in QUORVEL_KEYS=42,42,42"},
-      {"", {"--keys-file", "none"}, 3, "The keys file none could not be read: "},
-#ifndef _WIN32  // Windows keeps access lists, which are not judged
-      {"",
-       {"--keys-file", "open"},
-       3,
-       "open could not be read: others may read or write it (its mode is 0640)"},
-#endif
-  };
-  for (const auto& [environment, args, status, said] : cases) {
-    qputenv("QUORVEL_KEYS", environment);
-    const Outcome run = Strip(QStringList{"decode", "s.bmp"} + args);
-    EXPECT_TRUE(run.status == status && (status ? run.err : run.out).contains(said))
-        << args.join(u' ').toStdString() << ": " << run.err.toStdString();
-  }
-  qunsetenv("QUORVEL_KEYS");
-}
-
 // The offset of the first byte that belongs to no well-formed UTF-8 character.
 TEST(CliText, Utf8CheckFindsTheFirstBadByte) {
   // Well-formed; overlong, surrogates, past U+10FFFF, cut short, a continuation byte alone.
@@ -248,17 +196,41 @@ TEST_F(CliTest, ControlsShowAsEscapesAndNamesAreTheirBytes) {
   EXPECT_EQ(Strip({"--version"}).out, QByteArray("quorvel-strip " QUORVEL_VERSION "\n"));
 }
 
-// Refused command lines leave the window's picture as it was and say what is wrong on one line: 1
-// refused input, 2 bad usage, 3 a file problem.
-TEST_F(CliTest, RefusedCommandsNameTheProblemAndWriteNothing) {
+// Heights and code pages are plain decimal numbers, keys three numbers typed as in the window; keys
+// come from --keys, else a private keys file's first line, else QUORVEL_KEYS. Refused command lines
+// leave the window's picture as it was and say what is wrong on one line: 1 refused input, 2 bad
+// usage, 3 a file problem.
+TEST_F(CliTest, OptionsKeysAndRefusedCommands) {
+  const std::pair<QStringList, int> options[] = {
+      {{"--height", "+8"}, 0},    {{"--height", "0"}, 2},       {{"--height", " 8"}, 2},
+      {{"--height", "0x8"}, 2},   {{"--codepage", "01251"}, 0}, {{"--codepage", "-1251"}, 2},
+      {{"--keys", "1,2,3,"}, 2},  {{"--keys", "1,,2,3"}, 2},    {{"--keys", ",1,2"}, 1},
+      {{"--keys", "1,2,0x3"}, 1}, {{"--keys", "\t1,2,3"}, 1},   {{"--keys", "1,2,3e0"}, 1}};
+  for (const auto& [option, status] : options)
+    EXPECT_EQ(Strip(QStringList{"encode"} + option, "x").status, status) << qPrintable(option[1]);
   ASSERT_TRUE(QDir().mkpath(Local("folder.txt")) && QDir().mkpath(Local("folder.bmp")));
-  ASSERT_TRUE(WriteFile(Local("text.bmp"), "just some text"));
   ASSERT_TRUE(WriteFile(Local("wide.bmp"), picture::EncodeBmp24(picture::Pixels(32768, 1))));
   ASSERT_TRUE(WriteFile(Local("bad.png"),  // damaged:
                         picture::WritePng(testing::Sample(4, 2)).replace("IDAT", "IDATx")));
-  ASSERT_EQ(Strip({"encode"}, "already there").status, 0);
+  for (const auto& [name, keys, mode] :
+       {std::tuple{"open", "7,8,9", QFile::ReadOwner | QFile::ReadGroup},
+        {"k", "7,8,9\r\nmore", QFile::ReadOwner},
+        {"bad", "7,x,9", QFile::ReadOwner}})
+    ASSERT_TRUE(WriteFile(Local(name), keys) && QFile::setPermissions(Local(name), mode));
+  qputenv("QUORVEL_KEYS", "7,8,9");  // the keys when neither --keys nor a keys file gives them
+  ASSERT_EQ(Strip({"encode"}, "kept").status, 0);
   const QByteArray existing = ReadFile(PicPath());
   const QByteArray euros = "\xEF\xBB\xBF" + QString(98301, QChar(0x20AC)).toUtf8();
+  const auto refused = [&](const QStringList& args, const QByteArray& input, int status,
+                           const char* message) {
+    SCOPED_TRACE(args.join(u' ').toStdString());
+    const Outcome run = Strip(args, input, args.value(0).startsWith(u'-') ? "/dev/full" : "");
+    EXPECT_TRUE(run.status == status && run.out.isEmpty() && run.err.contains(message) &&
+                run.err.startsWith("quorvel-strip: ") &&
+                run.err.indexOf('\n') == run.err.size() - 1)
+        << run.status << ": " << run.err.toStdString();
+    EXPECT_EQ(ReadFile(PicPath()), existing);
+  };
   const std::tuple<QStringList, QByteArray, int, const char*> cases[] = {
       {{"encode", "--keys", "1,abc,1"}, "a", 1, "Key 2 \"abc\""},
       {{"decode", "--keys", "-1,2,3", "none.bmp"}, "", 1, ": none.bmp: Key 1 \"-1\" is not"},
@@ -273,9 +245,11 @@ TEST_F(CliTest, RefusedCommandsNameTheProblemAndWriteNothing) {
       {{"encode"}, euros + "\xE2", 1, "at least 98302 characters"},  // where reading stops
       {{"encode"}, QByteArray(10 << 20, 'z'), 1, "it has at least 294907 characters"},
       {{"encode"}, "abc\n\xc3", 1, "byte 5 (line 2)"},
-      {{"decode", "text.bmp"}, "", 1, "text.bmp is not a BMP or PNG"},
+      {{"decode", "bad"}, "", 1, "bad is not a BMP or PNG"},
       {{"decode", "bad.png"}, "", 1, "bad.png is damaged: the checksum"},
       {{"decode", "wide.bmp"}, "", 1, "32768 pixels wide"},
+      {{"decode", "--keys-file", "bad"}, "", 1, "Key 2 \"x\" from the keys file bad is not a"},
+      {{"decode", "--keys-file", "none"}, "", 3, "The keys file none could not be read: "},
       {{}, "", 2, "No command given."},
       {{"hide"}, "", 2, "Unknown command \"hide\""},
       {{"encode", "--frob"}, "a", 2, "\"--frob\""},
@@ -304,21 +278,22 @@ TEST_F(CliTest, RefusedCommandsNameTheProblemAndWriteNothing) {
       {{"encode", "-o", "C:\\dpics\\..\\..\\x.bmp"}, "a", 3, "outside"},
       {{"encode", "-o", "/dev/fd/1"}, "a", 2, "\"/dev/fd/1\" is a standard stream"},
       {{"encode", "--codepage", "1253"}, "\u05d0", 1, "he_IL.UTF-8, or use quorvel-strip"},
+      {{"decode", "--keys-file", "open"}, "", 3, "others may read or write it (its mode is 0440)"},
       {{"--help"}, "", 3, "No space left on device"},
 #endif
       {{"decode", "p%2q/big%3.bmp"}, "", 3, "p%2q/big%3.bmp could"}};
-  for (const auto& [args, input, status, message] : cases) {
-    SCOPED_TRACE(args.join(u' ').toStdString());
-    const bool full = args.value(0).startsWith(u'-');
-    const Outcome run = Strip(args, input, full ? "/dev/full" : QString());
-    EXPECT_EQ(std::pair(run.status, run.out), std::pair(status, QByteArray()));
-    EXPECT_TRUE(run.err.startsWith("quorvel-strip: ") && run.err.endsWith('\n') &&
-                run.err.count('\n') == 1 && run.err.contains(message))
-        << run.err.toStdString();
-    EXPECT_EQ(ReadFile(PicPath()), existing);
-  }
+  for (const auto& row : cases) std::apply(refused, row);
+  qputenv("QUORVEL_KEYS", "7,9");
+  refused({"decode"}, "", 2,
+          "QUORVEL_KEYS takes three keys separated by commas, as in QUORVEL_KEYS=42,42,42");
+  qputenv("QUORVEL_KEYS", "1,1,1");  // a keys file comes first, and --keys before that
+  EXPECT_EQ(Strip({"decode", "--keys-file", "k"}).out +
+                Strip({"decode", "--keys", "7,8,9", "--keys-file", "bad"}).out,
+            "keptkept");
+  qunsetenv("QUORVEL_KEYS");
   EXPECT_EQ(QDir(Drive("dpics")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
             QStringList{"pic.bmp"});
 }
+
 }  // namespace
 }  // namespace quorvel
