@@ -26,15 +26,14 @@ using testing::ReadFile;
 // Each control as window_table.txt (which the screen reader test reads too) gives it, at 120 and 96
 // dots per inch under a dark desktop theme; Tab round the stops in the table's order.
 TEST_F(FrmMainTest, TheWindowsAsAUserMeetsThem) {
-  QFile file(":/window_table.txt");
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  const QStringList rows =
-      QString::fromUtf8(file.readAll()).split(u'\n').filter(QRegularExpression("^\\w"));
+  const QString table = QString::fromUtf8(ReadFile(":/window_table.txt"));
+  const QStringList rows = table.split(u'\n').filter(QRegularExpression("^\\w"));
+  ASSERT_FALSE(rows.isEmpty());
+  using enum QAccessible::Role;
   const std::map<QString, QAccessible::Role> roles = {
-      {"frame", QAccessible::Window},      {"dialog", QAccessible::Dialog},
-      {"text", QAccessible::EditableText}, {"push button", QAccessible::PushButton},
-      {"image", QAccessible::Graphic},     {"label", QAccessible::StaticText},
-      {"panel", QAccessible::Grouping}};
+      {"frame", Window},           {"dialog", Dialog}, {"text", EditableText},
+      {"push button", PushButton}, {"image", Graphic}, {"label", StaticText},
+      {"panel", Grouping}};
   for (const int tpp : {12, 15}) {
     widgets::SetTwipsPerPixelForTesting(tpp);
     const QPalette before = QApplication::palette();
@@ -46,7 +45,7 @@ TEST_F(FrmMainTest, TheWindowsAsAUserMeetsThem) {
     n.Form_Load();
     f.show();
     n.show();
-    std::vector<QWidget*> stops[2];
+    std::map<QWidget*, std::vector<QWidget*>> stops;
     for (const QString& row : rows) {
       SCOPED_TRACE(row.toStdString());
       const QStringList c = row.trimmed().split(QRegularExpression(" *\\| *"));
@@ -59,7 +58,7 @@ TEST_F(FrmMainTest, TheWindowsAsAUserMeetsThem) {
       ASSERT_NE(found, all.end());
       QWidget* w = *found;
       const QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
-      if (c[1] != "-") stops[&window == &n].push_back(w);
+      if (c[1] != "-") stops[&window].push_back(w);
       const auto px = [tpp, t = c[5].split(u',')](int i) { return qRound(t[i].toDouble() / tpp); };
       const QRect at = w->isWindow() ? QRect(QPoint(), w->size()) : w->geometry();
       const QSize size = c[5].count(u',') == 3 ? QSize(px(2), px(3)) : at.size();  // autosized
@@ -91,8 +90,7 @@ TEST_F(FrmMainTest, TheWindowsAsAUserMeetsThem) {
     EXPECT_NE(icon.pixmap(32, QIcon::Disabled).toImage(), icon.pixmap(32).toImage());
     // Tab moves each window's own focus from none round its stops, active or not (Qt's minimal
     // platform activates only the first window shown).
-    for (QWidget* window : {static_cast<QWidget*>(&f), static_cast<QWidget*>(&n)}) {
-      const std::vector<QWidget*>& stop = stops[window == &n];
+    for (const auto& [window, stop] : stops) {
       window->focusWidget()->clearFocus();
       for (std::size_t i = 0; i <= stop.size(); ++i) {
         QTest::keyClick(window->focusWidget() ? window->focusWidget() : window, Qt::Key_Tab);
@@ -142,14 +140,12 @@ TEST_F(FrmMainTest, RefusedEncryptsSayWhyAndKeepThePicture) {
   EXPECT_TRUE(Messages().empty());
   // Pasted, a lone line feed or carriage return is a line break, CR LF, as typed; 10 MB of lines
   // are refused with their length.
-  const auto paste = [&](const QString& text) {
-    QApplication::clipboard()->setText(text);
-    form_->txtSrc->selectAll();
-    form_->txtSrc->paste();
-  };
-  paste("a\nb\rc");
+  QApplication::clipboard()->setText("a\nb\rc");
+  form_->txtSrc->paste();  // into the emptied box
   EXPECT_EQ(form_->txtSrc->Text(), "a\r\nb\r\nc");
-  paste(QString(99, u'x').append(u'\n').repeated(104858));
+  QApplication::clipboard()->setText(QString(99, u'x').append(u'\n').repeated(104858));
+  form_->txtSrc->selectAll();
+  form_->txtSrc->paste();
   QTest::mouseClick(form_->CmdEncrypt, Qt::LeftButton);
   EXPECT_TRUE(LastPrompt().contains("it has 10590658 characters")) << qPrintable(LastPrompt());
   EXPECT_EQ(ReadFile(PicPath()), before);
@@ -227,8 +223,7 @@ TEST_F(FrmMainTest, TheNoticeShowsOnEveryFifthDay) {
       EXPECT_EQ(notice->focusWidget(), notice->Command1);
       QTest::keyClick(notice->Command1, Qt::Key_Return);
     });
-    // A notice still there after a while, modal or not, closed or not, is taken away: the test
-    // fails instead of waiting for ever.
+    // A notice still there after ten seconds is taken away: the test fails instead of hanging.
     bool stuck = false;
     QTimer::singleShot(10000, &form, [&] {
       for (QWidget* window : QApplication::topLevelWidgets())
