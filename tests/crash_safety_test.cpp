@@ -73,13 +73,10 @@ TEST_F(CrashSafetyTest, KilledSavesAndSavesOutOfRoomLeaveAWholeStrip) {
     QProcess process;
     process.start(QUORVEL_STRIP, EncodeArgs(round % 2));
     ASSERT_TRUE(process.waitForStarted());
-    if (round % 3 == 0) {  // at any moment of the run
-      QThread::usleep(static_cast<unsigned long>(random() % (save_ms * 1000)));
-    } else {  // while it writes its new picture, which has no name until complete
-      while (!process.waitForFinished(0) && !WritesInFolder(process.processId()))
-        QThread::usleep(20);
-      QThread::usleep(static_cast<unsigned long>(random() % 500));
-    }
+    // Kills at any moment (one round in 3) or while it writes its new picture, unnamed till done.
+    while (round % 3 && !process.waitForFinished(0) && !WritesInFolder(process.processId()))
+      QThread::usleep(20);
+    QThread::usleep(static_cast<unsigned long>(random() % (round % 3 ? 500 : save_ms * 1000)));
     if (process.state() == QProcess::Running) {
       killed_writing += WritesInFolder(process.processId()) ? 1 : 0;
       ::kill(static_cast<pid_t>(process.processId()), SIGKILL);
