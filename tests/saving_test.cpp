@@ -71,7 +71,7 @@ class SavingTest : public testing::QtFixture {
     ASSERT_EQ(::lchown(Bytes(path), owner.uid, owner.gid), 0);
     ASSERT_TRUE(!target.isEmpty() || ::chmod(Bytes(path), 0644) == 0);
   }
-  // A shell command run as `user` with "hello" on its input: its exit status and standard error.
+  // A shell command run as `user`: its exit status and standard error.
   static std::pair<int, QByteArray> As(const User& user, const QString& command) {
     QProcess process;
     process.setChildProcessModifier([user] {
@@ -81,15 +81,13 @@ class SavingTest : public testing::QtFixture {
       }
     });
     process.start("/bin/sh", {"-c", command});
-    process.write("hello\n");
-    process.closeWriteChannel();
     process.waitForFinished();
     return {process.exitCode(), process.readAllStandardError()};
   }
-  // quorvel-strip encode run as `user` after `before`, into `output` or the default picture.
+  // quorvel-strip encoding "hello" as `user` after `before`, into `output` or the default picture.
   static std::pair<int, QByteArray> Encode(const User& user, const QString& output,
                                            const QString& before = {}) {
-    return As(user, before + "exec '" QUORVEL_STRIP "' encode --keys 1,2,3" +
+    return As(user, before + "echo hello | exec '" QUORVEL_STRIP "' encode --keys 1,2,3" +
                         (output.isEmpty() ? QString() : " -o '" + output + '\''));
   }
 };
