@@ -15,18 +15,6 @@ namespace {
 
 class CrashSafetyTest : public testing::QtFixture {
  protected:
-  // Texts of different lengths (strips of about 5 and 2.5 MB): a torn file passes for neither.
-  void SetUp() override {
-    QtFixture::SetUp();
-    ASSERT_TRUE(QDir().mkpath(In("")));
-    for (int i = 0; i < 2; ++i) {
-      for (int line = 0; line < 600 / (i + 1); ++line)
-        texts_[i] += (i ? "SECOND TEXT, LINE " : "first text, line ") + QByteArray::number(line) +
-                     " of the strip\n";
-      ASSERT_TRUE(testing::WriteFile(In("text" + QString::number(i) + ".txt"), texts_[i]));
-    }
-  }
-
   QString In(const QString& name) const { return data_home_ + "/strips/" + name; }
   // Tall strips make the write long enough for kills to land inside it.
   QStringList EncodeArgs(int which) const {
@@ -54,17 +42,24 @@ class CrashSafetyTest : public testing::QtFixture {
     return QDir(In("")).entryList(QDir::Files | QDir::Hidden, QDir::Name) ==
            QStringList({"pic.bmp", "text0.txt", "text1.txt"});
   }
-
-  QByteArray texts_[2];
 };
 
 TEST_F(CrashSafetyTest, KilledSavesAndSavesOutOfRoomLeaveAWholeStrip) {
+  // Texts of different lengths (strips of about 5 and 2.5 MB): a torn file passes for neither.
+  QByteArray texts[2];
+  ASSERT_TRUE(QDir().mkpath(In("")));
+  for (int i = 0; i < 2; ++i) {
+    for (int line = 0; line < 600 / (i + 1); ++line)
+      texts[i] += (i ? "SECOND TEXT, LINE " : "first text, line ") + QByteArray::number(line) +
+                  " of the strip\n";
+    ASSERT_TRUE(testing::WriteFile(In("text" + QString::number(i) + ".txt"), texts[i]));
+  }
   // How long one save takes here, to spread the kills over it.
   QElapsedTimer timer;
   timer.start();
   ASSERT_EQ(QProcess::execute(QUORVEL_STRIP, EncodeArgs(0)), 0);
   const qint64 save_ms = std::max<qint64>(timer.elapsed(), 5);
-  ASSERT_EQ(Decode(), texts_[0]);
+  ASSERT_EQ(Decode(), texts[0]);
 
   std::mt19937 random(20261206);
   int killed_running = 0, killed_writing = 0;
@@ -84,7 +79,7 @@ TEST_F(CrashSafetyTest, KilledSavesAndSavesOutOfRoomLeaveAWholeStrip) {
     }
     process.waitForFinished();
     const QByteArray now = Decode();
-    ASSERT_TRUE(now == texts_[0] || now == texts_[1]) << round << ": " << now.left(60).data();
+    ASSERT_TRUE(now == texts[0] || now == texts[1]) << round << ": " << now.left(60).data();
   }
   // Most kills must have hit a running save, or the test proved nothing.
   EXPECT_GE(killed_running, kRounds / 2);
@@ -95,7 +90,7 @@ TEST_F(CrashSafetyTest, KilledSavesAndSavesOutOfRoomLeaveAWholeStrip) {
   // A save that runs out of room keeps the old strip. A small one fits in any write buffer and
   // fails only when it is flushed; a large one fails in the middle of its writes.
   const QByteArray before = testing::ReadFile(In("pic.bmp"));
-  for (const QByteArray& text : {QByteArray("new"), texts_[0]}) {
+  for (const QByteArray& text : {QByteArray("new"), texts[0]}) {
     ASSERT_TRUE(testing::WriteFile(In("text0.txt"), text));
     const QString limit = "ulimit -f " + QString::number(text.size() < 100 ? 0 : 64);
     QProcess process;
