@@ -119,11 +119,8 @@ TEST_F(DriveTest, SavesReplaceTheOldFileOnlyWhenTheNewOneIsOnTheDisk) {
     EXPECT_EQ(ReadFile(PicPath()), before);
     EXPECT_EQ(Folder(), QStringList{"pic.bmp"});
   }
-}
-
-// Where the file system has no unnamed files, a new file has a name before it is locked: concurrent
-// saves, each pausing there, never take one another's new file for a leftover.
-TEST_F(DriveTest, NamedNewFilesAreLockedBeforeAnotherSaveSeesThem) {
+  // Where the file system has no unnamed files, a new file has a name before it is locked:
+  // concurrent saves, each pausing there, never take one another's new file for a leftover.
   os::SetNamedNewFilesForTesting(std::chrono::milliseconds(3));
   std::atomic<int> failed = 0;
   std::vector<std::thread> savers;
