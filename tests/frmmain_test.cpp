@@ -8,7 +8,6 @@
 #include <QTimer>
 #include <map>
 
-#include "cipher/codepage.h"
 #include "forms/form2.h"
 #include "os/clock_testing.h"
 #include "os/codepage_host.h"
@@ -27,21 +26,18 @@ using testing::ReadFile;
 // Each control as window_table.txt (which the screen reader test reads too) gives it, at 120 and 96
 // dots per inch under a dark desktop theme; Tab round the stops in the table's order.
 TEST_F(FrmMainTest, TheWindowsAsAUserMeetsThem) {
-  QFile file(":/window_table.txt");
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  const QStringList rows =
-      QString::fromUtf8(file.readAll()).split(u'\n').filter(QRegularExpression("^\\w"));
+  const QString table = QString::fromUtf8(ReadFile(":/window_table.txt"));
+  const QStringList rows = table.split(u'\n').filter(QRegularExpression("^\\w"));
+  ASSERT_FALSE(rows.isEmpty());
+  using enum QAccessible::Role;
   const std::map<QString, QAccessible::Role> roles = {
-      {"frame", QAccessible::Window},      {"dialog", QAccessible::Dialog},
-      {"text", QAccessible::EditableText}, {"push button", QAccessible::PushButton},
-      {"image", QAccessible::Graphic},     {"label", QAccessible::StaticText},
-      {"panel", QAccessible::Grouping}};
+      {"frame", Window},           {"dialog", Dialog}, {"text", EditableText},
+      {"push button", PushButton}, {"image", Graphic}, {"label", StaticText},
+      {"panel", Grouping}};
   for (const int tpp : {12, 15}) {
     widgets::SetTwipsPerPixelForTesting(tpp);
     const QPalette before = QApplication::palette();
-    QApplication::setPalette(QPalette(Qt::white, QColor(0x353535), QColor(0x505050),
-                                      QColor(0x202020), QColor(0x303030), Qt::white, Qt::white,
-                                      QColor(0x2A2A2A), QColor(0x353535)));
+    QApplication::setPalette(QPalette(QColor(0x353535)));  // white text on dark grey
     frmmain f;
     Form2 n;
     QApplication::setPalette(before);
@@ -49,63 +45,51 @@ TEST_F(FrmMainTest, TheWindowsAsAUserMeetsThem) {
     n.Form_Load();
     f.show();
     n.show();
-    std::vector<QWidget*> stops[2];
+    std::map<QWidget*, std::vector<QWidget*>> stops;
     for (const QString& row : rows) {
       SCOPED_TRACE(row.toStdString());
       const QStringList c = row.trimmed().split(QRegularExpression(" *\\| *"));
       QWidget& window = c[0] == "Form2" ? static_cast<QWidget&>(n) : f;
-      QList<QWidget*> all = window.findChildren<QWidget*>() << &window;
-      const auto found = std::find_if(all.begin(), all.end(), [&](QWidget* w) {
-        const QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
-        return a->role() == roles.at(c[2]) && a->text(QAccessible::Name) == c[3];
-      });
-      ASSERT_NE(found, all.end());
-      QWidget* w = *found;
+      QWidget* w = nullptr;
+      for (QWidget* each : window.findChildren<QWidget*>() + QWidgetList{&window}) {
+        const QAccessibleInterface* i = QAccessible::queryAccessibleInterface(each);
+        if (!w && i && i->role() == roles.at(c[2]) && i->text(QAccessible::Name) == c[3]) w = each;
+      }
+      ASSERT_TRUE(w);
       const QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
-      if (c[1] != "-") stops[&window == &n].push_back(w);
+      if (c[1] != "-") stops[&window].push_back(w);
       const auto px = [tpp, t = c[5].split(u',')](int i) { return qRound(t[i].toDouble() / tpp); };
       const QRect at = w->isWindow() ? QRect(QPoint(), w->size()) : w->geometry();
       const QSize size = c[5].count(u',') == 3 ? QSize(px(2), px(3)) : at.size();  // autosized
       // The notice's places follow its picture's pixels, given at 96 dpi.
-      if (tpp == 15 || &window == &f) {
-        EXPECT_EQ(at, QRect(QPoint(px(0), px(1)), size));
-      }
+      EXPECT_EQ(at, tpp == 12 && &window == &n ? at : QRect(QPoint(px(0), px(1)), size));
       const QAccessible::State s = a->state();
-      const bool on[] = {!s.disabled, bool(s.editable), !s.invisible, bool(s.focusable),
-                         bool(s.multiLine)};
-      QString states;
-      for (int i = 0; i < 5; ++i) states += on[i] ? QString("ewvfm").mid(i, 1) : QString();
-      const auto [text, back] =
-          c[2] == "push button" ? std::pair(QPalette::ButtonText, QPalette::Button)
-          : c[2] == "text"      ? std::pair(QPalette::Text, QPalette::Base)
-                                : std::pair(QPalette::WindowText, QPalette::Window);
-      const QPalette p = w->palette();
-      const auto group = w->isEnabled() ? QPalette::Active : QPalette::Disabled;
-      const auto pair = [&](auto t, auto b) {
-        return p.color(group, t).name() + u'/' + p.color(group, b).name();
-      };
-      QString colours = pair(text, back);
+      const QString states = QString(s.disabled ? "" : "e") + (s.editable ? "w" : "") +
+                             (s.invisible ? "" : "v") + (s.focusable ? "f" : "") +
+                             (s.multiLine ? "m" : "");
+      QPalette p = w->palette();
+      p.setCurrentColorGroup(w->isEnabled() ? QPalette::Active : QPalette::Disabled);
+      const auto pair = [&](auto t, auto b) { return p.color(t).name() + '/' + p.color(b).name(); };
+      QString colours = c[2] == "push button" ? pair(QPalette::ButtonText, QPalette::Button)
+                        : c[2] == "text"      ? pair(QPalette::Text, QPalette::Base)
+                                              : pair(QPalette::WindowText, QPalette::Window);
       if (c[2] == "text") colours += u' ' + pair(QPalette::HighlightedText, QPalette::Highlight);
       const auto labels = a->relations(QAccessible::Label);
+      const QString label = labels.empty() ? "-" : labels[0].first->text(QAccessible::Name);
       const QString font = QString::number(w->font().pointSizeF()) + (w->font().bold() ? "b" : "");
-      EXPECT_EQ(
-          QStringList({states, labels.empty() ? "-" : labels[0].first->text(QAccessible::Name),
-                       colours, c[8] == "-" ? "-" : font}),
-          QStringList({c[4], c[6], c[7], c[8]}));
+      EXPECT_EQ(QStringList({states, c[5], label, colours, c[8] == "-" ? "-" : font}), c.mid(4));
     }
     EXPECT_EQ(n.windowTitle(), QString());
     for (auto* key : f.txtKeys)
-      EXPECT_EQ(std::pair(key->alignment(), key->Text()),
-                std::pair(Qt::Alignment(Qt::AlignCenter), QString("042")));
+      EXPECT_TRUE(key->alignment() == Qt::AlignCenter && key->Text() == "042");
     // The icon at every size, greyed when disabled, sharp at a scale of 2.
     const QIcon icon = f.windowIcon();
-    EXPECT_TRUE(!icon.isNull() && icon.availableSizes().contains(QSize(256, 256)));
+    EXPECT_TRUE(icon.availableSizes().contains(QSize(256, 256)));
     EXPECT_EQ(icon.pixmap(QSize(32, 32), 2.0).size(), QSize(64, 64));
     EXPECT_NE(icon.pixmap(32, QIcon::Disabled).toImage(), icon.pixmap(32).toImage());
     // Tab moves each window's own focus from none round its stops, active or not (Qt's minimal
     // platform activates only the first window shown).
-    for (QWidget* window : {static_cast<QWidget*>(&f), static_cast<QWidget*>(&n)}) {
-      const std::vector<QWidget*>& stop = stops[window == &n];
+    for (const auto& [window, stop] : stops) {
       window->focusWidget()->clearFocus();
       for (std::size_t i = 0; i <= stop.size(); ++i) {
         QTest::keyClick(window->focusWidget() ? window->focusWidget() : window, Qt::Key_Tab);
@@ -115,9 +99,23 @@ TEST_F(FrmMainTest, TheWindowsAsAUserMeetsThem) {
   }
 }
 
-// A bad key, a text that does not fit, a failing disk: the reason (never "Done."), and the picture
-// as it was.
-TEST_F(FrmMainTest, RefusedEncryptsSayWhyAndKeepThePicture) {
+// Refused keys, texts, disks, files and decodes say why (never "Done.") and leave the picture file
+// and the picture shown as they were.
+TEST_F(FrmMainTest, RefusalsSayWhyAndKeepThePicture) {
+  // Nothing loaded: a bad key first, then "Load the picture first"; no file yet: "Error".
+  widgets::PictureBox& pic = *form_->pDecrypt;
+  form_->txtDecrypt->SetText("kept");
+  form_->txtKeys[2]->SetText(QString());
+  Decrypt();
+  form_->txtKeys[2]->SetText("1");
+  Decrypt();
+  pic.SetTag("yes");
+  Decrypt();
+  Load();
+  QStringList seen;
+  for (const auto& m : Messages()) seen << m.prompt + u' ' + QString::number(m.buttons);
+  EXPECT_EQ(seen, QStringList({"Error 0", "Load the picture first 64", "Error 0", "Error 0"}));
+  EXPECT_EQ(form_->txtDecrypt->Text(), "kept");
   Encrypt("first");
   const QByteArray before = ReadFile(PicPath());
   ASSERT_FALSE(before.isEmpty());
@@ -128,8 +126,7 @@ TEST_F(FrmMainTest, RefusedEncryptsSayWhyAndKeepThePicture) {
       {0, "42", QString(98302, u'q'), "it has 98302 characters", 48},
       {0, "42", "caf\u00e9\r\n \u0416x",
        "\"\u0416\" U+0416 at line 2, column 2 has no code in code page 1252, so it cannot be "
-       "hidden in "
-       "the picture. Code page 1251 (Cyrillic) has it: " +
+       "hidden in the picture. Code page 1251 (Cyrillic) has it: " +
            os::CodePageAdvice(QLatin1StringView("Russian"), QLatin1StringView("ru_RU.UTF-8")) +
            ", or use quorvel-strip --codepage 1251. Nothing was saved.",
        48},
@@ -139,17 +136,14 @@ TEST_F(FrmMainTest, RefusedEncryptsSayWhyAndKeepThePicture) {
     ClearMessages();
     SetKeys({"42", "42", "42"});
     form_->txtKeys[std::size_t(key)]->SetText(QString::fromUtf8(key_text));
-    if (icon == widgets::vbCritical)
-      os::SetFileFaultForTesting(os::FileFault{os::FileStep::kSync, EIO});
+    const bool sync = icon == widgets::vbCritical;
+    if (sync) os::SetFileFaultForTesting(os::FileFault{os::FileStep::kSync, EIO});
     Encrypt(text);
     // The failing disk in the system's own words.
-    const QString failed = icon == widgets::vbCritical
-                               ? Why(picture::SavePicture(testing::Sample(3, 8), PicPath()))
-                               : QString();
+    const QString failed = sync ? Why(picture::SavePicture(testing::Sample(3, 8), PicPath())) : "";
     os::SetFileFaultForTesting(std::nullopt);
     ASSERT_EQ(Messages().size(), 1u) << message.toStdString();
-    EXPECT_TRUE(LastPrompt().contains(message) &&
-                (icon != widgets::vbCritical || LastPrompt() == failed))
+    EXPECT_TRUE(LastPrompt().contains(message) && (!sync || LastPrompt() == failed))
         << LastPrompt().toStdString();
     EXPECT_EQ(Messages()[0].buttons, icon);
     EXPECT_EQ(ReadFile(PicPath()), before);
@@ -159,52 +153,27 @@ TEST_F(FrmMainTest, RefusedEncryptsSayWhyAndKeepThePicture) {
   EXPECT_TRUE(Messages().empty());
   // Pasted, a lone line feed or carriage return is a line break, CR LF, as typed; 10 MB of lines
   // are refused with their length.
-  const auto paste = [&](const QString& text) {
-    QApplication::clipboard()->setText(text);
-    form_->txtSrc->selectAll();
-    form_->txtSrc->paste();
-  };
-  paste("a\nb\rc");
+  QApplication::clipboard()->setText("a\nb\rc");
+  form_->txtSrc->paste();  // into the emptied box
   EXPECT_EQ(form_->txtSrc->Text(), "a\r\nb\r\nc");
-  paste(QString(99, u'x').append(u'\n').repeated(104858));
+  QApplication::clipboard()->setText(QString(99, u'x').append(u'\n').repeated(104858));
+  form_->txtSrc->selectAll();
+  form_->txtSrc->paste();
   QTest::mouseClick(form_->CmdEncrypt, Qt::LeftButton);
-  EXPECT_TRUE(LastPrompt().contains("it has 10590658 characters"))
-      << LastPrompt().left(200).toStdString();
+  EXPECT_TRUE(LastPrompt().contains("it has 10590658 characters")) << qPrintable(LastPrompt());
   EXPECT_EQ(ReadFile(PicPath()), before);
-}
-
-TEST_F(FrmMainTest, DecryptAndLoadRefuseInTheirOrderAndKeepThePicture) {
-  // Nothing loaded: a bad key first, then "Load the picture first".
-  form_->txtDecrypt->SetText("kept");
-  form_->txtKeys[2]->SetText(QString());
-  Decrypt();
-  form_->txtKeys[2]->SetText("1");
-  Decrypt();
-  form_->pDecrypt->SetTag("yes");
-  Decrypt();
-  ASSERT_EQ(Messages().size(), 3u);
-  EXPECT_EQ(std::tuple(Messages()[0].prompt, Messages()[1].prompt, Messages()[1].buttons,
-                       Messages()[2].prompt),
-            std::tuple(QString("Error"), QString("Load the picture first"), 64, QString("Error")));
-  EXPECT_EQ(form_->txtDecrypt->Text(), "kept");
-  Load();  // no file yet
-  EXPECT_EQ(LastPrompt(), "Error");
-  Encrypt("one");
   Load();
   Encrypt("keep me");
   Load();  // a second load shows the second picture
-  EXPECT_EQ(
-      std::tuple(form_->pDecrypt->Tag(), form_->pDecrypt->size(),
-                 form_->pDecrypt->accessibleName()),
-      std::tuple(QString("1"), QSize(3, 8), QString("Strip picture: 3 \u00d7 8 pixels loaded")));
-  const picture::Pixels shown = form_->pDecrypt->Image();
+  EXPECT_EQ(pic.Tag() + u' ' + pic.accessibleName(), "1 Strip picture: 3 \u00d7 8 pixels loaded");
+  EXPECT_EQ(pic.size(), QSize(3, 8));
+  const picture::Pixels shown = pic.Image();
   for (const QByteArray& bytes :
        {QByteArray("not a picture"), ReadFile(PicPath()).left(40), QByteArray("folder")}) {
     QFile::remove(PicPath());
     ASSERT_TRUE(bytes == "folder" ? QDir().mkdir(PicPath()) : testing::WriteFile(PicPath(), bytes));
     Load();
-    EXPECT_TRUE(LastPrompt() == "Error" && form_->pDecrypt->Image() == shown)
-        << bytes.left(9).data();
+    EXPECT_TRUE(LastPrompt() == "Error" && pic.Image() == shown) << bytes.left(9).data();
     ClearMessages();
   }
   Decrypt();
@@ -213,10 +182,9 @@ TEST_F(FrmMainTest, DecryptAndLoadRefuseInTheirOrderAndKeepThePicture) {
   QDir(PicPath()).removeRecursively();
   ASSERT_TRUE(picture::SavePicture(testing::Sample(32768, 1), "C:\\dpics\\pic.bmp").ok());
   Load();
-  ASSERT_EQ(form_->pDecrypt->ScaleWidth(), 32768);
+  ASSERT_EQ(pic.ScaleWidth(), 32768);
   Decrypt();
-  EXPECT_EQ(LastPrompt(), "Error");
-  EXPECT_EQ(form_->txtDecrypt->Text(), "keep me");
+  EXPECT_EQ(LastPrompt() + u'|' + form_->txtDecrypt->Text(), "Error|keep me");
   // Each "Clear" empties its own text; clicking the text to hide does nothing.
   QTest::mouseClick(form_->txtSrc, Qt::LeftButton);
   QTest::mouseClick(form_->Command2, Qt::LeftButton);
@@ -229,30 +197,26 @@ TEST_F(FrmMainTest, DecryptAndLoadRefuseInTheirOrderAndKeepThePicture) {
 // picture folder is made; only its "X" button, which has the focus, closes it. December tells the
 // day of the month from that of the year.
 TEST_F(FrmMainTest, TheNoticeShowsOnEveryFifthDay) {
-  for (const auto& [date, due] : {std::pair{QDate(2026, 12, 5), true},
-                                  {QDate(2026, 12, 6), false},
-                                  {QDate(2026, 12, 10), true},
-                                  {QDate(2027, 1, 4), false}}) {
-    os::SetTodayForTesting(date);
+  const std::pair<const char*, bool> days[] = {
+      {"2026-12-05", true}, {"2026-12-06", false}, {"2026-12-10", true}, {"2027-01-04", false}};
+  for (const auto& [day, due] : days) {
+    os::SetTodayForTesting(QDate::fromString(day, Qt::ISODate));
     QDir(Drive("dpics")).removeRecursively();
     frmmain form;
-    bool seen = false, main_hidden = false, folder_missing = false, ignored = false;
+    std::optional<bool> right;  // once the notice shows: all it does and does not do as it should
     QTimer::singleShot(0, [&] {
       auto* notice = dynamic_cast<Form2*>(QApplication::activeModalWidget());
       if (!notice) return;
-      seen = true;
-      main_hidden = !form.isVisible();
-      folder_missing = !QFileInfo::exists(Drive("dpics"));
+      right = !form.isVisible() && !QFileInfo::exists(Drive("dpics"));
       QPointer<Form2> alive(notice);
       QTest::keyClick(notice, Qt::Key_Escape);
       QTest::mouseClick(notice->Image1, Qt::LeftButton, {}, QPoint(300, 200));
       notice->Command2->click();
-      ignored = alive && alive->isVisible();
+      right = *right && alive && alive->isVisible();
       EXPECT_EQ(notice->focusWidget(), notice->Command1);
       QTest::keyClick(notice->Command1, Qt::Key_Return);
     });
-    // A notice still there after a while, modal or not, closed or not, is taken away: the test
-    // fails instead of waiting for ever.
+    // A notice still there after ten seconds is taken away: the test fails instead of hanging.
     bool stuck = false;
     QTimer::singleShot(10000, &form, [&] {
       for (QWidget* window : QApplication::topLevelWidgets())
@@ -260,10 +224,8 @@ TEST_F(FrmMainTest, TheNoticeShowsOnEveryFifthDay) {
     });
     ASSERT_TRUE(form.Form_Load());
     QApplication::processEvents();  // the timer, on days without a notice
-    EXPECT_FALSE(stuck);
-    EXPECT_EQ(seen, due) << date.toString().toStdString();
-    EXPECT_EQ(main_hidden && folder_missing && ignored, due);
-    EXPECT_TRUE(QFileInfo(Drive("dpics")).isDir());
+    EXPECT_EQ(right, due ? std::optional(true) : std::nullopt) << day;
+    EXPECT_TRUE(!stuck && QFileInfo(Drive("dpics")).isDir());
   }
 }
 
