@@ -28,13 +28,12 @@ TEST(CodePageTest, EveryTableIsTheChartWhole) {
       ASSERT_NE(expected, -2) << "no converter for CP" << number;
       if (expected < 0) expected = code >= 0x80 && code <= 0x9F ? code : 0xF700 + code;
       const char16_t c = page->Char(static_cast<std::uint8_t>(code));
-      EXPECT_EQ(static_cast<int>(c), expected) << "CP" << number << " code 0x" << std::hex << code;
-      EXPECT_EQ(page->Code(c), code) << "CP" << number << " code 0x" << std::hex << code;
+      EXPECT_EQ(std::pair(int{c}, page->Code(c)), std::pair(expected, code))
+          << "CP" << number << " code 0x" << std::hex << code;
     }
     EXPECT_EQ(page->Code(u'\uFFFD'), -1);
   }
-  EXPECT_EQ(FindCodePage(1251)->Code(u'\u00E9'), -1);
-  EXPECT_EQ(FindCodePage(437), nullptr);
+  EXPECT_TRUE(FindCodePage(1251)->Code(u'\u00E9') == -1 && !FindCodePage(437));
 }
 
 TEST(CodePageTest, LocalesGetTheirLanguagesPage) {

@@ -20,8 +20,7 @@
 namespace quorvel {
 namespace {
 
-using testing::FrmMainTest;
-using testing::ReadFile;
+using testing::FrmMainTest, testing::ReadFile;
 
 // Each control as window_table.txt (which the screen reader test reads too) gives it, at 120 and 96
 // dots per inch under a dark desktop theme; Tab round the stops in the table's order.

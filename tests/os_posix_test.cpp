@@ -36,11 +36,7 @@ extern "C" int fsync(int fd) {
 namespace quorvel {
 namespace {
 
-using testing::Bytes;
-using testing::DriveTest;
-using testing::FrmMainTest;
-using testing::ReadFile;
-using testing::Sample;
+using testing::Bytes, testing::DriveTest, testing::FrmMainTest, testing::ReadFile, testing::Sample;
 
 TEST_F(DriveTest, ProgramPathsMapUnderTheDataFolder) {
   // Program paths and their host paths, "~" for the data folder's quorvel/drive_.

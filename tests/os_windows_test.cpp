@@ -15,8 +15,7 @@
 namespace quorvel {
 namespace {
 
-using testing::DriveTest;
-using testing::Sample;
+using testing::DriveTest, testing::Sample;
 
 const wchar_t* Wide(const QString& s) { return reinterpret_cast<const wchar_t*>(s.utf16()); }
 

@@ -10,10 +10,7 @@
 namespace quorvel {
 namespace {
 
-using testing::DriveTest;
-using testing::ReadFile;
-using testing::Sample;
-using testing::WriteFile;
+using testing::DriveTest, testing::ReadFile, testing::Sample, testing::WriteFile;
 
 TEST_F(DriveTest, WritesA24BitBottomUpBmpByteByByte) {
   const picture::Pixels image = Sample(2, 2);  // red 7 in column 1, green 31 in row 1, blue x ^ y

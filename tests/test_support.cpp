@@ -15,8 +15,7 @@ void QtFixture::SetUp() {
   data_home_ = dir_->path();
   qputenv("XDG_DATA_HOME", data_home_.toUtf8());
   qputenv("LANG", "en_US.UTF-8");
-  qunsetenv("LC_ALL");
-  qunsetenv("LC_CTYPE");
+  for (const char* name : {"LC_ALL", "LC_CTYPE"}) qunsetenv(name);
   widgets::SetMessageHandler(
       [this](const widgets::MessageRecord& record) { messages_.push_back(record); });
   // Day 7, day 341 of the year: no notice by the day of the month or the year.
