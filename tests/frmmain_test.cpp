@@ -83,7 +83,7 @@ TEST_F(FrmMainTest, TheWindowsAsAUserMeetsThem) {
       EXPECT_TRUE(key->alignment() == Qt::AlignCenter && key->Text() == "042");
     // The icon at every size, greyed when disabled, sharp at a scale of 2.
     const QIcon icon = f.windowIcon();
-    EXPECT_TRUE(icon.availableSizes().contains(QSize(256, 256)));
+    EXPECT_TRUE(!icon.isNull() && icon.availableSizes().contains(QSize(256, 256)));
     EXPECT_EQ(icon.pixmap(QSize(32, 32), 2.0).size(), QSize(64, 64));
     EXPECT_NE(icon.pixmap(32, QIcon::Disabled).toImage(), icon.pixmap(32).toImage());
     // Tab moves each window's own focus from none round its stops, active or not (Qt's minimal
